@@ -1,0 +1,53 @@
+#pragma once
+// The person at the other end. Every place where the core shows text, asks a question,
+// needs a file name or reports to the wizard goes through this interface. The GUI implements
+// it with widgets, the CLI with the terminal and its flags, tests with a scripted double.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vorn {
+
+// Console colours as the program stores them (0x00BBGGRR).
+enum : std::uint32_t {
+    kBlack = 0,
+    kRed = 255,
+    kBlue = 0xff0000,
+    kGreen = 65280,
+    kGrey = 6579300,
+};
+
+class Operator {
+public:
+    virtual ~Operator() = default;
+
+    // Console view.
+    virtual void AppendConsole(const std::string& text, std::uint32_t colour) = 0;
+    // Progress text that is rewritten in place: the anchor is the current end of the
+    // console; ReplaceProgress replaces everything after the anchor.
+    virtual void SetProgressAnchor() = 0;
+    virtual void ReplaceProgress(const std::string& text, std::uint32_t colour) = 0;
+    virtual void SetWindowTitle(const std::string& title) = 0;
+
+    // Modal questions and messages. No answer available means No / Cancel.
+    virtual bool AskYesNo(const std::string& text) = 0;
+    virtual bool AskOkCancel(const std::string& text) = 0;
+    virtual void ShowMessage(const std::string& text) = 0;
+    // A line of text typed by the person (secret: without echo); nullopt when cancelled.
+    virtual std::optional<std::string> AskText(const std::string& prompt, bool secret) = 0;
+    // File choices; `proposed` is the proposed file name, `filter` the dialog filter text.
+    virtual std::optional<std::string> ChooseOpenFile(const std::string& proposed,
+                                                      const std::string& filter) = 0;
+    virtual std::optional<std::string> ChooseSaveFile(const std::string& proposed,
+                                                      const std::string& filter) = 0;
+    // The "Current Device" choice after a login found damaged firmware: model and product
+    // series positions; false when cancelled.
+    virtual bool ChooseDevice(int& model, int& series) = 0;
+
+    // Wizard events.
+    virtual void NotifyWizard(int code, const std::string& text) = 0;
+    virtual int NotifyUpdatePage(int code, const std::string& text) = 0;
+    virtual int NotifyCheckPage(int code, const std::string& text) = 0;
+};
+
+}  // namespace vorn

@@ -1,0 +1,45 @@
+#include "lib/WorkFolders.h"
+
+#include "lib/Log.h"
+#include "platform/FileUtil.h"
+#include "platform/ProgramFolder.h"
+
+namespace vorn {
+
+namespace fs = std::filesystem;
+
+fs::path WorkPath(const std::string& file, const std::string& folder) {
+    fs::path base = ProgramFolder();
+    if (folder.empty()) {
+        return file.empty() ? base : base / file;
+    }
+    fs::path dir = base / folder;
+    std::error_code ec;
+    fs::create_directory(dir, ec);
+    if (file.empty()) {
+        return dir / "";
+    }
+    fs::path p = dir / file;
+    if (fs::exists(fs::symlink_status(p, ec))) {
+        ClearReadOnly(p);
+    }
+    return p;
+}
+
+void ClearWorkFolder(const std::string& folder) {
+    fs::path dir = ProgramFolder() / folder;
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) {
+        return;
+    }
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        std::error_code e;
+        ClearReadOnly(entry.path());
+        fs::remove_all(entry.path(), e);
+        if (e) {
+            LogWrite("delete " + entry.path().string() + " failed: " + e.message(), kLogWarn);
+        }
+    }
+}
+
+}  // namespace vorn

@@ -1,0 +1,36 @@
+#pragma once
+// A receiver of posted messages, the replacement for a window's message queue.
+// post() may be called from any thread; onMessage() runs on the thread that owns the
+// object (the thread it was created on), one message at a time, in posting order.
+#include <QObject>
+#include <cstdint>
+#include <functional>
+
+namespace vorn {
+
+using WParam = std::uintptr_t;
+using LParam = std::intptr_t;
+
+class CMessageTarget : public QObject {
+    Q_OBJECT
+public:
+    using Handler = std::function<void(unsigned msg, WParam wParam, LParam lParam)>;
+
+    explicit CMessageTarget(QObject* parent = nullptr);
+    ~CMessageTarget() override;
+
+    // Thread-safe. Returns false when the target is being destroyed.
+    bool post(unsigned msg, WParam wParam = 0, LParam lParam = 0);
+
+    // Alternative to subclassing: a handler called for every message.
+    void setHandler(Handler handler) { m_handler = std::move(handler); }
+
+protected:
+    virtual void onMessage(unsigned msg, WParam wParam, LParam lParam);
+    bool event(QEvent* e) override;
+
+private:
+    Handler m_handler;
+};
+
+}  // namespace vorn
