@@ -22,6 +22,10 @@ public:
     // Thread-safe. Returns false when the target is being destroyed.
     bool post(unsigned msg, WParam wParam = 0, LParam lParam = 0);
 
+    // Delivers a message at once, on the calling thread, which must be the owner's thread
+    // (the counterpart of sending rather than posting a window message).
+    void send(unsigned msg, WParam wParam = 0, LParam lParam = 0) { onMessage(msg, wParam, lParam); }
+
     // Alternative to subclassing: a handler called for every message.
     void setHandler(Handler handler) { m_handler = std::move(handler); }
 
