@@ -160,7 +160,6 @@ void CGatewaySim::Run() {
             continue;
         }
         // A restarting gateway has no listener: connects are refused until it is back.
-        CloseListener();
         if (!WaitOrStop(m_config.rebootRefuseMs)) {
             break;
         }
@@ -195,6 +194,10 @@ void CGatewaySim::ServeClient(Connection& c) {
         std::lock_guard lock(m_mutex);
         m_transcript.EndBinaryRun();
         m_clientConnected = false;
+    }
+    // Stop listening before the client sees the close, so its reconnect is refused.
+    if (c.reboot && m_config.rebootRefuseMs > 0) {
+        CloseListener();
     }
     ::close(c.fd);
 }

@@ -122,7 +122,7 @@ bool CGatewaySim::OnGet(Connection& c, const std::string& text) {
     if (!local.empty() && fs::is_regular_file(local, ec)) {
         in.open(local, std::ios::binary);
     }
-    if (!in) {
+    if (!in.is_open()) {
         const std::string msg = "No such file: " + remote;
         return SendResult(c, 1, &msg);
     }
