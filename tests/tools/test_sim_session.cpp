@@ -122,6 +122,20 @@ TEST_F(SimSession, NextClientIsServedAfterTheFirstCloses) {
     EXPECT_EQ(m_sim->ConnectionCount(), 2);
 }
 
+TEST_F(SimSession, StartFailsClearlyOnBusyPortOrBadAddress) {
+    StartSim();
+    for (const auto& [address, port] :
+         {std::pair<std::string, std::uint16_t>{"127.0.0.1", m_sim->Port()}, {"no.such", 0}}) {
+        GatewaySimConfig cfg;
+        cfg.root = Dir() / "other";
+        cfg.listenAddress = address;
+        cfg.port = port;
+        CGatewaySim other(cfg);
+        EXPECT_FALSE(other.Start());
+        EXPECT_NE(other.LastError().find(address), std::string::npos) << other.LastError();
+    }
+}
+
 TEST_F(SimSession, MalformedClientFrameClosesConnection) {
     StartSim();
     ConnectAndLogin();
