@@ -13,6 +13,7 @@
 #include "lib/Text.h"
 #include "link/CGatewaySession.h"
 #include "platform/SocketErrors.h"
+#include "platform/SystemError.h"
 
 namespace vorn {
 namespace {
@@ -202,7 +203,7 @@ bool CGatewaySession::BeginDownload(const std::filesystem::path& localPath,
     if (m_fileFd < 0) {
         const int err = errno;
         ShowFileError(err);
-        LogWrite(std::strerror(err), kLogError);
+        LogWrite(SystemErrorText(err), kLogError);
         return false;
     }
     m_receivedTotal = 0;
@@ -263,7 +264,7 @@ int CGatewaySession::HandleData(const std::uint8_t* bytes, std::size_t count) {
             // The data cannot be kept: say so and end the procedure instead of going on
             // with a file that misses part of its content.
             const int err = n < 0 ? errno : ENOSPC;
-            const std::string text = std::strerror(err);
+            const std::string text = SystemErrorText(err);
             CloseTransferFile();
             ShowFileError(err);
             LogWrite("write " + m_localPath.string() + ": " + text, kLogError);
@@ -334,7 +335,7 @@ void CGatewaySession::CloseTransferFile() {
 }
 
 void CGatewaySession::ShowFileError(int err) {
-    std::string text = std::strerror(err);
+    std::string text = SystemErrorText(err);
     if (text.size() > 1024) {
         text.resize(1024);
     }

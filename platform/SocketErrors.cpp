@@ -1,5 +1,7 @@
 #include "platform/SocketErrors.h"
 
+#include "platform/SystemError.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -83,10 +85,7 @@ std::string SocketSystemText(int code) {
         std::snprintf(buf, sizeof buf, "error %d", code);
         return buf;
     }
-    char buf[256];
-    // GNU strerror_r returns the message pointer (which may or may not be buf).
-    const char* text = strerror_r(err, buf, sizeof buf);
-    return text;
+    return SystemErrorText(err);
 }
 
 }  // namespace vorn
