@@ -50,7 +50,7 @@ struct GatewaySimConfig {
     std::string versionText = "KELMORA GW V300R001\n";  // written to <root>/app/appversion
     int protocolVersion = 0x300;              // answer to the version message: "version:%d"
     bool getWithoutSize = false;              // answer get with "result:0\n" (no size)
-    int rebootRefuseMs = 3000;                // after "reboot": connections refused this long
+    int rebootRefuseMs = 3000;                // after "reboot": refused this long (0 = never)
     std::string resultFile = "/etc/vorncmd/result";  // where command handlers write output
     std::filesystem::path transcriptPath;     // JSON lines of every received message; empty = off
     GatewaySimFaults faults;
