@@ -9,6 +9,7 @@
 #include "lib/Text.h"
 #include "lib/WorkFolders.h"
 #include "operations/ConsoleProcedures.h"
+#include "operations/SupportProcedures.h"
 
 namespace vorn {
 
@@ -17,7 +18,9 @@ CMainFrame::CMainFrame(Operator* op, std::string consoleDigest)
       m_consoleDigest(std::move(consoleDigest)),
       m_commandProc(std::make_unique<CConsoleCommandProc>(*this)),
       m_uploadProc(std::make_unique<CConsoleUploadProc>(*this)),
-      m_downloadProc(std::make_unique<CConsoleDownloadProc>(*this)) {
+      m_downloadProc(std::make_unique<CConsoleDownloadProc>(*this)),
+      m_exchangeProc(std::make_unique<CExchangeNicsProc>(*this)) {
+    RegisterProcedure(kStateExchangeNics, m_exchangeProc.get());
     RegisterProcedure(kStateConsoleCommand, m_commandProc.get());
     RegisterProcedure(kStateConsoleUpload, m_uploadProc.get());
     RegisterProcedure(kStateConsoleDownload, m_downloadProc.get());
@@ -27,6 +30,7 @@ CMainFrame::~CMainFrame() {
     RegisterProcedure(kStateConsoleCommand, nullptr);
     RegisterProcedure(kStateConsoleUpload, nullptr);
     RegisterProcedure(kStateConsoleDownload, nullptr);
+    RegisterProcedure(kStateExchangeNics, nullptr);
 }
 
 void CMainFrame::FetchResultFile(int nextStep) {

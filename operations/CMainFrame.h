@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "link/CGatewaySession.h"
 
@@ -15,6 +16,14 @@ inline constexpr const char* kConsolePasswordDigest = "3f0c9b27d41e86a5c2b07f9e1
 
 // SessionState values of the technical support console.
 enum : int { kStateConsoleUpload = 9, kStateConsoleDownload = 10, kStateConsoleCommand = 11 };
+enum : int { kStateExchangeNics = 12 };
+
+// The choices of the "Modify NIC Settings" dialog.
+struct NicSettings {
+    std::string nic;         // "eth0".."eth20" or "ppp0".."ppp5"
+    std::string speed;       // one of NicSpeeds(); may be empty for a ppp entry
+    std::optional<int> mtu;  // the MTU box checked, with its number
+};
 
 class CMainFrame : public CGatewaySession {
 public:
@@ -49,8 +58,30 @@ public:
         m_pingRunsLeft = runsLeft;
     }
 
+    // --- Diagnostic commands of the console's "Command" menu ---
+    // The menu items need a connected, idle gateway; the NIC items also the "/etc" layout.
+    bool SupportCommandsEnabled() const { return Connected && SessionState == 0; }
+    bool NicCommandsEnabled() const { return SupportCommandsEnabled() && GatewayLayoutFlag() == 1; }
+    // Ping: four runs of "ping -c 1" with the target made into one literal shell word.
+    bool PingGateway(const std::string& target);
+    bool ShowRouteTable();
+    bool ShowArpTable();
+    bool ShowNetworkSettings();
+    // "All" or "eth0".."eth20".
+    bool ShowNicSettings(const std::string& nic);
+    bool ModifyNicSettings(const NicSettings& settings);
+    // Asks the licence question, runs the exchange (SessionState 12) and then asks whether to
+    // restart the gateway.
+    bool ExchangeNics(const std::string& nic1, const std::string& nic2);
+    // Script layout flag (1 "/etc", 0 "/var") and product-line code of the gateway, from its
+    // version at login or from the device chosen for a damaged firmware.
+    int GatewayLayoutFlag() const { return m_layoutFlag; }
+    int GatewayProductLine() const { return m_productLine; }
+
 protected:
     void OnSessionClosed() override { m_pingRunsLeft = 0; }
+    void OnLoginVersion(const std::string& version) override;
+    void OnDeviceChosen(int model, int series) override;
 
 private:
     class CConsoleCommandProc;
@@ -59,6 +90,8 @@ private:
     friend class CConsoleCommandProc;
     friend class CConsoleUploadProc;
     friend class CConsoleDownloadProc;
+    class CExchangeNicsProc;
+    friend class CExchangeNicsProc;
 
     bool Busy();
     bool ProposedNameAcceptable(const std::string& remotePath, std::string& name);
@@ -77,6 +110,9 @@ private:
     std::unique_ptr<CConsoleCommandProc> m_commandProc;
     std::unique_ptr<CConsoleUploadProc> m_uploadProc;
     std::unique_ptr<CConsoleDownloadProc> m_downloadProc;
+    std::unique_ptr<CExchangeNicsProc> m_exchangeProc;
+    int m_layoutFlag = 1;
+    int m_productLine = 0;
 };
 
 // MD5 (RFC 1321) of a text as 32 lower-case hex digits.
@@ -87,5 +123,13 @@ std::string Md5HexOfText(const std::string& text);
 bool IsGatewayUtf8(const std::string& bytes);
 // Command output as console text: valid UTF-8 is decoded, anything else is kept as it is.
 std::string ConsoleTextFromGateway(const std::string& bytes);
+
+// The ping target as one double-quoted literal word of the gateway's shell: quotes,
+// backquotes, "$", backslashes and control characters are removed. nullopt when nothing is
+// left or the target would read as an option of ping (leading "-").
+std::optional<std::string> QuotedPingTarget(const std::string& target);
+// The entries of the NIC and speed choices.
+const std::vector<std::string>& NicNames();
+const std::vector<std::string>& NicSpeeds();
 
 }  // namespace vorn

@@ -108,15 +108,16 @@ void CliOperator::SetWindowTitle(const std::string& title) {
 }
 
 bool CliOperator::Ask(const std::string& text) {
-    bool answer = m_yes;
-    if (!m_yes && m_terminal.Available()) {
+    const auto fixed = m_answers.find(text);
+    bool answer = fixed != m_answers.end() ? fixed->second : m_yes;
+    if (fixed == m_answers.end() && !m_yes && m_terminal.Available()) {
         Finish();
         const std::optional<std::string> line = m_terminal.ReadLine(text + " [y/N] ", false);
         answer = line && (*line == "y" || *line == "Y" || *line == "yes" || *line == "Yes");
     }
     if (m_mode.json) {
         Json("question", text, "answer", answer ? 1 : 0);
-    } else if (!m_terminal.Available() || m_yes) {
+    } else if (!m_terminal.Available() || m_yes || fixed != m_answers.end()) {
         Write(text + (text.empty() || text.back() != '\n' ? "\n" : ""), kBlack);
         Write(answer ? "-> yes\n" : "-> no\n", kBlack);
     }

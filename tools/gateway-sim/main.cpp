@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tools/gateway-sim/CGatewaySim.h"
+#include "tools/gateway-sim/SimDiagnostics.h"
 
 namespace {
 
@@ -160,6 +161,9 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     vorn::CGatewaySim sim(cfg);
+    vorn::AddDiagnosticCommands(sim);
+    vorn::AddComposeScriptRunner(sim, "/etc/vorncmd/compose.sh");
+    vorn::AddComposeScriptRunner(sim, "/var/vorncmd/compose.sh");
     if (!sim.Start()) {
         return Fail(sim.LastError());
     }

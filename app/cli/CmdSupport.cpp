@@ -1,0 +1,169 @@
+#include "app/cli/CmdSupport.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "app/cli/CliRun.h"
+#include "lib/StringTable.h"
+
+namespace vorn::cli {
+namespace {
+
+// Logs in, runs one diagnostic command and waits for its end (a ping series included).
+int RunDiagnostic(const CliArgs& args, CliEnvironment& env, bool needsNicLayout,
+                  const std::function<bool(CMainFrame&)>& start) {
+    CliRun run(args, env);
+    if (int rc = run.Prepare()) {
+        return rc;
+    }
+    if (int rc = run.Login()) {
+        return run.Finish(rc);
+    }
+    if (needsNicLayout && !run.Frame().NicCommandsEnabled()) {
+        run.Op().Note(
+            "vornupdater: NIC commands are not available on this gateway (its scripts use the "
+            "/var layout; they need the /etc layout)",
+            true);
+        return run.Finish(kExitFailed);
+    }
+    if (!start(run.Frame())) {
+        return run.Finish(kExitFailed);
+    }
+    const bool ended = run.WaitProcedure();
+    const bool ok = ended && run.Frame().LastConsoleOk() && run.Frame().Connected;
+    return run.Finish(ok ? kExitOk : kExitFailed);
+}
+
+int Usage(CliEnvironment& env, const std::string& command, const std::string& error) {
+    env.err << "vornupdater " << command << ": " << error << "\n"
+            << "Try 'vornupdater " << command << " --help'.\n";
+    return kExitUsage;
+}
+
+bool Listed(const std::vector<std::string>& list, const std::string& v) {
+    return std::find(list.begin(), list.end(), v) != list.end();
+}
+
+bool IsNic(const std::string& nic, const char* prefix) {
+    return nic.rfind(prefix, 0) == 0 && Listed(NicNames(), nic);
+}
+
+std::string Joined(const std::vector<std::string>& list) {
+    std::string s;
+    for (const std::string& v : list) s += (s.empty() ? "" : ", ") + v;
+    return s;
+}
+
+// The MTU argument: 0 and the value, or a usage error.
+int ParseMtu(CliEnvironment& env, const std::string& text, int& mtu) {
+    if (!ParseCount(text, mtu) || mtu < 700 || mtu > 1500) {
+        return Usage(env, "nic", std::string(LoadStr(6547)) + " (700-1500)");
+    }
+    return 0;
+}
+
+}  // namespace
+
+int CmdPing(const CliArgs& args, CliEnvironment& env) {
+    const std::string target = args.positional[0];
+    return RunDiagnostic(args, env, false, [&](CMainFrame& f) { return f.PingGateway(target); });
+}
+
+int CmdRoute(const CliArgs& args, CliEnvironment& env) {
+    return RunDiagnostic(args, env, false, [](CMainFrame& f) { return f.ShowRouteTable(); });
+}
+
+int CmdArp(const CliArgs& args, CliEnvironment& env) {
+    return RunDiagnostic(args, env, false, [](CMainFrame& f) { return f.ShowArpTable(); });
+}
+
+int CmdIfconfig(const CliArgs& args, CliEnvironment& env) {
+    return RunDiagnostic(args, env, false, [](CMainFrame& f) { return f.ShowNetworkSettings(); });
+}
+
+int CmdNic(const CliArgs& args, CliEnvironment& env) {
+    const std::vector<std::string>& p = args.positional;
+    const std::string& what = p[0];
+    if (what == "show") {
+        if (p.size() > 2 || args.values.count("mtu")) {
+            return Usage(env, "nic", "expects: nic show [all|ethN]");
+        }
+        std::string nic = p.size() == 2 ? p[1] : "all";
+        if (nic == "all") {
+            nic = "All";
+        } else if (!IsNic(nic, "eth")) {
+            return Usage(env, "nic", "unknown NIC '" + nic + "' (all, eth0 ... eth20)");
+        }
+        return RunDiagnostic(args, env, true, [&](CMainFrame& f) { return f.ShowNicSettings(nic); });
+    }
+    NicSettings s;
+    if (what == "set") {
+        if (p.size() != 3) {
+            return Usage(env, "nic", "expects: nic set NIC SPEED [--mtu M]");
+        }
+        if (!IsNic(p[1], "eth")) {
+            return Usage(env, "nic", std::string(LoadStr(6533)) + " (eth0 ... eth20)");
+        }
+        if (!Listed(NicSpeeds(), p[2])) {
+            return Usage(env, "nic", std::string(LoadStr(6534)) + " (" + Joined(NicSpeeds()) + ")");
+        }
+        s.nic = p[1];
+        s.speed = p[2];
+        if (args.values.count("mtu")) {
+            int mtu = 0;
+            if (int rc = ParseMtu(env, args.Value("mtu"), mtu)) {
+                return rc;
+            }
+            s.mtu = mtu;
+        }
+    } else if (what == "mtu") {
+        if (p.size() != 3 || args.values.count("mtu")) {
+            return Usage(env, "nic", "expects: nic mtu PPPN M");
+        }
+        if (!IsNic(p[1], "ppp")) {
+            return Usage(env, "nic", std::string(LoadStr(6533)) + " (ppp0 ... ppp5)");
+        }
+        int mtu = 0;
+        if (int rc = ParseMtu(env, p[2], mtu)) {
+            return rc;
+        }
+        s.nic = p[1];
+        s.mtu = mtu;
+    } else {
+        return Usage(env, "nic", "unknown action '" + what + "' (show, set, mtu)");
+    }
+    return RunDiagnostic(args, env, true, [&](CMainFrame& f) { return f.ModifyNicSettings(s); });
+}
+
+int CmdSwapNic(const CliArgs& args, CliEnvironment& env) {
+    const std::string nic1 = args.positional[0];
+    const std::string nic2 = args.positional[1];
+    if (!IsNic(nic1, "eth") || !IsNic(nic2, "eth") || nic1 == nic2) {
+        return Usage(env, "swapnic", "expects two different NICs of eth0 ... eth20");
+    }
+    const bool reboot = args.Has("reboot");
+    CliRun run(args, env);
+    if (int rc = run.Prepare()) {
+        return rc;
+    }
+    // The restart question is answered by --reboot alone.
+    run.Op().SetAnswer(LoadStr(6551), reboot);
+    if (int rc = run.Login()) {
+        return run.Finish(rc);
+    }
+    if (!run.Frame().NicCommandsEnabled()) {
+        run.Op().Note(
+            "vornupdater: NIC commands are not available on this gateway (its scripts use the "
+            "/var layout; they need the /etc layout)",
+            true);
+        return run.Finish(kExitFailed);
+    }
+    if (!run.Frame().ExchangeNics(nic1, nic2)) {
+        return run.Finish(kExitFailed);
+    }
+    const bool ended = run.WaitProcedure();
+    const bool ok = ended && run.Frame().LastConsoleOk();
+    return run.Finish(ok ? kExitOk : kExitFailed);
+}
+
+}  // namespace vorn::cli

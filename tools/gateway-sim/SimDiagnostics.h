@@ -1,0 +1,31 @@
+#pragma once
+// Canned answers of the gateway's diagnostic commands (ping, route, ARP, interfaces, NIC
+// status and settings, NIC exchange) and the combined-update script runner, registered on a
+// simulator through its command table.
+#include <string>
+
+namespace vorn {
+
+class CGatewaySim;
+
+// Host names the simulated gateway cannot resolve: any name ending in ".invalid" or
+// beginning with "nosuch".
+bool SimHostUnknown(const std::string& host);
+
+// Adds the diagnostic commands:
+// - "ping -c 1 HOST" (HOST quoted or not): a one-packet reply, or "ping: unknown host HOST"
+//   with result 1;
+// - "route -n", "cat /proc/net/arp", "ifconfig", "mii-tool": fixed tables;
+// - "cat PATH": the file of the virtual file system;
+// - "ethtool ethN" (eth0..eth3 exist; eth1 describes its port in non-ASCII UTF-8);
+// - "/usr/sbin/eth-set.sh", "/usr/sbin/changemode", "/usr/sbin/change-ppp-mtu",
+//   "swapnic-set.sh": accept known NIC names and report what they changed.
+void AddDiagnosticCommands(CGatewaySim& sim);
+
+// Adds the combined-update script runner for `scriptPath` ("/etc/vorncmd/compose.sh" or the
+// /var one): the uploaded script is read, not executed. Every "echo TEXT" line adds TEXT and a
+// line feed to the result file, an "exit N" line ends it with result N (0 when none), and a
+// line "reboot" restarts the gateway after the reply. A missing script answers result 1.
+void AddComposeScriptRunner(CGatewaySim& sim, const std::string& scriptPath);
+
+}  // namespace vorn
