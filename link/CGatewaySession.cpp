@@ -251,7 +251,7 @@ void CGatewaySession::SendLogin(const std::string& password) {
 
 void CGatewaySession::SendVersion() {
     ProtocolVersion = 0;
-    SendText(StrPrintf("version\nvalue:%d\n", kUpdaterProtocolVersion));
+    m_versionPending = SendText(StrPrintf("version\nvalue:%d\n", kUpdaterProtocolVersion));
 }
 
 void CGatewaySession::ExecuteCommand(const std::string& commandLine) {
@@ -376,6 +376,7 @@ std::string NormalizeVendorWord(const std::string& version) {
 
 int CGatewaySession::HandleVersion(int value) {
     ProtocolVersion = value;
+    m_versionPending = false;
     Console(StrPrintf("Update server version is : %x\n\n", static_cast<unsigned>(value)), kBlue);
     return 1;
 }
@@ -481,6 +482,7 @@ void CGatewaySession::CloseSession(int kind, int errorCode) {
     Connected = false;
     ProtocolVersion = 0;
     VersionCapable = false;
+    m_versionPending = false;
     m_sendRing.reset();
     m_recvRing.reset();
     SetWindowTitle("");
