@@ -209,6 +209,7 @@ private:
     std::string m_deviceVersion;
     bool m_reconnectAllowed = true;
     TimerHandle m_reconnectTimer;
+    std::uint32_t m_reconnectSerial = 0;
 
     std::vector<std::uint8_t> m_sendStorage;
     std::vector<std::uint8_t> m_recvStorage;
