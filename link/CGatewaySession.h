@@ -152,6 +152,8 @@ public:
     // Bytes handed to the socket since the session object was made.
     std::uint64_t BytesSent() const { return m_bytesSent; }
     std::uint64_t BytesReceived() const { return m_bytesReceived; }
+    // The version message went out and its answer has not come yet.
+    bool VersionReplyPending() const { return m_versionPending; }
     // Result of the last password change reply (-1 before any).
     int LastPasswordResult() const { return m_lastPasswordResult; }
 
@@ -207,6 +209,7 @@ private:
     std::string m_deviceVersion;
     bool m_reconnectAllowed = true;
     TimerHandle m_reconnectTimer;
+    std::uint32_t m_reconnectSerial = 0;
 
     std::vector<std::uint8_t> m_sendStorage;
     std::vector<std::uint8_t> m_recvStorage;
@@ -217,6 +220,7 @@ private:
     std::uint64_t m_bytesSent = 0;
     std::uint64_t m_bytesReceived = 0;
     int m_lastPasswordResult = -1;
+    bool m_versionPending = false;
 
     // Transfer file and progress.
     int m_fileFd = -1;

@@ -4,6 +4,12 @@
 #include "app/cli/CmdSupport.h"
 
 namespace vorn::cli {
+namespace {
+
+// A remote path or command travels in one text frame together with its message word.
+constexpr std::size_t kMaxArgumentLength = 1000;
+
+}  // namespace
 
 const std::vector<CliCommand>& CliCommands() {
     static const CliOptionSpec kConsolePassword = {
@@ -99,6 +105,15 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
                           parsed.positional.size() > command->maxArgs)) {
         error = command->maxArgs == 0 ? "takes no arguments"
                                       : std::string("expects ") + command->arguments;
+    }
+    // Messages to the gateway are line-based and at most one frame long.
+    for (const std::string& a : parsed.positional) {
+        if (error.empty() && a.find_first_of("\r\n") != std::string::npos) {
+            error = "arguments cannot contain line breaks";
+        }
+        if (error.empty() && a.size() > kMaxArgumentLength) {
+            error = "argument longer than " + std::to_string(kMaxArgumentLength) + " characters";
+        }
     }
     if (error.empty() && command->needsGateway && !parsed.values.count("gateway")) {
         error = "the gateway address is required (-g ADDR[:PORT])";

@@ -123,6 +123,11 @@ std::optional<std::string> GatewayPassword(const CliArgs& args, CliTerminal& ter
         return ReadFirstLine(args.Value("password-file"), error);
     }
     if (const char* env = std::getenv("VORN_PASSWORD")) {
+        // The login message is line-based: a line break would add lines of its own.
+        if (std::string(env).find_first_of("\r\n") != std::string::npos) {
+            error = "VORN_PASSWORD cannot contain line breaks";
+            return std::nullopt;
+        }
         return std::string(env);
     }
     if (terminal.Available()) {

@@ -80,10 +80,8 @@ public:
             return kExitConnect;
         }
         // Let the gateway's answer to the version message arrive before anything else.
-        if (m_frame.VersionCapable) {
-            RunUntil([&] { return m_frame.ProtocolVersion != 0 || !m_frame.Connected; },
-                     kVersionReplyMs);
-        }
+        RunUntil([&] { return !m_frame.VersionReplyPending() || !m_frame.Connected; },
+                 kVersionReplyMs);
         return kExitOk;
     }
 
