@@ -3,6 +3,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/cli/CmdInspect.h"
 
 namespace {
 
@@ -12,6 +17,8 @@ const char kUsage[] =
     "Firmware updater for network gateways. Without a command the desktop program opens.\n"
     "\n"
     "Commands:\n"
+    "  inspect PACKAGE [--gateway-version-file FILE]\n"
+    "                check a package offline\n"
     "  --help        show this text\n";
 
 }  // namespace
@@ -22,6 +29,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     QCoreApplication app(argc, argv);
+    if (std::strcmp(argv[1], "inspect") == 0) {
+        return vorn::RunInspect(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
+    }
     std::fprintf(stderr, "vornupdater: unknown command '%s' (see --help)\n", argv[1]);
     return 2;
 }
