@@ -178,6 +178,8 @@ protected:
 
     void Console(const std::string& text, std::uint32_t colour);
     void Console(int stringId, std::uint32_t colour);
+    // Replaces the gateway's version text (a combined update reads it again between members).
+    void SetDeviceVersion(const std::string& version) { m_deviceVersion = version; }
 
 private:
     void OnMessage(unsigned msg, WParam w, LParam l);

@@ -10,6 +10,7 @@
 #include "lib/WorkFolders.h"
 #include "operations/ConsoleProcedures.h"
 #include "operations/SupportProcedures.h"
+#include "operations/CombinedProcedures.h"
 
 namespace vorn {
 
@@ -19,8 +20,14 @@ CMainFrame::CMainFrame(Operator* op, std::string consoleDigest)
       m_commandProc(std::make_unique<CConsoleCommandProc>(*this)),
       m_uploadProc(std::make_unique<CConsoleUploadProc>(*this)),
       m_downloadProc(std::make_unique<CConsoleDownloadProc>(*this)),
-      m_exchangeProc(std::make_unique<CExchangeNicsProc>(*this)) {
+      m_exchangeProc(std::make_unique<CExchangeNicsProc>(*this)),
+      m_scriptProc(std::make_unique<CScriptMemberProc>(*this)),
+      m_refreshProc(std::make_unique<CVersionRefreshProc>(*this)),
+      m_combinedReconnect(std::make_unique<CCombinedReconnect>(*this)) {
     RegisterProcedure(kStateExchangeNics, m_exchangeProc.get());
+    RegisterProcedure(kStateScriptMember, m_scriptProc.get());
+    RegisterProcedure(kStateVersionRefresh, m_refreshProc.get());
+    RegisterReconnect(kReconnectCombined, m_combinedReconnect.get());
     RegisterProcedure(kStateConsoleCommand, m_commandProc.get());
     RegisterProcedure(kStateConsoleUpload, m_uploadProc.get());
     RegisterProcedure(kStateConsoleDownload, m_downloadProc.get());
@@ -31,6 +38,10 @@ CMainFrame::~CMainFrame() {
     RegisterProcedure(kStateConsoleUpload, nullptr);
     RegisterProcedure(kStateConsoleDownload, nullptr);
     RegisterProcedure(kStateExchangeNics, nullptr);
+    RegisterProcedure(kStateScriptMember, nullptr);
+    RegisterProcedure(kStateVersionRefresh, nullptr);
+    RegisterReconnect(kReconnectCombined, nullptr);
+    CTimer::Instance().DelTimer(m_combinedTimer);
 }
 
 void CMainFrame::FetchResultFile(int nextStep) {

@@ -2,12 +2,14 @@
 // The main frame of the program without its widgets: the gateway session plus the state and
 // procedures of the operations layer. Front ends own one CMainFrame and talk to it through its
 // public calls; it talks back through the Operator.
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "link/CGatewaySession.h"
+#include "packages/PackageState.h"
 
 namespace vorn {
 
@@ -16,7 +18,11 @@ inline constexpr const char* kConsolePasswordDigest = "3f0c9b27d41e86a5c2b07f9e1
 
 // SessionState values of the technical support console.
 enum : int { kStateConsoleUpload = 9, kStateConsoleDownload = 10, kStateConsoleCommand = 11 };
-enum : int { kStateExchangeNics = 12 };
+enum : int { kStateExchangeNics = 12, kStateScriptMember = 13, kStateVersionRefresh = 14 };
+// Timer of the combined-update driver and its period; reconnect reason of a combined update.
+enum : std::uint32_t { kTimerCombined = 3 };
+inline constexpr int kCombinedTickMs = 1000;
+inline constexpr int kReconnectCombined = 2;
 
 // The choices of the "Modify NIC Settings" dialog.
 struct NicSettings {
@@ -78,8 +84,33 @@ public:
     int GatewayLayoutFlag() const { return m_layoutFlag; }
     int GatewayProductLine() const { return m_productLine; }
 
+    // --- Combined update ---
+    // Extracts the stored combined package, builds the step list and starts the driver
+    // (timer 3); reconnects first when the link is down. False when it did not start.
+    bool StartCombinedUpdate();
+    // One tick of the driver: waits for the running member or starts the next step.
+    void CombinedTick();
+    // Uploads the script member to the combined-update script path and runs it.
+    void RunScriptMember(const std::string& name);
+    // Reads "/app/appversion" again (the version check of the next member package uses it).
+    void RefreshGatewayVersion();
+    bool CombinedUpdateRunning() const override { return m_combinedRunning != 0; }
+    bool MemberFinished() const { return m_memberFinished != 0; }
+    void SetMemberFinished(bool finished) { m_memberFinished = finished ? 1 : 0; }
+    // 0 while the single-package loader thread runs.
+    bool LoaderIdle() const { return m_loaderIdle.load() != 0; }
+    PackageState& Package() { return m_package; }
+    // Remote script path of a combined update for the current layout.
+    std::string CombinedScriptPath() const;
+
 protected:
     void OnSessionClosed() override { m_pingRunsLeft = 0; }
+    void OnTimer(std::uint32_t id) override;
+    // Members that the update procedures install: a member package (loaded on the loader
+    // thread, then installed) and factory defaults. They end with SessionState 0 and, on
+    // success, the member-finished flag set.
+    virtual void StartPackageMember(const std::string& name);
+    virtual void StartFactoryMember();
     void OnLoginVersion(const std::string& version) override;
     void OnDeviceChosen(int model, int series) override;
 
@@ -92,6 +123,22 @@ private:
     friend class CConsoleDownloadProc;
     class CExchangeNicsProc;
     friend class CExchangeNicsProc;
+    class CScriptMemberProc;
+    class CVersionRefreshProc;
+    class CCombinedReconnect;
+    friend class CScriptMemberProc;
+    friend class CVersionRefreshProc;
+    friend class CCombinedReconnect;
+
+    void BeginCombinedDriver();
+    void FinishCombinedUpdate();
+    // The failure path of the update procedures: reply text, "(%d) error. Update failed!",
+    // the do-not-restart notice, "FAILED:".
+    void UpdateFailure(const std::optional<std::string>& text);
+    // The last announcement of a restart: 500 ms for the command to leave, then the link is
+    // closed as a dropped connection.
+    void CloseAfterRestart();
+    void PostUpdate(int code, const std::string& text);
 
     bool Busy();
     bool ProposedNameAcceptable(const std::string& remotePath, std::string& name);
@@ -113,7 +160,23 @@ private:
     std::unique_ptr<CExchangeNicsProc> m_exchangeProc;
     int m_layoutFlag = 1;
     int m_productLine = 0;
+
+    PackageState m_package;
+    int m_combinedRunning = 0;
+    int m_memberFinished = 0;
+    int m_memberCounter = 0;
+    std::atomic<int> m_loaderIdle{1};
+    std::string m_scriptMember;
+    TimerHandle m_combinedTimer;
+    std::unique_ptr<CScriptMemberProc> m_scriptProc;
+    std::unique_ptr<CVersionRefreshProc> m_refreshProc;
+    std::unique_ptr<CCombinedReconnect> m_combinedReconnect;
 };
+
+// Set from the start of a combined-update step until the driver has seen its end.
+extern std::atomic<int> g_memberInProgress;
+// A member name of a combined plan names a file directly inside "compose_unpkg".
+bool PlainMemberName(const std::string& name);
 
 // MD5 (RFC 1321) of a text as 32 lower-case hex digits.
 // TODO(lead): fold together with the packages layer's Md5Hex.

@@ -1,8 +1,6 @@
 // The diagnostic commands of the technical support console: ping, route and ARP tables,
 // interfaces, NIC status and settings, and the exchange of two NICs.
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "lib/Log.h"
 #include "lib/StringTable.h"
@@ -15,7 +13,6 @@ namespace {
 
 constexpr int kStepExchangeReply = 51;
 constexpr int kStepExchangeDone = 52;
-constexpr int kRestartWaitMs = 500;
 
 std::vector<std::string> Numbered(const char* prefix, int last) {
     std::vector<std::string> v;
@@ -32,8 +29,6 @@ bool IsListed(const std::vector<std::string>& list, const std::string& value) {
     return std::find(list.begin(), list.end(), value) != list.end();
 }
 
-// Gives the gateway time to take the reboot command before the link is closed.
-void WaitRestartGap() { std::this_thread::sleep_for(std::chrono::milliseconds(kRestartWaitMs)); }
 
 }  // namespace
 
@@ -231,8 +226,7 @@ bool CMainFrame::CExchangeNicsProc::OnResult(int result, const std::optional<std
     m_f.Console(6552, kBlue);
     m_f.ExecuteCommand("reboot");
     m_f.EndConsole(true);
-    WaitRestartGap();
-    m_f.CloseSession(kSocketTcp, 0);
+    m_f.CloseAfterRestart();
     return true;
 }
 
