@@ -126,6 +126,7 @@ void CGatewaySession::OnReadable(int /*kind*/) {
         return;
     }
     LogWrite(StrPrintf("[download : %dB]", n), kLogDebug);
+    m_bytesReceived += static_cast<std::uint64_t>(n);
     m_recvRing.put(buf, static_cast<std::uint32_t>(n));
     if (!ProcessReceiveBuffer()) {
         LogWrite("Hand Upd Buf failed!", kLogError);
@@ -440,6 +441,7 @@ void CGatewaySession::ChangePassword(const std::string& newPassword) {
 void CGatewaySession::PasswordResult(int result) {
     SessionState = SessionStep = 0;
     CloseTransferFile();
+    m_lastPasswordResult = result;
     if (result != 0) {
         Console(6461, kRed);
         return;
