@@ -12,6 +12,7 @@
 #include "lib/Text.h"
 #include "lib/WorkFolders.h"
 #include "packages/Md5.h"
+#include "platform/SystemError.h"
 
 namespace vorn {
 namespace {
@@ -127,7 +128,7 @@ bool CheckSinglePackageEnvelope(PackageState& state, Operator& op, const std::st
     try {
         Fd in{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
         if (in.fd < 0) {
-            std::string err = std::strerror(errno);
+            std::string err = SystemErrorText(errno);
             op.AppendConsole(err, kRed);
             op.AppendConsole("\n", kBlack);
             state.m_lastErrorText = err;
@@ -136,7 +137,7 @@ bool CheckSinglePackageEnvelope(PackageState& state, Operator& op, const std::st
         const std::string body = WorkPath(fileName, "tmp").string();
         Fd out{::open(body.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
         if (out.fd < 0) {
-            std::string err = std::strerror(errno);
+            std::string err = SystemErrorText(errno);
             ShowError(state, op, err);
             return false;
         }

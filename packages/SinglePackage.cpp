@@ -20,6 +20,7 @@
 #include "packages/VersionRules.h"
 #include "platform/FileUtil.h"
 #include "platform/ProfileString.h"
+#include "platform/SystemError.h"
 
 namespace vorn {
 namespace {
@@ -245,7 +246,7 @@ StoreResult StorePackage(const std::string& selectedPath) {
         fs::copy_file(selected, target, fs::copy_options::overwrite_existing, ec);
         if (ec) {
             result.error = ec.value() ? ec.value() : EIO;
-            result.errorText = FormatStr(6749, Trim(ec.message(), " ").c_str());
+            result.errorText = FormatStr(6749, Trim(SystemErrorText(ec.value()), " ").c_str());
             LogWrite(result.errorText, kLogError);
             LogWrite(selected.string(), kLogError);
             LogWrite(target.string(), kLogError);

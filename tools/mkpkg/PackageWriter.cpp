@@ -12,8 +12,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <ctime>
 
 #include "packages/ArchiveAccess.h"
+#include "packages/ConfReader.h"
 #include "packages/BackupFile.h"
 #include "packages/Envelope.h"
 #include "packages/Md5.h"
@@ -248,6 +251,56 @@ std::vector<ZipEntry> EntriesFromFolder(const std::string& folder, std::string& 
     return entries;
 }
 
+bool BuildCombinedFromPlan(const std::string& plan, const std::string& out,
+                           const std::string& password, std::string& error) {
+    if (!EndsWith(out, ".cssu")) {
+        error = "a combined package must end in .cssu";
+        return false;
+    }
+    PackageConfReader conf;
+    if (!conf.Load(plan)) {
+        error = "cannot read plan " + plan;
+        return false;
+    }
+    const fs::path dir = fs::path(plan).parent_path();
+    std::vector<ZipEntry> entries{{"upgrade.conf", plan, {}}};
+    for (const char* extra : {"readme.txt", "package.conf"}) {
+        if (fs::is_regular_file(dir / extra)) {
+            entries.push_back({extra, (dir / extra).string(), {}});
+        }
+    }
+    const int count = std::atoi(conf.Get("Total", "count").c_str());
+    for (int i = 1; i <= count; ++i) {
+        const std::string section = std::to_string(i);
+        const std::string type = conf.Get(section, "type");
+        if (type != "1" && type != "3") {
+            if (type != "2") {
+                error = "plan entry " + section + " has no valid type (1, 2 or 3)";
+                return false;
+            }
+            continue;
+        }
+        const std::string name = conf.Get(section, "name");
+        if (name.empty() || name.find_first_of("/\\") != std::string::npos || name == "..") {
+            error = "plan entry " + section + " needs a plain file name";
+            return false;
+        }
+        if (!fs::is_regular_file(dir / name)) {
+            error = "plan entry " + section + ": " + (dir / name).string() + " is missing";
+            return false;
+        }
+        auto same = [&](const ZipEntry& e) { return e.name == name; };
+        if (std::none_of(entries.begin(), entries.end(), same)) {
+            entries.push_back({name, (dir / name).string(), {}});
+        }
+    }
+    std::string body = out + ".body";
+    const std::string pw = password.empty() ? std::string(kPackagePassword) : password;
+    bool ok = WriteZip(body, entries, pw, "", error) && WriteCombinedEnvelope(body, out, error);
+    ::unlink(body.c_str());
+    return ok;
+}
+
 bool BuildPackage(const std::string& folder, const std::string& out, const std::string& password,
                   std::string& error) {
     std::vector<ZipEntry> entries = EntriesFromFolder(folder, error);
@@ -263,7 +316,7 @@ bool BuildPackage(const std::string& folder, const std::string& out, const std::
         return false;
     }
     std::string body = out + ".body";
-    const std::string& pw = password.empty() ? std::string(kPackagePassword) : password;
+    const std::string pw = password.empty() ? std::string(kPackagePassword) : password;
     bool ok = WriteZip(body, entries, pw, "", error) &&
               (single ? WriteSingleEnvelope(body, out, error)
                       : WriteCombinedEnvelope(body, out, error));

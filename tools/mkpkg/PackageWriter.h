@@ -32,4 +32,10 @@ std::vector<ZipEntry> EntriesFromFolder(const std::string& folder, std::string& 
 bool BuildPackage(const std::string& folder, const std::string& out, const std::string& password,
                   std::string& error);
 
+// Builds a ".cssu" from a plan file: the plan is stored as "upgrade.conf", the files that its
+// type 1 and 3 entries name are taken from the plan's folder, and "readme.txt" and
+// "package.conf" beside the plan join when present.
+bool BuildCombinedFromPlan(const std::string& plan, const std::string& out,
+                           const std::string& password, std::string& error);
+
 }  // namespace vorn
