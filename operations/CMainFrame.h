@@ -3,12 +3,15 @@
 // procedures of the operations layer. Front ends own one CMainFrame and talk to it through its
 // public calls; it talks back through the Operator.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "link/CGatewaySession.h"
+#include "packages/CPackageHost.h"
 #include "packages/PackageState.h"
 
 namespace vorn {
@@ -18,6 +21,13 @@ inline constexpr const char* kConsolePasswordDigest = "3f0c9b27d41e86a5c2b07f9e1
 
 // SessionState values of the technical support console.
 enum : int { kStateConsoleUpload = 9, kStateConsoleDownload = 10, kStateConsoleCommand = 11 };
+// SessionState values of the gateway procedures.
+enum : int { kStateFactory = 6, kStateBackup = 7, kStateRestore = 8, kStatePreCheck = 20 };
+// Timer ids: update start (the package passed its load) and pre-upgrade check start.
+enum : std::uint32_t { kTimerUpdateStart = 5, kTimerPreCheckStart = 10 };
+// ConnectReason values of the procedures that reconnect on their own.
+enum : int { kReasonSingleUpdate = 1, kReasonFactory = 3, kReasonPreCheck = 5 };
+// SessionState values of the NIC exchange and the combined update's own procedures.
 enum : int { kStateExchangeNics = 12, kStateScriptMember = 13, kStateVersionRefresh = 14 };
 // Timer of the combined-update driver and its period; reconnect reason of a combined update.
 enum : std::uint32_t { kTimerCombined = 3 };
@@ -31,7 +41,7 @@ struct NicSettings {
     std::optional<int> mtu;  // the MTU box checked, with its number
 };
 
-class CMainFrame : public CGatewaySession {
+class CMainFrame : public CGatewaySession, public CPackageHost {
 public:
     // `consoleDigest`: MD5 (hex) of the console password; the product passes the default.
     explicit CMainFrame(Operator* op, std::string consoleDigest = kConsolePasswordDigest);
@@ -58,6 +68,63 @@ public:
     const std::string& ResultFilePath() const { return m_resultFile; }
     void SetResultFilePath(const std::string& path) { m_resultFile = path; }
 
+    // --- Packages and updates ---
+    PackageState& Package() { return m_pkg; }
+    const PackageState& Package() const { return m_pkg; }
+    // The load page's load of a package (checks, tips, "SUCCEED:" and the update timer).
+    bool LoadLocalPackage(const std::string& path);
+    // A package loaded only for the pre-upgrade check: the load arms timer 10 instead of 5.
+    void SetLoadForCheckOnly(bool on) { m_loadForCheck = on; }
+    // Number of automatic backups to keep (from the options file when an update starts).
+    void SetAutoBackupLimit(int limit) { m_autobakNum = limit < 0 ? 10 : limit; }
+    // The update-tips dialog of the load page; without one the tips are accepted.
+    void SetTipsDialog(std::function<bool(const std::string&, const std::string&,
+                                          const std::string&)> dialog) {
+        m_tipsDialog = std::move(dialog);
+    }
+    // Timer 10: starts the pre-upgrade-check loader after `ms`.
+    void ArmPreCheckTimer(int ms);
+    // Loader threads; their output reaches the Operator on this thread.
+    void StartSingleLoader(const std::string& path, const std::string& fileName);
+    void StartPreCheckLoader();
+    bool LoaderFinished() const { return m_loaderFinished.load(); }
+    bool LoaderIdle() const { return m_loaderIdle.load(); }
+
+    // Single-package update (SessionState 5) and pre-upgrade check (SessionState 20).
+    void StartSingleUpdate();
+    void StartPreUpdateCheck();
+    // Configuration backup (7), restore (8) and factory defaults (6).
+    bool BackupConfig();
+    bool RestoreBackup();
+    bool RestoreFactoryDefaults();
+    // Update history.
+    void RecordLocalHistory();
+    bool ShowGatewayHistory();
+    void ShowLocalHistory();
+    void DeleteLocalHistory();
+    // Result of the last backup, restore or factory-defaults procedure (true = success).
+    bool LastProcedureOk() const { return m_lastProcedureOk; }
+
+    // Combined-update bookkeeping shared with the combined update.
+    int m_memberIndex = 1;
+    bool m_combinedRunning = false;
+    bool m_memberFinished = false;
+    bool m_autoBackup = false;
+    std::string m_backupPath;
+    bool m_ownScripts = false;
+
+    // --- CPackageHost ---
+    bool OperationInProgress() const override { return SessionState != 0; }
+    bool CombinedUpdateRunning() const override { return m_combinedRunning; }
+    std::string GatewayVersion() const override { return DeviceVersion(); }
+    std::string GatewayVersionReport() const override { return m_versionReport; }
+    int GatewayLayoutFlag() const override { return m_layoutFlag; }
+    bool ShowUpdateTipsDialog(const std::string& tips, const std::string& gatewayVersion,
+                              const std::string& packageVersion) override;
+    void SendToLoadPage(const std::string& text) override;
+    void StartUpdateTimer() override;
+    void StartSinglePackageLoader(const std::string& path) override;
+
     // Ping series of the console (target already quoted).
     void SetPingSeries(const std::string& target, int runsLeft) {
         m_pingTarget = target;
@@ -67,7 +134,7 @@ public:
     // --- Diagnostic commands of the console's "Command" menu ---
     // The menu items need a connected, idle gateway; the NIC items also the "/etc" layout.
     bool SupportCommandsEnabled() const { return Connected && SessionState == 0; }
-    bool NicCommandsEnabled() const { return SupportCommandsEnabled() && GatewayLayoutFlag() == 1; }
+    bool NicCommandsEnabled() const { return SupportCommandsEnabled() && m_layoutFlag == 1; }
     // Ping: four runs of "ping -c 1" with the target made into one literal shell word.
     bool PingGateway(const std::string& target);
     bool ShowRouteTable();
@@ -79,9 +146,7 @@ public:
     // Asks the licence question, runs the exchange (SessionState 12) and then asks whether to
     // restart the gateway.
     bool ExchangeNics(const std::string& nic1, const std::string& nic2);
-    // Script layout flag (1 "/etc", 0 "/var") and product-line code of the gateway, from its
-    // version at login or from the device chosen for a damaged firmware.
-    int GatewayLayoutFlag() const { return m_layoutFlag; }
+    // Product-line code of the gateway (from its version, or the device chosen at login).
     int GatewayProductLine() const { return m_productLine; }
 
     // --- Combined update ---
@@ -94,27 +159,60 @@ public:
     void RunScriptMember(const std::string& name);
     // Reads "/app/appversion" again (the version check of the next member package uses it).
     void RefreshGatewayVersion();
-    bool CombinedUpdateRunning() const override { return m_combinedRunning != 0; }
-    bool MemberFinished() const { return m_memberFinished != 0; }
-    void SetMemberFinished(bool finished) { m_memberFinished = finished ? 1 : 0; }
-    // 0 while the single-package loader thread runs.
-    bool LoaderIdle() const { return m_loaderIdle.load() != 0; }
-    PackageState& Package() { return m_package; }
-    // Remote script path of a combined update for the current layout.
-    std::string CombinedScriptPath() const;
+    // Members started so far ("COMPOSE:%d" shows the next number).
+    int MemberCounter() const { return m_memberCounter; }
 
 protected:
     void OnSessionClosed() override { m_pingRunsLeft = 0; }
-    void OnTimer(std::uint32_t id) override;
-    // Members that the update procedures install: a member package (loaded on the loader
-    // thread, then installed) and factory defaults. They end with SessionState 0 and, on
-    // success, the member-finished flag set.
-    virtual void StartPackageMember(const std::string& name);
-    virtual void StartFactoryMember();
     void OnLoginVersion(const std::string& version) override;
     void OnDeviceChosen(int model, int series) override;
+    std::string NormalizeVersion(const std::string& version) const override;
+    void OnConnectionLost(int state, int errorCode) override;
+    void OnTimer(std::uint32_t id) override;
+    void OnOtherMessage(unsigned msg, WParam w, LParam l) override;
+    // The combined-package loader thread: stores and unpacks the package, reads the plan and
+    // starts the combined update.
+    virtual void StartCombinedLoader();
+    void OnCombinedLoaderDone(int result);
+    // Members that the update procedures install: a member package (loaded on the loader
+    // thread, then installed) and factory defaults. Both end with SessionState 0 and, on
+    // success, the member-finished flag set.
+    void StartPackageMember(const std::string& name);
+    void StartFactoryMember();
 
 private:
+    class CSingleUpdateProc;
+    class CPreCheckProc;
+    class CBackupProc;
+    class CRestoreProc;
+    class CFactoryProc;
+    class CResumeUpdate;
+    class CResumePreCheck;
+    class CResumeFactory;
+    class CLoaderOutput;
+    friend class CSingleUpdateProc;
+    friend class CPreCheckProc;
+    friend class CBackupProc;
+    friend class CRestoreProc;
+    friend class CFactoryProc;
+    friend class CResumeUpdate;
+    friend class CResumePreCheck;
+    friend class CResumeFactory;
+
+    // Shared steps of the gateway procedures.
+    void Notify(int code, const std::string& text);
+    void NotifyCheck(int code, const std::string& text);
+    void BeginSingleUpdate();
+    void ContinueUpdateAfterBackup(bool afterBackup);
+    void BeginFactoryUpload();
+    void CloseAsDropped();
+    void EndGatewayProcedure(bool ok);
+    void OnSingleLoaderDone(bool ok);
+    void OnPreCheckLoaderDone(bool ok);
+    void JoinLoader();
+    void InitGatewayProcedures();
+    void ReleaseGatewayProcedures();
+
     class CConsoleCommandProc;
     class CConsoleUploadProc;
     class CConsoleDownloadProc;
@@ -130,15 +228,12 @@ private:
     friend class CVersionRefreshProc;
     friend class CCombinedReconnect;
 
+    bool LaunchCombinedUpdate();
     void BeginCombinedDriver();
     void FinishCombinedUpdate();
     // The failure path of the update procedures: reply text, "(%d) error. Update failed!",
     // the do-not-restart notice, "FAILED:".
     void UpdateFailure(const std::optional<std::string>& text);
-    // The last announcement of a restart: 500 ms for the command to leave, then the link is
-    // closed as a dropped connection.
-    void CloseAfterRestart();
-    void PostUpdate(int code, const std::string& text);
 
     bool Busy();
     bool ProposedNameAcceptable(const std::string& remotePath, std::string& name);
@@ -154,18 +249,38 @@ private:
     std::string m_userLocal;
     std::string m_userRemote;
 
+    PackageState m_pkg;
+    std::string m_versionReport;
+    int m_layoutFlag = 1;
+    int m_productLine = 0;
+    int m_autobakNum = 10;
+    bool m_loadForCheck = false;
+    bool m_lastProcedureOk = false;
+    std::function<bool(const std::string&, const std::string&, const std::string&)> m_tipsDialog;
+    std::atomic<bool> m_loaderFinished{false};
+    std::atomic<bool> m_loaderIdle{true};
+    std::atomic<bool> m_loaderOk{false};
+    std::thread m_loader;
+    std::unique_ptr<PackageState> m_loaderState;
+    std::unique_ptr<CLoaderOutput> m_loaderOutput;
+
+    std::unique_ptr<CSingleUpdateProc> m_singleProc;
+    std::unique_ptr<CPreCheckProc> m_preCheckProc;
+    std::unique_ptr<CBackupProc> m_backupProc;
+    std::unique_ptr<CRestoreProc> m_restoreProc;
+    std::unique_ptr<CFactoryProc> m_factoryProc;
+    std::unique_ptr<CResumeUpdate> m_resumeUpdate;
+    std::unique_ptr<CResumePreCheck> m_resumePreCheck;
+    std::unique_ptr<CResumeFactory> m_resumeFactory;
+
     std::unique_ptr<CConsoleCommandProc> m_commandProc;
     std::unique_ptr<CConsoleUploadProc> m_uploadProc;
     std::unique_ptr<CConsoleDownloadProc> m_downloadProc;
     std::unique_ptr<CExchangeNicsProc> m_exchangeProc;
-    int m_layoutFlag = 1;
-    int m_productLine = 0;
 
-    PackageState m_package;
-    int m_combinedRunning = 0;
-    int m_memberFinished = 0;
     int m_memberCounter = 0;
-    std::atomic<int> m_loaderIdle{1};
+    // A member package asked for a restart; the one restart comes at the end.
+    bool m_combinedNeedRestart = false;
     std::string m_scriptMember;
     TimerHandle m_combinedTimer;
     std::unique_ptr<CScriptMemberProc> m_scriptProc;

@@ -1,16 +1,18 @@
 // The combined update: a driver on timer 3 runs the step list of a combined package one
 // member at a time, and the two procedures it owns itself, the script member and the refresh
 // of the gateway's version.
-#include <chrono>
+#include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "lib/Log.h"
 #include "lib/StringTable.h"
 #include "lib/Text.h"
 #include "lib/WorkFolders.h"
 #include "operations/CombinedProcedures.h"
+#include "operations/GatewayProcedures.h"
+#include "operations/RemotePaths.h"
 #include "packages/CombinedPackage.h"
+#include "packages/SinglePackage.h"
 
 namespace vorn {
 
@@ -24,9 +26,11 @@ constexpr int kStepScriptPutOver = 54;
 constexpr int kStepScriptRun = 55;
 constexpr int kStepScriptResult = 56;
 constexpr int kStepVersionGet = 62;
-constexpr int kRestartGapMs = 500;
+// Results of the combined loader thread.
+enum : int { kCombinedLoadFailed = 0, kCombinedPrepared = 1, kCombinedPlanFailed = 2 };
 
 enum : int {
+    kEventCombinedLoaded = 4,
     kEventProgress = 6,
     kEventError = 7,
     kEventMember = 9,
@@ -41,41 +45,19 @@ bool PlainMemberName(const std::string& name) {
            name.find_first_of("/\\") == std::string::npos;
 }
 
-std::string CMainFrame::CombinedScriptPath() const {
-    return m_layoutFlag == 0 ? "/var/vorncmd/compose.sh" : "/etc/vorncmd/compose.sh";
-}
-
-void CMainFrame::PostUpdate(int code, const std::string& text) {
-    if (Operator* op = GetOperator()) {
-        op->NotifyUpdatePage(code, text);
-    }
-}
-
-void CMainFrame::CloseAfterRestart() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(kRestartGapMs));
-    SessionState = 0;
-    CloseSession(kSocketTcp, 0);
-}
-
 void CMainFrame::UpdateFailure(const std::optional<std::string>& text) {
     if (text && !text->empty()) {
         Console(*text, kRed);
         Console("\n", kBlack);
-        PostUpdate(kEventError, *text);
+        Notify(kEventError, *text);
     }
     const std::string message = FormatStr(6446, SessionStep - kUpdateStepBase);
     Console(message, kRed);
-    PostUpdate(kEventError, message);
+    Notify(kEventError, message);
     Console(6560, kRed);
-    PostUpdate(kEventError, LoadStr(6560));
+    Notify(kEventError, LoadStr(6560));
     EndProcedure();
-    PostUpdate(kEventFinal, "FAILED:");
-}
-
-void CMainFrame::OnTimer(std::uint32_t id) {
-    if (id == kTimerCombined) {
-        CombinedTick();
-    }
+    Notify(kEventFinal, "FAILED:");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -85,11 +67,15 @@ bool CMainFrame::StartCombinedUpdate() {
     if (m_combinedRunning) {
         return false;
     }
-    if (!PrepareCombinedUpdate(m_package, *GetOperator())) {
-        PostUpdate(kEventError, LoadStr(6739));
-        PostUpdate(kEventFinal, "FAILED:");
+    if (!PrepareCombinedUpdate(m_pkg, *GetOperator())) {
+        Notify(kEventError, LoadStr(6739));
+        Notify(kEventFinal, "FAILED:");
         return false;
     }
+    return LaunchCombinedUpdate();
+}
+
+bool CMainFrame::LaunchCombinedUpdate() {
     if (!Connected) {
         SessionState = kStateSingleUpdate;  // busy until the reconnect resumes here
         ScheduleReconnect(kReconnectCombined);
@@ -101,9 +87,10 @@ bool CMainFrame::StartCombinedUpdate() {
 
 void CMainFrame::BeginCombinedDriver() {
     ConnectReason = 0;
-    m_combinedRunning = 1;
+    m_combinedRunning = true;
     m_memberCounter = 0;
-    m_memberFinished = 0;
+    m_combinedNeedRestart = false;
+    m_memberFinished = false;
     g_memberInProgress = 0;
     LogWrite("Begin combined update", kLogInfo);
     CTimer::Instance().start();
@@ -118,8 +105,8 @@ void CMainFrame::CCombinedReconnect::Resume() {
 bool CMainFrame::CCombinedReconnect::Failed(const std::string& text) {
     m_f.SessionState = 0;
     m_f.ConnectReason = 0;
-    m_f.PostUpdate(kEventError, text);
-    m_f.PostUpdate(kEventFinal, "FAILED:");
+    m_f.Notify(kEventError, text);
+    m_f.Notify(kEventFinal, "FAILED:");
     return true;
 }
 
@@ -134,22 +121,22 @@ void CMainFrame::CombinedTick() {
         }
         if (!m_memberFinished) {
             g_memberInProgress = 0;
-            m_combinedRunning = 0;
+            m_combinedRunning = false;
             Console(6584, kRed);
-            PostUpdate(kEventError, LoadStr(6584));
-            PostUpdate(kEventFinal, "FAILED:");
+            Notify(kEventError, LoadStr(6584));
+            Notify(kEventFinal, "FAILED:");
             return;
         }
     }
-    if (m_package.m_combinedSteps.empty()) {
+    if (m_pkg.m_combinedSteps.empty()) {
         FinishCombinedUpdate();
         return;
     }
     g_memberInProgress = 1;
-    PostUpdate(kEventMember, StrPrintf("COMPOSE:%d", m_memberCounter + 1));
-    const CombinedStep step = m_package.m_combinedSteps.front();
-    m_package.m_combinedSteps.pop_front();
-    m_memberFinished = 0;
+    Notify(kEventMember, StrPrintf("COMPOSE:%d", m_memberCounter + 1));
+    const CombinedStep step = m_pkg.m_combinedSteps.front();
+    m_pkg.m_combinedSteps.pop_front();
+    m_memberFinished = false;
     switch (step.type) {
         case 1:
             ++m_memberCounter;
@@ -175,30 +162,30 @@ void CMainFrame::CombinedTick() {
 
 void CMainFrame::FinishCombinedUpdate() {
     g_memberInProgress = 0;
-    m_combinedRunning = 0;
+    m_combinedRunning = false;
     CTimer::Instance().DelTimer(m_combinedTimer);
     Console(6585, kBlue);
-    PostUpdate(kEventFinal, std::string("SUCCEED:") + LoadStr(6585));
-    PostUpdate(kEventFinal, "SUCCEED:END");
-    if (m_package.m_needRestart) {
+    Notify(kEventFinal, std::string("SUCCEED:") + LoadStr(6585));
+    Notify(kEventFinal, "SUCCEED:END");
+    if (m_pkg.m_needRestart || m_combinedNeedRestart) {
         Console(6558, kRed);
-        PostUpdate(kEventRestart, LoadStr(6558));
+        Notify(kEventRestart, LoadStr(6558));
         ExecuteCommand("reboot");
     } else {
-        PostUpdate(kEventRestart, "");
+        Notify(kEventRestart, "");
     }
-    CloseAfterRestart();
+    CloseAsDropped();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Script member (SessionState 13)
 
 void CMainFrame::RunScriptMember(const std::string& name) {
-    m_memberFinished = 0;
+    m_memberFinished = false;
     m_scriptMember = name;
     const std::string text = FormatStr(6586, name.c_str());
     Console(text, kBlack);
-    PostUpdate(kEventProgress, text);
+    Notify(kEventProgress, text);
     SessionState = kStateScriptMember;
     SessionStep = kStepScriptPut;
     if (!PlainMemberName(name)) {
@@ -206,7 +193,7 @@ void CMainFrame::RunScriptMember(const std::string& name) {
         UpdateFailure("Invalid member name in the package plan: " + name);
         return;
     }
-    RequestPut(CombinedScriptPath());
+    RequestPut(CurrentRemotePaths().composeScript);
 }
 
 bool CMainFrame::CScriptMemberProc::OnResult(int result, const std::optional<std::string>& msg) {
@@ -214,7 +201,7 @@ bool CMainFrame::CScriptMemberProc::OnResult(int result, const std::optional<std
     if (result != 0) {
         if (f.SessionStep == kStepScriptRun) {
             f.Console("shell execute failed\n", kRed);
-            f.PostUpdate(kEventError, "shell execute failed\n");
+            f.Notify(kEventError, "shell execute failed\n");
             f.FetchResultFile(kStepScriptResult);
             return true;
         }
@@ -228,7 +215,7 @@ bool CMainFrame::CScriptMemberProc::OnResult(int result, const std::optional<std
         case kStepScriptPut:
             if (!f.PutFile(WorkPath(f.m_scriptMember, "compose_unpkg"))) {
                 f.Console(6561, kRed);
-                f.PostUpdate(kEventError, LoadStr(6561));
+                f.Notify(kEventError, LoadStr(6561));
                 f.UpdateFailure(std::nullopt);
                 return true;
             }
@@ -236,20 +223,20 @@ bool CMainFrame::CScriptMemberProc::OnResult(int result, const std::optional<std
             f.SessionStep = kStepScriptPutOver;
             return true;
         case kStepScriptPutOver:
-            f.ExecuteCommand(f.CombinedScriptPath());
+            f.ExecuteCommand(CurrentRemotePaths().composeScript);
             f.SessionStep = kStepScriptRun;
             return true;
         case kStepScriptRun:
             f.Console(6564, kBlue);
-            f.PostUpdate(kEventProgress, LoadStr(6564));
-            f.m_memberFinished = 1;
+            f.Notify(kEventProgress, LoadStr(6564));
+            f.m_memberFinished = true;
             f.EndProcedure();
             return true;
         case kStepScriptResult:
             if (!f.BeginDownload(WorkPath("tempresult", "tmp"), std::nullopt, false)) {
-                f.PostUpdate(kEventError, "tempresult");
+                f.Notify(kEventError, "tempresult");
                 f.EndProcedure();
-                f.PostUpdate(kEventFinal, "FAILED:");
+                f.Notify(kEventFinal, "FAILED:");
             }
             return true;
         default:
@@ -266,21 +253,21 @@ bool CMainFrame::CScriptMemberProc::OnGetOver() {
     f.ReadResultFile(text);
     text += "\n";
     f.Console(text, kBlack);
-    f.PostUpdate(kEventError, text);
+    f.Notify(kEventError, text);
     f.EndProcedure();  // the member-finished flag stays clear: the driver stops
     return true;
 }
 
 void CMainFrame::CScriptMemberProc::OnDownloadWriteFailed(const std::string& text) {
-    m_f.PostUpdate(kEventError, text);
-    m_f.PostUpdate(kEventFinal, "FAILED:");
+    m_f.Notify(kEventError, text);
+    m_f.Notify(kEventFinal, "FAILED:");
 }
 
 // ---------------------------------------------------------------------------------------------
 // Version refresh (SessionState 14)
 
 void CMainFrame::RefreshGatewayVersion() {
-    m_memberFinished = 0;
+    m_memberFinished = false;
     SetDeviceVersion("");  // the received bytes are appended to it
     SessionState = kStateVersionRefresh;
     SessionStep = kStepVersionGet;
@@ -308,10 +295,11 @@ bool CMainFrame::CVersionRefreshProc::OnGetOver() {
     // line in the same form as after a login.
     const std::string report = f.DeviceVersion();
     std::ofstream(WorkPath("version.txt", "tmp"), std::ios::binary | std::ios::trunc) << report;
+    f.m_versionReport = report;
     const std::size_t nl = report.find('\n');
     f.SetDeviceVersion(f.NormalizeVersion(nl != std::string::npos && nl > 0 ? report.substr(0, nl)
                                                                              : report));
-    f.m_memberFinished = 1;
+    f.m_memberFinished = true;
     f.EndProcedure();
     return true;
 }
@@ -320,13 +308,77 @@ bool CMainFrame::CVersionRefreshProc::OnGetOver() {
 // Members of the update procedures
 
 void CMainFrame::StartPackageMember(const std::string& name) {
-    Console(StrPrintf("Package member %s cannot be installed by this program.\n", name.c_str()),
-            kRed);
+    m_memberFinished = false;
+    if (!PlainMemberName(name)) {
+        Console("Invalid member name in the package plan: " + name + "\n", kRed);
+        Notify(kEventError, "Invalid member name in the package plan: " + name);
+        Notify(kEventFinal, "FAILED:");
+        return;
+    }
+    // The loader thread loads the member as the current single package; its end starts the
+    // single-package update (OnSingleLoaderDone).
+    StartMemberPackageLoad(*this, name);
 }
 
 void CMainFrame::StartFactoryMember() {
-    Console("Factory defaults cannot be restored by this program.\n", kRed);
+    // The factory procedure checks for a busy link itself; the driver's busy mark only kept
+    // ticks away until here.
     SessionState = 0;
+    if (!RestoreFactoryDefaults()) {
+        SessionState = 0;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Combined loader thread
+
+void CMainFrame::StartCombinedLoader() {
+    JoinLoader();
+    m_loaderFinished = false;
+    m_loaderIdle = false;
+    m_memberCounter = 0;
+    m_loaderState = std::make_unique<PackageState>(m_pkg);
+    const std::string path = m_pkg.m_packagePath;
+    const std::string fileName = std::filesystem::path(path).filename().string();
+    const bool prepare = !m_combinedRunning;
+    m_loader = std::thread([path, fileName, prepare, state = m_loaderState.get(),
+                            out = m_loaderOutput.get(), guard = Target()->guard()] {
+        LogWrite("Begin Load ComposePackage Thread", kLogDebug);
+        int result = kCombinedLoadFailed;
+        if (LoadCombinedPackageForUpdate(*state, *out, path, fileName)) {
+            out->NotifyUpdatePage(kEventCombinedLoaded, "");
+            result = !prepare || PrepareCombinedUpdate(*state, *out) ? kCombinedPrepared
+                                                                    : kCombinedPlanFailed;
+        }
+        guard->post(kMsgCombinedLoaderDone, static_cast<WParam>(result));
+    });
+}
+
+void CMainFrame::OnCombinedLoaderDone(int result) {
+    m_loaderOutput->Drain(GetOperator());
+    JoinLoader();
+    if (m_loaderState) {
+        m_pkg = std::move(*m_loaderState);
+        m_loaderState.reset();
+    }
+    m_loaderFinished = true;
+    m_loaderIdle = true;
+    if (result == kCombinedLoadFailed) {
+        for (const char* folder : {"compose_pkg", "compose_unpkg", "curpkg", "oldpkg"}) {
+            ClearWorkFolder(folder);
+        }
+        m_pkg.m_updateTips.clear();
+        Notify(kEventFinal, "FAILED:");  // the wizard waits for a final result
+        return;
+    }
+    if (result == kCombinedPlanFailed) {
+        Notify(kEventError, LoadStr(6739));
+        Notify(kEventFinal, "FAILED:");
+        return;
+    }
+    if (!m_combinedRunning) {
+        LaunchCombinedUpdate();
+    }
 }
 
 }  // namespace vorn

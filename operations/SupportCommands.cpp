@@ -6,7 +6,6 @@
 #include "lib/StringTable.h"
 #include "lib/Text.h"
 #include "operations/SupportProcedures.h"
-#include "packages/VersionRules.h"
 
 namespace vorn {
 namespace {
@@ -70,17 +69,6 @@ std::optional<std::string> QuotedPingTarget(const std::string& target) {
         return std::nullopt;
     }
     return "\"" + word + "\"";
-}
-
-void CMainFrame::OnLoginVersion(const std::string& version) {
-    const VersionClass c = ClassifyVersion(version);
-    m_layoutFlag = c.layoutFlag;
-    m_productLine = c.productLine;
-}
-
-void CMainFrame::OnDeviceChosen(int model, int series) {
-    m_layoutFlag = model;
-    m_productLine = series;
 }
 
 bool CMainFrame::PingGateway(const std::string& target) {
@@ -226,7 +214,7 @@ bool CMainFrame::CExchangeNicsProc::OnResult(int result, const std::optional<std
     m_f.Console(6552, kBlue);
     m_f.ExecuteCommand("reboot");
     m_f.EndConsole(true);
-    m_f.CloseAfterRestart();
+    m_f.CloseAsDropped();
     return true;
 }
 

@@ -37,6 +37,7 @@ protected:
         cfg.root = Dir() / "root";
         cfg.versionText = version;
         cfg.rebootRefuseMs = 0;
+        if (version.rfind("UX", 0) == 0) cfg.resultFile = "/var/vorncmd/result";
         m_sim = std::make_unique<CGatewaySim>(cfg);
         AddDiagnosticCommands(*m_sim);
         ASSERT_TRUE(m_sim->Start()) << m_sim->LastError();

@@ -63,7 +63,7 @@ TEST_F(CombinedFixture, MemberNamesCannotLeaveThePackageFolder) {
     std::ofstream(Dir() / "prog" / "secret") << "not for the gateway";
     m_frame->RunScriptMember("../secret");
     EXPECT_EQ(m_frame->SessionState, 0);
-    EXPECT_FALSE(m_frame->MemberFinished());
+    EXPECT_FALSE(m_frame->m_memberFinished);
     EXPECT_TRUE(m_op.ShownIn("Invalid member name in the package plan: ../secret", kRed));
     EXPECT_TRUE(Requests().empty());
     EXPECT_EQ(UpdateTexts(12), Strings{"FAILED:"});
@@ -74,7 +74,7 @@ TEST_F(CombinedFixture, VersionRefreshReplacesTheVersionText) {
     m_frame->RefreshGatewayVersion();
     EXPECT_EQ(m_frame->SessionState, kStateVersionRefresh);
     ASSERT_TRUE(waitFor([&] { return m_frame->SessionState == 0; }));
-    EXPECT_TRUE(m_frame->MemberFinished());
+    EXPECT_TRUE(m_frame->m_memberFinished);
     EXPECT_EQ(m_frame->DeviceVersion(), "KELMORA-GW-2100 V5.3.0");
     std::ifstream in(Home() / "tmp" / "version.txt", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "dravel-GW-2100 V5.3.0\nbuild 9\n");
@@ -83,7 +83,7 @@ TEST_F(CombinedFixture, VersionRefreshReplacesTheVersionText) {
     fs::remove(m_sim->LocalPath("/app/appversion"));
     m_frame->RefreshGatewayVersion();
     ASSERT_TRUE(waitFor([&] { return m_frame->SessionState == 0; }));
-    EXPECT_FALSE(m_frame->MemberFinished());
+    EXPECT_FALSE(m_frame->m_memberFinished);
     EXPECT_TRUE(m_op.ShownIn(LoadStr(6458), kRed));
 }
 

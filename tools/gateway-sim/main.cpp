@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tools/gateway-sim/CGatewaySim.h"
+#include "tools/gateway-sim/SimScripts.h"
 #include "tools/gateway-sim/SimDiagnostics.h"
 
 namespace {
@@ -36,6 +37,9 @@ const char kUsage[] =
     "  --fault-garbage-on CMD     send a garbage frame instead of the reply to CMD\n"
     "  --fault-abort-on CMD       send \"abort\" instead of the reply to CMD\n"
     "  --fault-silent-on CMD      do not answer CMD\n"
+    "  --fail-script NAME[=TEXT]  the gateway script NAME (path or file name) fails and writes\n"
+    "                             TEXT to the result file (repeatable)\n"
+    "  --config-etc-link          make /config/etc a symbolic link (history in /app/updhistory)\n"
     "CMD is a message word (login, get, put, putover, excute, changepwd, version) or an\n"
     "excute command line or its first word (reboot, ls, /etc/vorncmd/apppre).\n"
     "Prints \"listening on ADDR:PORT\" once ready; runs until SIGINT or SIGTERM.\n";
@@ -73,6 +77,8 @@ int Fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     vorn::GatewaySimConfig cfg;
+    vorn::SimScriptOptions scripts;
+    bool configEtcLink = false;
     for (int i = 1; i < argc; ++i) {
         const std::string opt = argv[i];
         auto value = [&](const char** out) {
@@ -95,6 +101,8 @@ int main(int argc, char** argv) {
             cfg.getWithoutSize = true;
         } else if (opt == "--fault-wrong-password") {
             cfg.faults.wrongPassword = true;
+        } else if (opt == "--config-etc-link") {
+            configEtcLink = true;
         } else if (opt == "--fault-garbage-after-login") {
             cfg.faults.garbageAfterLogin = true;
         } else if (!value(&v)) {
@@ -145,6 +153,10 @@ int main(int argc, char** argv) {
             cfg.faults.abortOnCommand = v;
         } else if (opt == "--fault-silent-on") {
             cfg.faults.silentOnCommand = v;
+        } else if (opt == "--fail-script") {
+            const std::string spec = v;
+            const std::size_t eq = spec.find('=');
+            scripts.failing[spec.substr(0, eq)] = eq == std::string::npos ? "" : spec.substr(eq + 1);
         } else {
             return Fail("unknown option " + opt + " (see --help)");
         }
@@ -161,11 +173,15 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     vorn::CGatewaySim sim(cfg);
+    vorn::AddScriptCommands(sim, scripts);
     vorn::AddDiagnosticCommands(sim);
     vorn::AddComposeScriptRunner(sim, "/etc/vorncmd/compose.sh");
     vorn::AddComposeScriptRunner(sim, "/var/vorncmd/compose.sh");
     if (!sim.Start()) {
         return Fail(sim.LastError());
+    }
+    if (configEtcLink && !vorn::MakeConfigEtcLink(sim.Root())) {
+        return Fail("cannot make /config/etc a link under the root folder");
     }
     std::cout << "listening on " << cfg.listenAddress << ":" << sim.Port() << std::endl;
     int sig = 0;
