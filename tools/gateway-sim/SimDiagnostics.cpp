@@ -179,34 +179,4 @@ void AddDiagnosticCommands(CGatewaySim& sim) {
     sim.AddCommand("swapnic-set.sh", SwapNics);
 }
 
-void AddComposeScriptRunner(CGatewaySim& sim, const std::string& scriptPath) {
-    sim.AddCommand(scriptPath, [scriptPath](const SimCommandRequest&, const CSimFileSystem& fs) {
-        std::string script;
-        if (!fs.ReadFile(scriptPath, script)) {
-            SimCommandReply r;
-            r.result = 1;
-            r.msg = scriptPath + ": not found";
-            return r;
-        }
-        SimCommandReply r;
-        std::string output;
-        std::istringstream in(script);
-        for (std::string line; std::getline(in, line);) {
-            while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
-                line.pop_back();
-            }
-            if (line.rfind("echo ", 0) == 0) {
-                output += Unquoted(line.substr(5)) + "\n";
-            } else if (line == "reboot") {
-                r.reboot = true;
-            } else if (line.rfind("exit ", 0) == 0) {
-                r.result = std::atoi(line.c_str() + 5);
-                break;
-            }
-        }
-        r.resultText = output;
-        return r;
-    });
-}
-
 }  // namespace vorn

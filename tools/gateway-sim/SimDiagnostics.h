@@ -1,7 +1,6 @@
 #pragma once
 // Canned answers of the gateway's diagnostic commands (ping, route, ARP, interfaces, NIC
-// status and settings, NIC exchange) and the combined-update script runner, registered on a
-// simulator through its command table.
+// status and settings, NIC exchange), registered on a simulator through its command table.
 #include <string>
 
 namespace vorn {
@@ -21,11 +20,5 @@ bool SimHostUnknown(const std::string& host);
 // - "/usr/sbin/eth-set.sh", "/usr/sbin/changemode", "/usr/sbin/change-ppp-mtu",
 //   "swapnic-set.sh": accept known NIC names and report what they changed.
 void AddDiagnosticCommands(CGatewaySim& sim);
-
-// Adds the combined-update script runner for `scriptPath` ("/etc/vorncmd/compose.sh" or the
-// /var one): the uploaded script is read, not executed. Every "echo TEXT" line adds TEXT and a
-// line feed to the result file, an "exit N" line ends it with result N (0 when none), and a
-// line "reboot" restarts the gateway after the reply. A missing script answers result 1.
-void AddComposeScriptRunner(CGatewaySim& sim, const std::string& scriptPath);
 
 }  // namespace vorn

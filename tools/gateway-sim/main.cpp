@@ -175,8 +175,6 @@ int main(int argc, char** argv) {
     vorn::CGatewaySim sim(cfg);
     vorn::AddScriptCommands(sim, scripts);
     vorn::AddDiagnosticCommands(sim);
-    vorn::AddComposeScriptRunner(sim, "/etc/vorncmd/compose.sh");
-    vorn::AddComposeScriptRunner(sim, "/var/vorncmd/compose.sh");
     if (!sim.Start()) {
         return Fail(sim.LastError());
     }
