@@ -32,7 +32,11 @@ const char* Find(const Entry (&table)[N], int id) {
     return (it != std::end(table) && it->id == id) ? it->text : nullptr;
 }
 
-Language InitialLanguage() {
+std::atomic<int> g_language{-1};
+
+}  // namespace
+
+Language LanguageFromEnvironment() {
     if (const char* forced = std::getenv("VORN_LANG"); forced && *forced) {
         return LanguageFromLocale(forced);
     }
@@ -43,10 +47,6 @@ Language InitialLanguage() {
     }
     return Language::English;
 }
-
-std::atomic<int> g_language{-1};
-
-}  // namespace
 
 Language LanguageFromLocale(const std::string& locale) {
     auto starts = [&](const char* p) { return locale.rfind(p, 0) == 0; };
@@ -62,7 +62,7 @@ Language LanguageFromLocale(const std::string& locale) {
 Language CurrentLanguage() {
     int v = g_language.load();
     if (v < 0) {
-        v = static_cast<int>(InitialLanguage());
+        v = static_cast<int>(LanguageFromEnvironment());
         g_language.store(v);
     }
     return static_cast<Language>(v);

@@ -17,6 +17,8 @@ Language CurrentLanguage();
 void SetLanguage(Language lang);  // tests and --lang style overrides
 // Language chosen by the rule above from a locale name such as "zh_TW.UTF-8".
 Language LanguageFromLocale(const std::string& locale);
+// Language chosen from the environment now: VORN_LANG, else LC_ALL, LC_MESSAGES, LANG.
+Language LanguageFromEnvironment();
 
 // All ids of one table, ascending (for consistency checks).
 std::vector<int> StringIds(Language lang);

@@ -50,7 +50,8 @@ struct FrameScratch {
 
 // Takes the next complete frame out of `ring` and deciphers it. NeedMore leaves the ring
 // untouched. On Error, `error` is the log text ("frame is error!", "decode frame failed",
-// "frame flag errors"); the bytes stay where they were (the caller closes the session).
+// "frame flag errors"); after "frame is error!" the ring is untouched, after the other two
+// the bad frame has been taken out. Either way the caller closes the session.
 // A text record's payload is zero-terminated inside scratch.record.
 CutResult CutFrame(circle_buffer& ring, FrameScratch& scratch, LinkRecord& out,
                    const char** error);

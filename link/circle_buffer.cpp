@@ -24,6 +24,9 @@ std::uint32_t circle_buffer::space() const {
 
 std::uint32_t circle_buffer::put(const void* src, std::uint32_t len) {
     len = std::min(len, space());
+    if (len == 0) {
+        return 0;  // also covers a ring without storage (capacity 0)
+    }
     auto* s = static_cast<const std::uint8_t*>(src);
     std::uint32_t first = std::min(len, m_capacity - m_write);
     std::memcpy(m_storage + m_write, s, first);
@@ -34,6 +37,9 @@ std::uint32_t circle_buffer::put(const void* src, std::uint32_t len) {
 
 std::uint32_t circle_buffer::peek(void* dst, std::uint32_t len) const {
     len = std::min(len, used());
+    if (len == 0) {
+        return 0;
+    }
     auto* d = static_cast<std::uint8_t*>(dst);
     std::uint32_t first = std::min(len, m_capacity - m_read);
     std::memcpy(d, m_storage + m_read, first);
@@ -43,6 +49,9 @@ std::uint32_t circle_buffer::peek(void* dst, std::uint32_t len) const {
 
 std::uint32_t circle_buffer::get(void* dst, std::uint32_t len) {
     len = peek(dst, len);
+    if (len == 0) {
+        return 0;
+    }
     m_read = (m_read + len) % m_capacity;
     return len;
 }

@@ -1,4 +1,4 @@
-#include "CMessageTarget.h"
+#include "platform/CMessageTarget.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -17,9 +17,27 @@ struct MessageEvent : QEvent {
 
 }  // namespace
 
-CMessageTarget::CMessageTarget(QObject* parent) : QObject(parent) {}
+bool CTargetGuard::post(unsigned msg, WParam wParam, LParam lParam) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_target && m_target->post(msg, wParam, lParam);
+}
+
+bool CTargetGuard::alive() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_target != nullptr;
+}
+
+void CTargetGuard::detach() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_target = nullptr;
+}
+
+CMessageTarget::CMessageTarget(QObject* parent)
+    : QObject(parent), m_guard(std::make_shared<CTargetGuard>(this)) {}
 
 CMessageTarget::~CMessageTarget() {
+    // After detach() no other thread can post here any more; then drop what is queued.
+    m_guard->detach();
     QCoreApplication::removePostedEvents(this, kMessageEvent);
 }
 

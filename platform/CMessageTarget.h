@@ -5,11 +5,32 @@
 #include <QObject>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 
 namespace vorn {
 
 using WParam = std::uintptr_t;
 using LParam = std::intptr_t;
+
+class CMessageTarget;
+
+// A weak, thread-safe way to post to a target that its owner may destroy at any time
+// (timers and worker threads keep one of these instead of a raw pointer).
+class CTargetGuard {
+public:
+    explicit CTargetGuard(CMessageTarget* target) : m_target(target) {}
+    // Posts when the target still exists; false once it has been destroyed.
+    bool post(unsigned msg, WParam wParam = 0, LParam lParam = 0);
+    bool alive();
+
+private:
+    friend class CMessageTarget;
+    void detach();
+
+    std::mutex m_mutex;
+    CMessageTarget* m_target;
+};
 
 class CMessageTarget : public QObject {
     Q_OBJECT
@@ -22,6 +43,9 @@ public:
     // Thread-safe. Returns false when the target is being destroyed.
     bool post(unsigned msg, WParam wParam = 0, LParam lParam = 0);
 
+    // The guard other threads keep to post here; it stops posting once this object is gone.
+    std::shared_ptr<CTargetGuard> guard() const { return m_guard; }
+
     // Alternative to subclassing: a handler called for every message.
     void setHandler(Handler handler) { m_handler = std::move(handler); }
 
@@ -31,6 +55,7 @@ protected:
 
 private:
     Handler m_handler;
+    std::shared_ptr<CTargetGuard> m_guard;
 };
 
 }  // namespace vorn
