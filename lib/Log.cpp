@@ -5,13 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <mutex>
 
 #include "lib/Clock.h"
 #include "lib/Text.h"
 #include "lib/WorkFolders.h"
+#include "platform/SystemError.h"
 
 namespace vorn {
 namespace {
@@ -78,7 +78,7 @@ int OpenLog(std::string* error) {
     if (fd < 0) {
         int err = errno;
         if (error) {
-            *error = StrPrintf("Failed to open kelmora log file: %s", std::strerror(err));
+            *error = StrPrintf("Failed to open kelmora log file: %s", SystemErrorText(err).c_str());
         }
         return err;
     }
