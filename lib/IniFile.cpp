@@ -244,6 +244,10 @@ int IniFile::Parse(std::FILE* f) {
         m_tables->maxKeys = std::max(m_tables->maxKeys, current->keys.Count());
     }
     std::free(buf);
+    // A block after the last key stays with the last section (it is written under that
+    // section's line, so dropping it would lose comments this store wrote itself).
+    auto& target = current ? current->comment : m_header;
+    target.insert(target.end(), pending.begin(), pending.end());
     if (rc == 0 && std::ferror(f)) {
         rc = -1;
     }

@@ -118,14 +118,20 @@ TEST_F(IniFileTest, LinesBeforeTheFirstSectionAreIgnored) {
 TEST_F(IniFileTest, CommentBlocksAreWrittenUnderTheSectionAbove) {
     IniFile ini;
     ASSERT_EQ(ini.Load(Write("; header 1\n# header 2\n[one]\na=1\n; between\n  ; indented\n"
-                             "[two]\nb=2\n; dropped at the end\n")),
+                             "[two]\nb=2\n; at the end\n")),
               0);
     fs::path out = m_dir / "out.ini";
     ASSERT_EQ(ini.Save(out), 0);
-    EXPECT_EQ(ReadFile(out),
-              "; header 1\r\n# header 2\r\n"
-              "[one]\r\n; between\r\n; indented\r\na = 1\r\n\r\n"
-              "[two]\r\nb = 2\r\n\r\n");
+    const char* expected =
+        "; header 1\r\n# header 2\r\n"
+        "[one]\r\n; between\r\n; indented\r\na = 1\r\n\r\n"
+        "[two]\r\n; at the end\r\nb = 2\r\n\r\n";
+    EXPECT_EQ(ReadFile(out), expected);
+    // What the store wrote reads back to the same file.
+    IniFile again(out);
+    fs::path out2 = m_dir / "out2.ini";
+    ASSERT_EQ(again.Save(out2), 0);
+    EXPECT_EQ(ReadFile(out2), expected);
 }
 
 TEST_F(IniFileTest, ReplacedKeyMovesToTheEnd) {
