@@ -54,7 +54,9 @@ int OpenLog(std::string* error) {
     std::string path = WorkPath("kelmora.log", "log").string();
     std::tm today = LocalNow();
     std::string header;
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
+    // Always appending: if another process truncates the file (a second instance starting on
+    // a new day), our lines continue at its end instead of after a hole.
+    int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
     struct stat st{};
     if (::stat(path.c_str(), &st) != 0) {
         header = "The file is inexistent. Create now!";
@@ -68,7 +70,6 @@ int OpenLog(std::string* error) {
         header = "The lastwrite time is: " + lastDate + "The current time is: " + todayDate;
         if (lastDate == todayDate) {
             header += "(continue write)\n";
-            flags |= O_APPEND;
         } else {
             header += "(clear file before writing)\n";
             flags |= O_TRUNC;

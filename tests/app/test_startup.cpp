@@ -23,8 +23,11 @@ struct ProgramRun {
     std::string err;
 };
 
-// Runs the installed program with `folder` as its program folder.
-ProgramRun RunProgram(const test::TempProgramFolder& folder, const QStringList& args = {"status"}) {
+// Runs the installed program with `folder` as its program folder. The default argument is no
+// command at all: the start-up checks run, then the program stops with its usage error and
+// never touches the network.
+ProgramRun RunProgram(const test::TempProgramFolder& folder,
+                      const QStringList& args = {"--no-such-command"}) {
     QProcess p;
     p.setProcessEnvironment(folder.Environment());
     p.start(QString::fromStdString((test::DistStartupFolder() / "vornupdater").string()), args);
