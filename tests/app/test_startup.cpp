@@ -139,6 +139,20 @@ TEST_F(StartupTest, HelpRunsWithoutStartUp) {
     EXPECT_FALSE(fs::exists(home / "log"));
 }
 
+TEST_F(StartupTest, InstallationFolderHasTheProgramAndTheOpensslNames) {
+    fs::path dist = test::DistStartupFolder();
+    EXPECT_TRUE(fs::is_regular_file(dist / "vornupdater"));
+    for (const char* name : kOpensslFiles) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(fs::is_regular_file(dist / "openssl" / name));
+    }
+    QProcess p;
+    p.start(QString::fromStdString((dist / "openssl" / "openssl.exe").string()), {"version"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(p.readAllStandardOutput().startsWith("OpenSSL"));
+}
+
 TEST_F(StartupTest, InProcessRunWritesTheLogAndReleasesEverything) {
     test::TempProgramFolder home;
     {
