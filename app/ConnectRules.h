@@ -17,9 +17,9 @@ class RecentAddressList;
 
 struct ConnectCheck {
     bool allowed = false;
-    int refusal = 0;          // 0, 6773 (invalid address) or 6797 (locked)
-    std::string message;      // the refusal text
-    ParsedAddress address;    // valid when refusal != 6773
+    int refusal = 0;        // 0, 6773 (invalid address) or 6797 (locked)
+    std::string message;    // the refusal text
+    ParsedAddress address;  // valid when refusal != 6773
     std::time_t attemptTime = 0;
 };
 

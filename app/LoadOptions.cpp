@@ -53,6 +53,8 @@ OptionSettings LoadOptions(const std::filesystem::path& path) {
     return o;
 }
 
-OptionSettings LoadOptions() { return LoadOptions(WorkPath(kOptionFileName, "")); }
+OptionSettings LoadOptions() {
+    return LoadOptions(WorkPath(kOptionFileName, ""));
+}
 
 }  // namespace vorn

@@ -65,8 +65,8 @@ void LoginErrorLog::Load(const std::filesystem::path& path) {
             break;
         }
         auto time = m_ini.Find(section, "TIME");
-        m_entries.push_back({parsed->address, parsed->port,
-                             time ? ParseTime(*time) : NoErrorTime(), static_cast<int>(n)});
+        m_entries.push_back({parsed->address, parsed->port, time ? ParseTime(*time) : NoErrorTime(),
+                             static_cast<int>(n)});
     }
 }
 

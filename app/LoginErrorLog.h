@@ -39,8 +39,8 @@ public:
     // Reads the log; reading stops at the first bad entry.
     void Load(const std::filesystem::path& path);
     bool Exists(std::string_view addressText) const;
-    int Count(std::string_view addressText) const;            // 0 when absent
-    std::time_t Time(std::string_view addressText) const;     // NoErrorTime() when absent
+    int Count(std::string_view addressText) const;         // 0 when absent
+    std::time_t Time(std::string_view addressText) const;  // NoErrorTime() when absent
     // Front insertion (an equal entry is replaced, at most 100 kept), then save.
     bool Add(std::string_view addressText, std::time_t time, int count);
     // Only an existing entry: replaced and moved to the front, then save.

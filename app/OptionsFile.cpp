@@ -72,19 +72,29 @@ bool ParseInt(std::string_view text, long& out) {
     return !text.empty() && ec == std::errc() && end == text.data() + text.size();
 }
 
-bool YesNo(std::string_view v) { return v == "yes" || v == "no"; }
-bool AnyText(std::string_view) { return true; }
-bool ProxyIp(std::string_view v) { return ParseDottedAddress(v).has_value(); }
+bool YesNo(std::string_view v) {
+    return v == "yes" || v == "no";
+}
+bool AnyText(std::string_view) {
+    return true;
+}
+bool ProxyIp(std::string_view v) {
+    return ParseDottedAddress(v).has_value();
+}
 bool ReadableUsername(std::string_view v) {
     return v.size() <= kMaxUsernameBytes && v.find(':') == std::string_view::npos;
 }
 bool PasswordHex(std::string_view v) {
-    return !v.empty() && v.size() <= kMaxPasswordHex &&
-           std::all_of(v.begin(), v.end(),
-                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    return !v.empty() && v.size() <= kMaxPasswordHex && std::all_of(v.begin(), v.end(), [](char c) {
+        return std::isxdigit(static_cast<unsigned char>(c));
+    });
 }
-bool ServerText(std::string_view v) { return v.size() <= kMaxServerText; }
-bool UpdateType(std::string_view v) { return v == "local" || v == "online"; }
+bool ServerText(std::string_view v) {
+    return v.size() <= kMaxServerText;
+}
+bool UpdateType(std::string_view v) {
+    return v == "local" || v == "online";
+}
 
 }  // namespace
 
@@ -111,7 +121,7 @@ COptionFile::COptionFile() {
 }
 
 int COptionFile::Load(const fs::path& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         int err = errno;
         m_ini.Load(path);  // keeps the path; the store stays empty
@@ -135,7 +145,9 @@ int COptionFile::Load(const fs::path& path) {
     return 1;
 }
 
-int COptionFile::Save(const fs::path& path) { return m_ini.Save(path); }
+int COptionFile::Save(const fs::path& path) {
+    return m_ini.Save(path);
+}
 
 int COptionFile::SaveReplacing(const fs::path& path) {
     fs::path tmp = path;

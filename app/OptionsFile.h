@@ -69,8 +69,8 @@ private:
     bool Raw(std::string_view section, std::string_view key, std::string& out) const;
     int GetText(std::string_view section, std::string_view key, std::string& out,
                 bool (*accept)(std::string_view)) const;
-    int Set(std::string_view section, std::string_view key, std::string_view value,
-            bool accepted, int writeError);
+    int Set(std::string_view section, std::string_view key, std::string_view value, bool accepted,
+            int writeError);
 
     IniFile m_ini;
 };

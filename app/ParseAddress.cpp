@@ -10,8 +10,7 @@ namespace vorn {
 
 std::optional<std::uint32_t> ParseDottedAddress(std::string_view text) {
     // inet_aton also accepts anything after a blank; the text must be the address alone.
-    if (text.empty() || text.size() > 64 ||
-        !std::all_of(text.begin(), text.end(), [](char c) {
+    if (text.empty() || text.size() > 64 || !std::all_of(text.begin(), text.end(), [](char c) {
             return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') ||
                    c == 'x' || c == 'X' || c == '.';
         })) {

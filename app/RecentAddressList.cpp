@@ -50,9 +50,8 @@ bool RecentAddressList::Add(std::string_view addressText, const std::string& pas
         return false;
     }
     RecentEntry e{parsed->address, parsed->port, password};
-    std::erase_if(m_entries, [&](const RecentEntry& x) {
-        return x.address == e.address && x.port == e.port;
-    });
+    std::erase_if(m_entries,
+                  [&](const RecentEntry& x) { return x.address == e.address && x.port == e.port; });
     while (m_entries.size() >= kMaxEntries) {
         m_entries.pop_back();
     }

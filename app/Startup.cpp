@@ -13,9 +13,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-StartupResult Refuse(int id) { return {id, LoadStr(id), 0}; }
+StartupResult Refuse(int id) {
+    return {id, LoadStr(id), 0};
+}
 
-StartupResult SystemError(int err) { return {kStartupSystemError, SystemErrorText(err), err}; }
+StartupResult SystemError(int err) {
+    return {kStartupSystemError, SystemErrorText(err), err};
+}
 
 bool OpensslFolderComplete() {
     fs::path dir = WorkPath("", "openssl");
@@ -31,7 +35,9 @@ bool OpensslFolderComplete() {
 
 }  // namespace
 
-CStartup::~CStartup() { Release(); }
+CStartup::~CStartup() {
+    Release();
+}
 
 // The lock lives in the program folder, so copies in different folders run side by side.
 StartupResult CStartup::TakeLock() {

@@ -25,7 +25,7 @@ std::string_view Trim(std::string_view s) {
 
 bool ConfSectionReader::Load(const std::filesystem::path& path) {
     m_values.clear();
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
         return false;
     }

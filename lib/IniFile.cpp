@@ -23,11 +23,11 @@ constexpr std::size_t kFoldedMax = 64;
 constexpr std::size_t kSectionTableRequest = 50;
 constexpr std::size_t kKeyTableRequest = 10;
 
-constexpr std::size_t kPrimes[] = {
-    5,         11,        19,        53,        107,       223,        463,        983,
-    1979,      3907,      7963,      16229,     32531,     65407,      130987,     262237,
-    524521,    1048793,   2097397,   4194103,   8388857,   16777447,   33554201,   67108961,
-    134217487, 268435697, 536870683, 1073741621, 2147483399};
+constexpr std::size_t kPrimes[] = {5,         11,        19,        53,         107,       223,
+                                   463,       983,       1979,      3907,       7963,      16229,
+                                   32531,     65407,     130987,    262237,     524521,    1048793,
+                                   2097397,   4194103,   8388857,   16777447,   33554201,  67108961,
+                                   134217487, 268435697, 536870683, 1073741621, 2147483399};
 static_assert(std::size(kPrimes) == 29);
 
 struct KeyEntry {
@@ -36,7 +36,9 @@ struct KeyEntry {
     std::string_view Value() const { return std::string_view(line).substr(valuePos); }
 };
 
-bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+bool HasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
 
 std::string_view TrimLineEnd(std::string_view s) {
     while (!s.empty() && (s.back() == '\r' || s.back() == '\n')) {
@@ -46,12 +48,11 @@ std::string_view TrimLineEnd(std::string_view s) {
 }
 
 std::int64_t ModificationTime(const fs::path& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         return 0;
     }
-    std::int64_t t = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
-                     st.st_mtim.tv_nsec;
+    std::int64_t t = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return t == 0 ? 1 : t;  // 0 means "nothing loaded"
 }
 
@@ -60,8 +61,8 @@ std::int64_t ModificationTime(const fs::path& path) {
 struct IniFile::Section {
     explicit Section(std::string n, std::size_t keyRequest)
         : name(std::move(n)), keys(keyRequest) {}
-    std::string name;                   // as first written
-    std::vector<std::string> comment;   // comment lines written under the section line
+    std::string name;                  // as first written
+    std::vector<std::string> comment;  // comment lines written under the section line
     CIniTable<KeyEntry> keys;
 };
 
@@ -114,11 +115,15 @@ std::size_t IniNextTableSize(std::size_t size) {
 
 IniFile::IniFile() : m_tables(std::make_unique<Tables>()) {}
 
-IniFile::IniFile(const fs::path& path) : IniFile() { Load(path); }
+IniFile::IniFile(const fs::path& path) : IniFile() {
+    Load(path);
+}
 
 IniFile::~IniFile() = default;
 
-bool IniFile::IsLoaded() const { return !m_path.empty() && m_mtime != 0; }
+bool IniFile::IsLoaded() const {
+    return !m_path.empty() && m_mtime != 0;
+}
 
 IniFile::Section* IniFile::FindSection(std::string_view name) const {
     auto* s = m_tables->sections.Find(IniFoldName(name));
@@ -153,7 +158,7 @@ int IniFile::Load(const fs::path& path) {
     m_mtime = 0;
     m_dirty = false;
 
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
         return -1;
     }
@@ -205,8 +210,8 @@ int IniFile::Parse(std::FILE* f) {
                     break;
                 }
             }
-            std::string_view name = end == std::string_view::npos ? TrimLineEnd(rest)
-                                                                   : rest.substr(0, end);
+            std::string_view name =
+                end == std::string_view::npos ? TrimLineEnd(rest) : rest.substr(0, end);
             auto& target = current ? current->comment : m_header;
             target.insert(target.end(), pending.begin(), pending.end());
             pending.clear();

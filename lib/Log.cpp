@@ -57,7 +57,7 @@ int OpenLog(std::string* error) {
     // Always appending: if another process truncates the file (a second instance starting on
     // a new day), our lines continue at its end instead of after a hole.
     int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         header = "The file is inexistent. Create now!";
         flags |= O_TRUNC;
@@ -107,11 +107,18 @@ bool IsLogOpen() {
 void LogWrite(const std::string& text, int level) {
     const char* tag;
     switch (level) {
-        case kLogInfo: tag = "[INFO]   "; break;
-        case kLogWarn: tag = "[WARN]   "; break;
+        case kLogInfo:
+            tag = "[INFO]   ";
+            break;
+        case kLogWarn:
+            tag = "[WARN]   ";
+            break;
         case kLogError:
-        case kLogErrorLast: tag = "[ERROR]  "; break;
-        default: return;  // debug and unknown levels are not written
+        case kLogErrorLast:
+            tag = "[ERROR]  ";
+            break;
+        default:
+            return;  // debug and unknown levels are not written
     }
     std::tm tm = LocalNow();
     char stamp[16];

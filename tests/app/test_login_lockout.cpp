@@ -125,8 +125,7 @@ TEST_F(LockoutTest, RememberModesDecideWhatTheRecentListKeeps) {
 
 TEST_F(LockoutTest, LogFileLayoutAndLimit) {
     for (int i = 0; i < 105; ++i) {
-        m_log.Add("10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1),
-                  kStart, 1);
+        m_log.Add("10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1), kStart, 1);
     }
     EXPECT_EQ(m_log.Entries().size(), 100u);
     IniFile ini(LogFile());

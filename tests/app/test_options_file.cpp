@@ -55,10 +55,11 @@ TEST_F(OptionsTest, WholeFileValidity) {
     } cases[] = {
         {"lower-case section, padded key",
          "[option_network_config]\n   proxy_port   =   8080  \n[ Auto_Bak ]\nANYTHING=1\n", 1},
-        {"every key", "[OPTION_UPDATE_OPTION]\nSAVE_PACKAGE=no\n[OPTION_NETWORK_CONFIG]\n"
-                      "UPDATE_SERVER=1\nUSE_HTTP_PROXY=no\nPROXY_IP=1.2.3.4\nPROXY_PORT=80\n"
-                      "NEED_AUTH=no\nAUTH_USERNAME=u\nAUTH_PASSWORD=00\nTELCOM_SERVER=a\n"
-                      "NETCOM_SERVER=b\n[UPDATE_DEVICE]\nUPDATE_TYPE=local\n",
+        {"every key",
+         "[OPTION_UPDATE_OPTION]\nSAVE_PACKAGE=no\n[OPTION_NETWORK_CONFIG]\n"
+         "UPDATE_SERVER=1\nUSE_HTTP_PROXY=no\nPROXY_IP=1.2.3.4\nPROXY_PORT=80\n"
+         "NEED_AUTH=no\nAUTH_USERNAME=u\nAUTH_PASSWORD=00\nTELCOM_SERVER=a\n"
+         "NETCOM_SERVER=b\n[UPDATE_DEVICE]\nUPDATE_TYPE=local\n",
          1},
         {"unknown key", "[OPTION_NETWORK_CONFIG]\nHONGKONG_SERVER=x\n", 0},
         {"key of another section", "[OPTION_UPDATE_OPTION]\nPROXY_IP=1.2.3.4\n", 0},
@@ -92,7 +93,9 @@ TEST_F(OptionsTest, PaddedAndLowerCaseNamesAreRead) {
 TEST_F(OptionsTest, ReaderCodes) {
     ASSERT_EQ(LoadText("[OPTION_NETWORK_CONFIG]\nUPDATE_SERVER=7\nPROXY_IP=1.2.3.4.5\n"
                        "PROXY_PORT=65536\nAUTH_USERNAME=a:b\nAUTH_PASSWORD=XYZ\n"
-                       "TELCOM_SERVER=" + std::string(200, 'x') + "\n"
+                       "TELCOM_SERVER=" +
+                       std::string(200, 'x') +
+                       "\n"
                        "[UPDATE_DEVICE]\nUPDATE_TYPE=later\n[AUTO_BAK]\nAUTOBAK_NUM=-3\n"),
               1);
     std::string v = "stale";
@@ -124,7 +127,8 @@ TEST_F(OptionsTest, SetterCodes) {
         {"port 80", [](COptionFile& f, const char* v) { return f.SetProxyPort(v); }, "80", 0},
         {"port 080", [](COptionFile& f, const char* v) { return f.SetProxyPort(v); }, "080", 16},
         {"port 65535", [](COptionFile& f, const char* v) { return f.SetProxyPort(v); }, "65535", 0},
-        {"port 65536", [](COptionFile& f, const char* v) { return f.SetProxyPort(v); }, "65536", 16},
+        {"port 65536", [](COptionFile& f, const char* v) { return f.SetProxyPort(v); }, "65536",
+         16},
         {"port 0", [](COptionFile& f, const char* v) { return f.SetProxyPort(v); }, "0", 16},
         {"port +80", [](COptionFile& f, const char* v) { return f.SetProxyPort(v); }, "+80", 16},
         {"ip full", [](COptionFile& f, const char* v) { return f.SetProxyIp(v); }, "10.0.0.1", 0},
@@ -146,8 +150,7 @@ TEST_F(OptionsTest, SetterCodes) {
          "00aaFF", 0},
         {"password not hex", [](COptionFile& f, const char* v) { return f.SetAuthPassword(v); },
          "00GG", 16},
-        {"user", [](COptionFile& f, const char* v) { return f.SetAuthUsername(v); }, "operator",
-         0},
+        {"user", [](COptionFile& f, const char* v) { return f.SetAuthUsername(v); }, "operator", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -200,31 +203,30 @@ TEST_F(OptionsTest, EmptyProxyPasswordRoundTrips) {
 }
 
 TEST_F(OptionsTest, AuthenticationNeedsAValidProxyAndAReadablePassword) {
-    std::string base = "[OPTION_NETWORK_CONFIG]\nUSE_HTTP_PROXY=yes\nNEED_AUTH=yes\n"
-                       "AUTH_USERNAME=op\n";
+    std::string base =
+        "[OPTION_NETWORK_CONFIG]\nUSE_HTTP_PROXY=yes\nNEED_AUTH=yes\n"
+        "AUTH_USERNAME=op\n";
     struct Case {
         const char* name;
         std::string extra;
         bool needAuth;
         std::string password;
     } cases[] = {
-        {"valid", "PROXY_IP=1.2.3.4\nPROXY_PORT=8080\nAUTH_PASSWORD=" +
-                      EncodeStoredPassword("pa ss") + "\n",
+        {"valid",
+         "PROXY_IP=1.2.3.4\nPROXY_PORT=8080\nAUTH_PASSWORD=" + EncodeStoredPassword("pa ss") + "\n",
          true, "pa ss"},
-        {"lower-case hex", "PROXY_IP=1.2.3.4\nPROXY_PORT=8080\nAUTH_PASSWORD=" +
-                               QString::fromStdString(EncodeStoredPassword("x"))
-                                   .toLower()
-                                   .toStdString() +
-                               "\n",
+        {"lower-case hex",
+         "PROXY_IP=1.2.3.4\nPROXY_PORT=8080\nAUTH_PASSWORD=" +
+             QString::fromStdString(EncodeStoredPassword("x")).toLower().toStdString() + "\n",
          true, "x"},
         {"no port", "PROXY_IP=1.2.3.4\nAUTH_PASSWORD=" + EncodeStoredPassword("p") + "\n", false,
          ""},
-        {"port 0", "PROXY_IP=1.2.3.4\nPROXY_PORT=0\nAUTH_PASSWORD=" + EncodeStoredPassword("p") +
-                       "\n",
-         false, ""},
-        {"password without marker", "PROXY_IP=1.2.3.4\nPROXY_PORT=1\nAUTH_PASSWORD=0A00" +
-                                        std::string(32, '0') + "\n",
-         false, ""},
+        {"port 0",
+         "PROXY_IP=1.2.3.4\nPROXY_PORT=0\nAUTH_PASSWORD=" + EncodeStoredPassword("p") + "\n", false,
+         ""},
+        {"password without marker",
+         "PROXY_IP=1.2.3.4\nPROXY_PORT=1\nAUTH_PASSWORD=0A00" + std::string(32, '0') + "\n", false,
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

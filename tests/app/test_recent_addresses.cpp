@@ -119,7 +119,8 @@ TEST_F(RecentAddressTest, ReadingStopsAtTheFirstBadEntry) {
 }
 
 TEST_F(RecentAddressTest, NoCountMeansAnEmptyListAndCountIsCappedAtTen) {
-    test::WriteFile(File(), "[IP00]\r\nIP = 10.0.0.1\r\nPWD = " + EncodeStoredPassword("") + "\r\n");
+    test::WriteFile(File(),
+                    "[IP00]\r\nIP = 10.0.0.1\r\nPWD = " + EncodeStoredPassword("") + "\r\n");
     RecentAddressList l;
     l.Load(File());
     EXPECT_TRUE(l.Entries().empty());

@@ -76,7 +76,8 @@ TEST_F(StartupTest, RefusalsInTheirOrder) {
     } cases[] = {
         {"damaged options file",
          [](const fs::path& home) {
-             test::WriteFile(home / "updaterconf.ini", "[OPTION_NETWORK_CONFIG]\nHONGKONG_SERVER=1\n");
+             test::WriteFile(home / "updaterconf.ini",
+                             "[OPTION_NETWORK_CONFIG]\nHONGKONG_SERVER=1\n");
              fs::remove(home / "openssl" / "libeay32.dll");  // the options file is checked first
          },
          "Configuration file may be damaged. For more help, please contact TOLBANE technical "

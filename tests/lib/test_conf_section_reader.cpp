@@ -14,8 +14,8 @@ TEST(ConfSectionReader, ShortLinesCommentsAndKeys) {
     test::WriteFile(p,
                     "top = 1\r\n"
                     "[ plan ]\r\n"
-                    "a=\r\n"          // two characters: a comment line
-                    "b=2\r\n"         // three characters: a key
+                    "a=\r\n"   // two characters: a comment line
+                    "b=2\r\n"  // three characters: a key
                     "  # c=3\r\n"
                     "; d=4\r\n"
                     "// e=5\r\n"
