@@ -8,6 +8,7 @@
 
 #include "app/LoadOptions.h"
 #include "app/OptionsFile.h"
+#include "lib/Log.h"
 #include "lib/StringTable.h"
 #include "link/CDES.h"
 #include "tests/common/FileText.h"
@@ -252,6 +253,20 @@ TEST_F(OptionsTest, SaveReplacingRewritesInPlaceWithOwnerOnlyMode) {
     COptionFile again;
     EXPECT_EQ(again.Load(File()), 1);
     EXPECT_EQ(again.GetProxyPort(), 8080);
+}
+
+TEST_F(OptionsTest, FailedReplaceIsLoggedAndLeavesNoCopy) {
+    ASSERT_EQ(OpenLog(), 0);
+    m_file.Load(File());
+    ASSERT_EQ(m_file.SetSavePackage("no"), 0);
+    fs::create_directories(File() / "occupied");  // rename(2) cannot replace this folder
+    EXPECT_NE(m_file.SaveReplacing(File()), 0);
+    CloseLog();
+    EXPECT_FALSE(fs::exists(m_dir / "updaterconf.ini.tmp"));
+    std::string log = test::ReadFile(m_dir / "log" / "kelmora.log");
+    EXPECT_NE(log.find("]:[INFO]   MoveFileEx() occurs errors when Save the option-file : "),
+              std::string::npos)
+        << log;
 }
 
 }  // namespace
