@@ -3,13 +3,36 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <iostream>
 
+#include "app/Startup.h"
 #include "app/cli/Cli.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    const std::vector<std::string> args(argv + 1, argv + argc);
     vorn::cli::CTtyTerminal terminal;
     vorn::cli::CliEnvironment env{std::cout, std::cerr, terminal, ::isatty(STDOUT_FILENO) == 1};
-    return vorn::cli::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
+    // Help needs no installation.
+    bool help = args.empty();
+    for (const std::string& a : args) {
+        help = help || a == "--help" || a == "-h" || a == "help";
+    }
+    if (help) {
+        return vorn::cli::RunCli(args, env);
+    }
+
+    // --- start-up checks (log, single-instance lock, options file, "openssl", path length) ---
+    vorn::CStartup startup;
+    if (vorn::StartupResult r = startup.Run(); !r.ok()) {
+        std::fputs(r.message.c_str(), stderr);
+        if (r.message.empty() || r.message.back() != '\n') {
+            std::fputc('\n', stderr);
+        }
+        return 4;
+    }
+    // --- end of start-up checks ---
+
+    return vorn::cli::RunCli(args, env);
 }

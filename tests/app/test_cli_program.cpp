@@ -6,6 +6,8 @@
 
 #include <fstream>
 
+#include "tests/common/TempProgramFolder.h"
+
 namespace {
 
 TEST(CliProgram, ConnectToASimulatorProcess) {
@@ -21,8 +23,8 @@ TEST(CliProgram, ConnectToASimulatorProcess) {
     std::ofstream(dir.filePath("pw").toStdString()) << "admin\n";
 
     QProcess cli;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VORN_HOME", dir.path());
+    vorn::test::TempProgramFolder home;  // an installation folder: start-up checks pass
+    QProcessEnvironment env = home.Environment();
     env.insert("VORN_NO_TTY", "1");
     env.insert("VORN_LANG", "en");
     env.remove("VORN_PASSWORD");
