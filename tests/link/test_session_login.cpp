@@ -254,7 +254,7 @@ TEST_F(SessionLogin, ReconnectAfterRebootUsesTheSamePortAndResumes) {
         void Resume() override { ++resumed; }
         bool Failed(const std::string&) override { return false; }
     } resume;
-    StartSim();
+    StartSim([](GatewaySimConfig& c) { c.rebootRefuseMs = 100; });  // back before timer 7
     m_session->RegisterReconnect(5, &resume);
     ASSERT_TRUE(Login());
     const std::uint16_t port = m_session->Port();
