@@ -153,6 +153,9 @@ int main(int argc, char** argv) {
     up.s = &session;
     up.local = local;
     session.RegisterProcedure(9, &up);
+    // The machine's load can change during the run: the CDES rate is measured on both sides
+    // of the upload and averaged.
+    const double cdesBefore = CdesRate();
     const long rssBefore = ResidentKb();
     const double cpuBefore = ThreadCpuSeconds();
     QElapsedTimer t;
@@ -171,7 +174,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const double uploadRate = static_cast<double>(megabytes) / seconds;
-    const double cdesRate = CdesRate();
+    const double cdesRate = (cdesBefore + CdesRate()) / 2;
     const double ratio = uploadRate / cdesRate;
     std::printf("upload %llu MB in %.2f s: %.1f MB/s\n", static_cast<unsigned long long>(megabytes),
                 seconds, uploadRate);
