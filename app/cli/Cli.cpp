@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
 #include "app/cli/CliCommands.h"
+#include "app/cli/CliOperator.h"
 
 namespace vorn::cli {
 namespace {
@@ -112,6 +113,9 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     if (!error.empty()) {
         env.err << "vornupdater " << command->name << ": " << error << "\n"
                 << "Try 'vornupdater " << command->name << " --help'.\n";
+        if (parsed.Has("json")) {
+            env.out << JsonLine("error", error, "", 0) << JsonLine("exit", "", "code", kExitUsage);
+        }
         return kExitUsage;
     }
     return command->run(parsed, env);

@@ -44,6 +44,10 @@ public:
 
     int Usage(const std::string& error) {
         m_env.err << "vornupdater: " << error << "\n";
+        if (m_args.Has("json")) {
+            m_op.Note(error, true);
+            m_op.Exit(kExitUsage);
+        }
         return kExitUsage;
     }
 
