@@ -86,7 +86,7 @@ bool ParseCount(const std::string& text, int& value) {
 
 std::string ParseGateway(const std::string& text, std::string& address, std::uint16_t& port) {
     address = text;
-    port = kGatewayPort;
+    port = kLinkPort;
     if (const std::size_t colon = text.find(':'); colon != std::string::npos) {
         address = text.substr(0, colon);
         const std::string p = text.substr(colon + 1);

@@ -134,7 +134,7 @@ private:
     CliOperator m_op;
     CMainFrame m_frame;
     std::string m_address;
-    std::uint16_t m_port = kGatewayPort;
+    std::uint16_t m_port = kLinkPort;
     std::string m_password;
 };
 
