@@ -93,7 +93,10 @@ void CGatewaySession::OnMessage(unsigned msg, WParam w, LParam l) {
             if (w == kTimerReconnect) {
                 OnReconnectTimer();
             } else if (w == kTimerReconnectTimeout) {
-                OnReconnectTimeout();
+                // Only the expiry of the timer armed last counts.
+                if (static_cast<std::uint32_t>(l) == m_reconnectSerial) {
+                    OnReconnectTimeout();
+                }
             } else {
                 OnTimer(static_cast<std::uint32_t>(w));
             }
@@ -201,6 +204,11 @@ int CGatewaySession::HandleFrame(const LinkRecord& record) {
 
 bool CGatewaySession::CreateSocket() {
     m_socket->Close();
+    // Whatever the old link had learnt no longer holds.
+    Connected = false;
+    ProtocolVersion = 0;
+    VersionCapable = false;
+    m_versionPending = false;
     m_sendRing.reset();
     m_recvRing.reset();
     if (!m_socket->CreateTcp()) {
@@ -251,7 +259,7 @@ void CGatewaySession::SendLogin(const std::string& password) {
 
 void CGatewaySession::SendVersion() {
     ProtocolVersion = 0;
-    SendText(StrPrintf("version\nvalue:%d\n", kUpdaterProtocolVersion));
+    m_versionPending = SendText(StrPrintf("version\nvalue:%d\n", kUpdaterProtocolVersion));
 }
 
 void CGatewaySession::ExecuteCommand(const std::string& commandLine) {
@@ -376,6 +384,7 @@ std::string NormalizeVendorWord(const std::string& version) {
 
 int CGatewaySession::HandleVersion(int value) {
     ProtocolVersion = value;
+    m_versionPending = false;
     Console(StrPrintf("Update server version is : %x\n\n", static_cast<unsigned>(value)), kBlue);
     return 1;
 }
@@ -476,6 +485,7 @@ void CGatewaySession::CloseSession(int kind, int errorCode) {
     Connected = false;
     ProtocolVersion = 0;
     VersionCapable = false;
+    m_versionPending = false;
     m_sendRing.reset();
     m_recvRing.reset();
     SetWindowTitle("");
@@ -550,7 +560,8 @@ void CGatewaySession::OnReconnectTimer() {
         ConnectGateway(address, password, m_port);
         CancelReconnectTimer();
         CTimer::Instance().start();
-        m_reconnectTimer = CTimer::Instance().AddTimer(&m_target, kTimerReconnectTimeout, 5000);
+        m_reconnectTimer =
+            CTimer::Instance().AddTimer(&m_target, kTimerReconnectTimeout, 5000, ++m_reconnectSerial);
         return;
     }
     ReportAutoConnectFailure("");

@@ -22,7 +22,7 @@
 
 namespace vorn {
 
-inline constexpr std::uint16_t kGatewayPort = 51111;
+inline constexpr std::uint16_t kLinkPort = 51111;
 inline constexpr int kLoginVersionCapableResult = 7629414;
 inline constexpr int kUpdaterProtocolVersion = 1568;  // 0x620, sent in the version message
 inline constexpr std::uint32_t kSessionRingSize = 16384;
@@ -93,7 +93,7 @@ public:
 
     // --- Session ---
     bool ConnectGateway(const std::string& address, const std::string& password,
-                        std::uint16_t port = kGatewayPort);
+                        std::uint16_t port = kLinkPort);
     void SendLogin(const std::string& password);
     void SendVersion();
     void ExecuteCommand(const std::string& commandLine);
@@ -152,6 +152,8 @@ public:
     // Bytes handed to the socket since the session object was made.
     std::uint64_t BytesSent() const { return m_bytesSent; }
     std::uint64_t BytesReceived() const { return m_bytesReceived; }
+    // The version message went out and its answer has not come yet.
+    bool VersionReplyPending() const { return m_versionPending; }
     // Result of the last password change reply (-1 before any).
     int LastPasswordResult() const { return m_lastPasswordResult; }
 
@@ -206,11 +208,12 @@ private:
 
     std::string m_address;
     std::string m_password;
-    std::uint16_t m_port = kGatewayPort;
+    std::uint16_t m_port = kLinkPort;
     std::string m_pendingPassword;
     std::string m_deviceVersion;
     bool m_reconnectAllowed = true;
     TimerHandle m_reconnectTimer;
+    std::uint32_t m_reconnectSerial = 0;
 
     std::vector<std::uint8_t> m_sendStorage;
     std::vector<std::uint8_t> m_recvStorage;
@@ -221,6 +224,7 @@ private:
     std::uint64_t m_bytesSent = 0;
     std::uint64_t m_bytesReceived = 0;
     int m_lastPasswordResult = -1;
+    bool m_versionPending = false;
 
     // Transfer file and progress.
     int m_fileFd = -1;

@@ -1,8 +1,15 @@
 #include "app/cli/Cli.h"
 
 #include "app/cli/CliCommands.h"
+#include "app/cli/CliOperator.h"
 
 namespace vorn::cli {
+namespace {
+
+// A remote path or command travels in one text frame together with its message word.
+constexpr std::size_t kMaxArgumentLength = 1000;
+
+}  // namespace
 
 const std::vector<CliCommand>& CliCommands() {
     static const CliOptionSpec kConsolePassword = {
@@ -88,6 +95,15 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
         error = command->maxArgs == 0 ? "takes no arguments"
                                       : std::string("expects ") + command->arguments;
     }
+    // Messages to the gateway are line-based and at most one frame long.
+    for (const std::string& a : parsed.positional) {
+        if (error.empty() && a.find_first_of("\r\n") != std::string::npos) {
+            error = "arguments cannot contain line breaks";
+        }
+        if (error.empty() && a.size() > kMaxArgumentLength) {
+            error = "argument longer than " + std::to_string(kMaxArgumentLength) + " characters";
+        }
+    }
     if (error.empty() && command->needsGateway && !parsed.values.count("gateway")) {
         error = "the gateway address is required (-g ADDR[:PORT])";
     }
@@ -97,6 +113,9 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     if (!error.empty()) {
         env.err << "vornupdater " << command->name << ": " << error << "\n"
                 << "Try 'vornupdater " << command->name << " --help'.\n";
+        if (parsed.Has("json")) {
+            env.out << JsonLine("error", error, "", 0) << JsonLine("exit", "", "code", kExitUsage);
+        }
         return kExitUsage;
     }
     return command->run(parsed, env);

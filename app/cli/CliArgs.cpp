@@ -86,7 +86,7 @@ bool ParseCount(const std::string& text, int& value) {
 
 std::string ParseGateway(const std::string& text, std::string& address, std::uint16_t& port) {
     address = text;
-    port = kGatewayPort;
+    port = kLinkPort;
     if (const std::size_t colon = text.find(':'); colon != std::string::npos) {
         address = text.substr(0, colon);
         const std::string p = text.substr(colon + 1);
@@ -123,6 +123,11 @@ std::optional<std::string> GatewayPassword(const CliArgs& args, CliTerminal& ter
         return ReadFirstLine(args.Value("password-file"), error);
     }
     if (const char* env = std::getenv("VORN_PASSWORD")) {
+        // The login message is line-based: a line break would add lines of its own.
+        if (std::string(env).find_first_of("\r\n") != std::string::npos) {
+            error = "VORN_PASSWORD cannot contain line breaks";
+            return std::nullopt;
+        }
         return std::string(env);
     }
     if (terminal.Available()) {

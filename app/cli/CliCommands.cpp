@@ -44,6 +44,10 @@ public:
 
     int Usage(const std::string& error) {
         m_env.err << "vornupdater: " << error << "\n";
+        if (m_args.Has("json")) {
+            m_op.Note(error, true);
+            m_op.Exit(kExitUsage);
+        }
         return kExitUsage;
     }
 
@@ -88,10 +92,8 @@ public:
             return kExitConnect;
         }
         // Let the gateway's answer to the version message arrive before anything else.
-        if (m_frame.VersionCapable) {
-            RunUntil([&] { return m_frame.ProtocolVersion != 0 || !m_frame.Connected; },
-                     kVersionReplyMs);
-        }
+        RunUntil([&] { return !m_frame.VersionReplyPending() || !m_frame.Connected; },
+                 kVersionReplyMs);
         return kExitOk;
     }
 
@@ -132,7 +134,7 @@ private:
     CliOperator m_op;
     CMainFrame m_frame;
     std::string m_address;
-    std::uint16_t m_port = kGatewayPort;
+    std::uint16_t m_port = kLinkPort;
     std::string m_password;
 };
 

@@ -1,25 +1,22 @@
 // vornupdater: with a command it runs headless; without one it opens the GUI (when built).
 #include <QCoreApplication>
 
+#include "app/Startup.h"
+
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
-#include "app/Startup.h"
 #include "app/cli/Cli.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const std::vector<std::string> args(argv + 1, argv + argc);
     vorn::cli::CTtyTerminal terminal;
     vorn::cli::CliEnvironment env{std::cout, std::cerr, terminal, ::isatty(STDOUT_FILENO) == 1};
-    // Help needs no installation.
-    bool help = args.empty();
-    for (const std::string& a : args) {
-        help = help || a == "--help" || a == "-h" || a == "help";
-    }
-    if (help) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         return vorn::cli::RunCli(args, env);
     }
 

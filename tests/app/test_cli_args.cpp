@@ -66,6 +66,8 @@ TEST(CliArgs, UsageErrorsExitWithTwo) {
         {"put", "-g", "127.0.0.1", "onlyone"},
         {"exec", "-g", "127.0.0.1"},
         {"passwd", "-g", "127.0.0.1", "--password-file", "/dev/null"},  // no new password
+        {"exec", "ls\ncmd:reboot", "-g", "127.0.0.1"},  // would add a line to the message
+        {"get", std::string(1200, 'a'), "x", "-g", "127.0.0.1"},  // longer than one frame
     };
     for (const auto& line : lines) {
         std::ostringstream out, err;
@@ -74,6 +76,18 @@ TEST(CliArgs, UsageErrorsExitWithTwo) {
         EXPECT_EQ(RunCli(line, env), kExitUsage) << line[0] << " " << line.size();
         EXPECT_FALSE(err.str().empty());
     }
+}
+
+TEST(CliArgs, UsageErrorsInJsonModeEndWithAnExitLine) {
+    std::ostringstream out, err;
+    CNoTerminal terminal;
+    CliEnvironment env{out, err, terminal};
+    ::unsetenv("VORN_PASSWORD");
+    EXPECT_EQ(RunCli({"connect", "--json", "-g", "bad"}, env), kExitUsage);
+    EXPECT_NE(out.str().find("\"type\":\"exit\""), std::string::npos) << out.str();
+    out.str("");
+    EXPECT_EQ(RunCli({"connect", "--json", "-g", "127.0.0.1"}, env), kExitUsage);  // no password
+    EXPECT_NE(out.str().find("\"code\":2"), std::string::npos) << out.str();
 }
 
 TEST(CliArgs, HelpForTheProgramAndEveryCommand) {
@@ -107,6 +121,9 @@ TEST(CliArgs, PasswordSourcesInOrder) {
     ::unsetenv("VORN_PASSWORD");
     EXPECT_FALSE(GatewayPassword(none, terminal, error).has_value());
     EXPECT_NE(error.find("--password-file"), std::string::npos);
+    ::setenv("VORN_PASSWORD", "a\nflage:x", 1);
+    EXPECT_FALSE(GatewayPassword(none, terminal, error).has_value());
+    ::unsetenv("VORN_PASSWORD");
     CliArgs missing;
     missing.values["password-file"] = dir.filePath("absent").toStdString();
     EXPECT_FALSE(GatewayPassword(missing, terminal, error).has_value());
