@@ -7,6 +7,18 @@
 namespace vorn::test {
 namespace {
 
+// Runs first in its process (declaration order; ctest runs each test alone): nothing is
+// loaded yet, and a wrong location is reported with the file it looked for.
+TEST(ZipBridgeLoad, MissingComponentIsReported) {
+    if (ZipBridgeApi()) GTEST_SKIP() << "already loaded in this process";
+    std::string error;
+    EXPECT_FALSE(LoadZipBridge(error, "/nonexistent/libzipbridge.so"));
+    EXPECT_NE(error.find("libzipbridge.so"), std::string::npos) << error;
+    EXPECT_EQ(ZipBridgeApi(), nullptr);
+    EXPECT_TRUE(LoadZipBridge(error, VORN_ZIPBRIDGE_PATH)) << error;
+    EXPECT_NE(ZipBridgeApi(), nullptr);
+}
+
 class ZipBridgeTest : public PackageTest {
 protected:
     const ZipBridgeFunctions& zb() { return *ZipBridgeApi(); }
