@@ -12,7 +12,7 @@
 #include "lib/Text.h"
 #include "lib/WorkFolders.h"
 #include "packages/ArchiveAccess.h"
-#include "packages/ConfReader.h"
+#include "lib/ConfSectionReader.h"
 #include "packages/Envelope.h"
 #include "packages/SinglePackage.h"
 #include "packages/ZipBridgeLoader.h"
@@ -46,7 +46,7 @@ void ClearStores() {
     }
 }
 
-int PlanCount(const PackageConfReader& conf) {
+int PlanCount(const ConfSectionReader& conf) {
     return std::atoi(conf.Get("Total", "count").c_str());
 }
 
@@ -85,7 +85,7 @@ std::string FindStoredCombinedPackage() {
 }
 
 bool ListCombinedPlan(PackageState& state, Operator& op) {
-    PackageConfReader conf;
+    ConfSectionReader conf;
     if (!conf.Load(WorkPath("upgrade.conf", "compose_unpkg").string())) {
         op.AppendConsole(LoadStr(6575), kRed);
         return false;
@@ -226,7 +226,7 @@ bool PrepareCombinedUpdate(PackageState& state, Operator& op) {
 
 bool ReadCombinedPlan(PackageState& state) {
     state.m_combinedSteps.clear();
-    PackageConfReader conf;
+    ConfSectionReader conf;
     if (!conf.Load(WorkPath("upgrade.conf", "compose_unpkg").string())) {
         return false;
     }

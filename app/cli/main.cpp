@@ -1,6 +1,8 @@
 // vornupdater: with a command it runs headless; without one it opens the GUI (when built).
 #include <QCoreApplication>
 
+#include "app/Startup.h"
+
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -29,9 +31,22 @@ int main(int argc, char** argv) {
         return 0;
     }
     QCoreApplication app(argc, argv);
+    // Offline package commands need no installation checks and no instance lock.
     if (std::strcmp(argv[1], "inspect") == 0) {
         return vorn::RunInspect(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
     }
+
+    // --- start-up checks (log, single-instance lock, options file, "openssl", path length) ---
+    vorn::CStartup startup;
+    if (vorn::StartupResult r = startup.Run(); !r.ok()) {
+        std::fputs(r.message.c_str(), stderr);
+        if (r.message.empty() || r.message.back() != '\n') {
+            std::fputc('\n', stderr);
+        }
+        return 4;
+    }
+    // --- end of start-up checks ---
+
     std::fprintf(stderr, "vornupdater: unknown command '%s' (see --help)\n", argv[1]);
     return 2;
 }

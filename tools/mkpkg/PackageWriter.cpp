@@ -16,7 +16,7 @@
 #include <ctime>
 
 #include "packages/ArchiveAccess.h"
-#include "packages/ConfReader.h"
+#include "lib/ConfSectionReader.h"
 #include "packages/BackupFile.h"
 #include "packages/Envelope.h"
 #include "packages/Md5.h"
@@ -257,7 +257,7 @@ bool BuildCombinedFromPlan(const std::string& plan, const std::string& out,
         error = "a combined package must end in .cssu";
         return false;
     }
-    PackageConfReader conf;
+    ConfSectionReader conf;
     if (!conf.Load(plan)) {
         error = "cannot read plan " + plan;
         return false;
