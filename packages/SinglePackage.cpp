@@ -10,12 +10,12 @@
 #include <fstream>
 #include <vector>
 
+#include "lib/ConfSectionReader.h"
 #include "lib/Log.h"
 #include "lib/StringTable.h"
 #include "lib/Text.h"
 #include "lib/WorkFolders.h"
 #include "packages/CombinedPackage.h"
-#include "lib/ConfSectionReader.h"
 #include "packages/Envelope.h"
 #include "packages/VersionRules.h"
 #include "platform/FileUtil.h"

@@ -57,7 +57,9 @@ void Store(ZbText* out, const std::string& s) {
     out->size = n;
 }
 
-std::string SysError() { return std::strerror(errno); }
+std::string SysError() {
+    return std::strerror(errno);
+}
 
 // An open archive for reading; minizip closes the QFile with the handle.
 struct Reader {
@@ -317,8 +319,8 @@ int ExtractFile(ZbText archive, ZbText* /*names*/, int /*slotCount*/, int /*rese
             return Fail(ZB_ERR_OPEN, "Cannot read the member list of " + path);
         }
         if (!SafeMemberName(name)) {
-            return Fail(ZB_ERR_UNSAFE_NAME,
-                        "Archive refused: member name \"" + name + "\" leaves the destination folder");
+            return Fail(ZB_ERR_UNSAFE_NAME, "Archive refused: member name \"" + name +
+                                                "\" leaves the destination folder");
         }
         entries.push_back(std::move(name));
     }
@@ -390,6 +392,8 @@ int AddTozipFile(ZbText* files, int fileCount, ZbText archive, ZbText comment, Z
     return Ok();
 }
 
-const char* ZipBridgeLastError(void) { return t_error.c_str(); }
+const char* ZipBridgeLastError(void) {
+    return t_error.c_str();
+}
 
 }  // extern "C"
