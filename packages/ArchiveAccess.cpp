@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -105,14 +106,34 @@ int ExtractSingleMember(const std::string& archive, const std::string& password,
         if (rc != UNZ_OK) {
             return rc;
         }
-        if (info.size_filename == member.size() && member.compare(0, member.size(), name,
-                                                                  info.size_filename) == 0) {
+        if (info.size_filename == member.size() &&
+            member.compare(0, member.size(), name, info.size_filename) == 0) {
             return WriteCurrentMember(zip.handle, password.empty() ? nullptr : password.c_str(),
                                       destination);
         }
         rc = unzGoToNextFile(zip.handle);
     }
     return (rc == UNZ_OK || rc == UNZ_END_OF_LIST_OF_FILE) ? 2 : rc;
+}
+
+bool ListArchiveMembers(const std::string& archive, std::vector<ArchiveMember>& members) {
+    members.clear();
+    Unzip zip(archive);
+    if (!zip.handle) {
+        return false;
+    }
+    int rc = unzGoToFirstFile(zip.handle);
+    for (; rc == UNZ_OK; rc = unzGoToNextFile(zip.handle)) {
+        unz_file_info64 info;
+        char name[65536];
+        if (unzGetCurrentFileInfo64(zip.handle, &info, name, sizeof name, nullptr, 0, nullptr, 0) !=
+            UNZ_OK) {
+            return false;
+        }
+        members.push_back({std::string(name, std::min<size_t>(info.size_filename, sizeof name - 1)),
+                           info.uncompressed_size, info.compressed_size, (info.flag & 1) != 0});
+    }
+    return rc == UNZ_END_OF_LIST_OF_FILE;
 }
 
 bool ExtractMemberSet(PackageKind kind, const std::string& archive) {

@@ -1,7 +1,9 @@
 #pragma once
 // Reading package archives: single members over minizip (fast, touches only what is needed)
 // and whole archives through the archive component.
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "lib/Operator.h"
 #include "packages/PackageState.h"
@@ -28,5 +30,15 @@ bool ExtractMemberSet(PackageKind kind, const std::string& archive);
 // and kept in m_lastErrorText.
 bool ExtractWholePackage(PackageState& state, Operator& op, const std::string& archive,
                          const std::string& folder);
+
+struct ArchiveMember {
+    std::string name;
+    std::uint64_t size = 0;  // uncompressed
+    std::uint64_t packedSize = 0;
+    bool encrypted = false;
+};
+// The member list of an archive (which may sit behind leading bytes); false when it cannot be
+// read.
+bool ListArchiveMembers(const std::string& archive, std::vector<ArchiveMember>& members);
 
 }  // namespace vorn
