@@ -107,6 +107,11 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     if (error.empty() && command->needsGateway && !parsed.values.count("gateway")) {
         error = "the gateway address is required (-g ADDR[:PORT])";
     }
+    if (error.empty() && parsed.values.count("gateway")) {
+        std::string address;
+        std::uint16_t port = 0;
+        error = ParseGateway(parsed.Value("gateway"), address, port);
+    }
     if (error.empty() && (parsed.values.count("model") != parsed.values.count("series"))) {
         error = "--model and --series go together";
     }
