@@ -54,6 +54,24 @@ int PlanCount(const ConfSectionReader& conf) {
 // listing busy for minutes over sections that do not exist.
 constexpr int kMaxPlanEntries = 10000;
 
+// A plan names files inside the package; a name that is absolute or climbs out with ".."
+// would make the update install or run a file that the package does not carry.
+bool SafeMemberName(const std::string& name) {
+    if (!name.empty() && (name[0] == '/' || name[0] == '\\')) {
+        return false;
+    }
+    size_t start = 0;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i == name.size() || name[i] == '/' || name[i] == '\\') {
+            if (i - start == 2 && name.compare(start, 2, "..") == 0) {
+                return false;
+            }
+            start = i + 1;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool IsCombinedPackage(const std::string& pattern) {
@@ -244,6 +262,9 @@ bool ReadCombinedPlan(PackageState& state) {
         }
         switch (std::atoi(type.c_str())) {
             case 1:
+                if (!SafeMemberName(conf.Get(section, "name"))) {
+                    return false;
+                }
                 steps.push_back({4, ""});
                 steps.push_back({1, conf.Get(section, "name")});
                 break;
@@ -251,6 +272,9 @@ bool ReadCombinedPlan(PackageState& state) {
                 steps.push_back({2, ""});
                 break;
             case 3:
+                if (!SafeMemberName(conf.Get(section, "name"))) {
+                    return false;
+                }
                 steps.push_back({3, conf.Get(section, "name")});
                 break;
             default:
