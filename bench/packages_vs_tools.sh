@@ -28,13 +28,15 @@ tail -c +34 "$WORK/p.ssu" > "$WORK/body.zip"
 echo "package: $(du -m "$WORK/p.ssu" | cut -f1) MB"
 
 now() { date +%s.%N; }
+calc() { awk "BEGIN { print $1 }"; }      # floating-point arithmetic
+less() { awk "BEGIN { exit !($1 < $2) }"; }
 best() {  # best wall time of RUNS runs of "$@"
   local b=""
   for _ in $(seq "$RUNS"); do
     local s e t
     s=$(now); "$@" >/dev/null; e=$(now)
-    t=$(echo "$e - $s" | bc -l)
-    if [ -z "$b" ] || [ "$(echo "$t < $b" | bc -l)" = 1 ]; then b=$t; fi
+    t=$(calc "$e - $s")
+    if [ -z "$b" ] || less "$t" "$b"; then b=$t; fi
   done
   echo "$b"
 }
@@ -44,7 +46,7 @@ ours() {  # best seconds and peak RSS of bench_packages MODE FILE
     local line t r
     line=$("$BENCH" "$1" "$2" "$WORK")
     t=${line#seconds=}; t=${t%% *}; r=${line##*maxrss_kb=}
-    if [ -z "$b" ] || [ "$(echo "$t < $b" | bc -l)" = 1 ]; then b=$t; fi
+    if [ -z "$b" ] || less "$t" "$b"; then b=$t; fi
     [ "$r" -gt "$rss" ] && rss=$r
   done
   echo "$b $rss"
@@ -53,7 +55,7 @@ ours() {  # best seconds and peak RSS of bench_packages MODE FILE
 status=0
 check() {  # name ratio rss_kb
   local ok_ratio ok_rss
-  ok_ratio=$(echo "$2 >= 0.8" | bc -l)
+  ok_ratio=$(less "$2" 0.8 && echo 0 || echo 1)
   ok_rss=$([ "$3" -lt 65536 ] && echo 1 || echo 0)
   printf '%-22s ratio %.2f (budget >= 0.80)  peak RSS %d MB (budget < 64)  %s\n' "$1" "$2" \
     $(($3 / 1024)) "$([ "$ok_ratio$ok_rss" = 11 ] && echo PASS || echo FAIL)"
@@ -64,11 +66,11 @@ cat "$WORK/p.ssu" > /dev/null  # warm the page cache for everyone alike
 t_md5=$(best md5sum "$WORK/body.zip")
 read -r t_env rss_env < <(ours envelope "$WORK/p.ssu")
 echo "md5sum body: ${t_md5}s  envelope check: ${t_env}s"
-check "envelope vs md5sum" "$(echo "$t_md5 / $t_env" | bc -l)" "$rss_env"
+check "envelope vs md5sum" "$(calc "$t_md5 / $t_env")" "$rss_env"
 
 mkdir -p "$WORK/unz"
 t_unzip=$(best unzip -q -o -P "$PW" "$WORK/body.zip" -d "$WORK/unz")
 read -r t_ext rss_ext < <(ours extract "$WORK/body.zip")
 echo "unzip -P: ${t_unzip}s  extraction: ${t_ext}s"
-check "extract vs unzip -P" "$(echo "$t_unzip / $t_ext" | bc -l)" "$rss_ext"
+check "extract vs unzip -P" "$(calc "$t_unzip / $t_ext")" "$rss_ext"
 exit $status

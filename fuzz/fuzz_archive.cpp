@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     namespace fs = std::filesystem;
     const auto& home = vorn::fuzz::ScratchFolder();
     const std::string archive = (home / "input.zip").string();
-    std::ofstream(archive, std::ios::binary).write(reinterpret_cast<const char*>(data),
-                                                   static_cast<std::streamsize>(size));
+    std::ofstream(archive, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     std::vector<vorn::ArchiveMember> members;
     vorn::ListArchiveMembers(archive, members);
     const fs::path box = home / "box" / "dest";
@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 ZbText{password.data(), password.size(), 0});
     // Nothing may appear beside the destination folder.
     for (const auto& e : fs::directory_iterator(home / "box")) {
-        if (e.path() != box) std::abort();
+        if (e.path() != box)
+            std::abort();
     }
     return 0;
 }

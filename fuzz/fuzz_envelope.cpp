@@ -38,8 +38,8 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto& home = vorn::fuzz::ScratchFolder();
     const std::string path = (home / "input.pkg").string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data),
-                                                static_cast<std::streamsize>(size));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     NullOperator op;
     vorn::PackageState state;
     vorn::CheckSinglePackageEnvelope(state, op, path, "body.ssu");

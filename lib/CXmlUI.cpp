@@ -9,12 +9,14 @@ namespace vorn {
 namespace {
 
 bool IsNameChar(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-           c == '#' || c == '$' || c == '%' || c == '-' || c == '.' || c == '@' || c == '_' ||
-           c == '`' || c == '~';
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '#' ||
+           c == '$' || c == '%' || c == '-' || c == '.' || c == '@' || c == '_' || c == '`' ||
+           c == '~';
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 class Parser {
 public:
@@ -55,7 +57,9 @@ private:
     bool End() const { return m_pos >= m_s.size(); }
     char At() const { return End() ? '\0' : m_s[m_pos]; }
     char Peek(size_t k) const { return m_pos + k < m_s.size() ? m_s[m_pos + k] : '\0'; }
-    bool Starts(const char* t) const { return m_s.compare(m_pos, std::char_traits<char>::length(t), t) == 0; }
+    bool Starts(const char* t) const {
+        return m_s.compare(m_pos, std::char_traits<char>::length(t), t) == 0;
+    }
 
     void Advance(size_t n) {
         for (size_t i = 0; i < n && m_pos < m_s.size(); ++i) {

@@ -13,10 +13,10 @@ namespace vorn {
 struct XmlNode {
     enum Kind { Declaration, Element, Text, Comment, CData };
     Kind kind = Element;
-    std::string name;                                        // declaration and element
+    std::string name;  // declaration and element
     std::vector<std::pair<std::string, std::string>> attributes;
-    std::vector<std::unique_ptr<XmlNode>> children;          // element content
-    std::string text;                                        // text, comment, CDATA
+    std::vector<std::unique_ptr<XmlNode>> children;  // element content
+    std::string text;                                // text, comment, CDATA
     bool selfClosed = false;
     int line = 0;
 };
@@ -26,12 +26,12 @@ public:
     // Load error codes.
     enum {
         kOk = 0,
-        kNotXml = 5,          // does not begin with "<" after white space
-        kSyntax = 6,          // unexpected end, missing ">", malformed attribute
-        kBadBang = 7,         // "<!" that opens neither a comment nor CDATA
-        kBadName = 8,         // bad name start, mismatched end tag, no document
+        kNotXml = 5,   // does not begin with "<" after white space
+        kSyntax = 6,   // unexpected end, missing ">", malformed attribute
+        kBadBang = 7,  // "<!" that opens neither a comment nor CDATA
+        kBadName = 8,  // bad name start, mismatched end tag, no document
         kNoFileName = 9,
-        kCannotOpen = 10,     // cannot open, or empty
+        kCannotOpen = 10,  // cannot open, or empty
         kNoMemory = 11,
     };
     static constexpr size_t kMaxName = 64;

@@ -22,7 +22,7 @@
 
 namespace vorn {
 
-inline constexpr std::uint16_t kGatewayPort = 51111;
+inline constexpr std::uint16_t kLinkPort = 51111;
 inline constexpr int kLoginVersionCapableResult = 7629414;
 inline constexpr int kUpdaterProtocolVersion = 1568;  // 0x620, sent in the version message
 inline constexpr std::uint32_t kSessionRingSize = 16384;
@@ -93,7 +93,7 @@ public:
 
     // --- Session ---
     bool ConnectGateway(const std::string& address, const std::string& password,
-                        std::uint16_t port = kGatewayPort);
+                        std::uint16_t port = kLinkPort);
     void SendLogin(const std::string& password);
     void SendVersion();
     void ExecuteCommand(const std::string& commandLine);
@@ -210,7 +210,7 @@ private:
 
     std::string m_address;
     std::string m_password;
-    std::uint16_t m_port = kGatewayPort;
+    std::uint16_t m_port = kLinkPort;
     std::string m_pendingPassword;
     std::string m_deviceVersion;
     bool m_reconnectAllowed = true;

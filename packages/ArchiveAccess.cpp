@@ -106,8 +106,8 @@ int ExtractSingleMember(const std::string& archive, const std::string& password,
         if (rc != UNZ_OK) {
             return rc;
         }
-        if (info.size_filename == member.size() && member.compare(0, member.size(), name,
-                                                                  info.size_filename) == 0) {
+        if (info.size_filename == member.size() &&
+            member.compare(0, member.size(), name, info.size_filename) == 0) {
             return WriteCurrentMember(zip.handle, password.empty() ? nullptr : password.c_str(),
                                       destination);
         }

@@ -33,7 +33,7 @@ bool ExtractWholePackage(PackageState& state, Operator& op, const std::string& a
 
 struct ArchiveMember {
     std::string name;
-    std::uint64_t size = 0;        // uncompressed
+    std::uint64_t size = 0;  // uncompressed
     std::uint64_t packedSize = 0;
     bool encrypted = false;
 };

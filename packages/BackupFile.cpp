@@ -109,8 +109,7 @@ std::string AutoBackupPath(const std::string& address, const std::string& gatewa
     std::tm tm = LocalNow();
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%y.%m.%d %H-%M-%S", &tm);
-    return WorkPath(StrPrintf("(%s)%s(%s).bcf", address.c_str(), version.c_str(), stamp),
-                    "autobak")
+    return WorkPath(StrPrintf("(%s)%s(%s).bcf", address.c_str(), version.c_str(), stamp), "autobak")
         .string();
 }
 

@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <vector>
 
+#include "lib/ConfSectionReader.h"
 #include "lib/Log.h"
 #include "lib/StringTable.h"
 #include "lib/Text.h"
 #include "lib/WorkFolders.h"
 #include "packages/ArchiveAccess.h"
-#include "packages/ConfReader.h"
 #include "packages/Envelope.h"
 #include "packages/SinglePackage.h"
 #include "packages/ZipBridgeLoader.h"
@@ -46,13 +46,31 @@ void ClearStores() {
     }
 }
 
-int PlanCount(const PackageConfReader& conf) {
+int PlanCount(const ConfSectionReader& conf) {
     return std::atoi(conf.Get("Total", "count").c_str());
 }
 
 // Entries looked at in a plan: a "count" far beyond any real plan would otherwise keep the
 // listing busy for minutes over sections that do not exist.
 constexpr int kMaxPlanEntries = 10000;
+
+// A plan names files inside the package; a name that is absolute or climbs out with ".."
+// would make the update install or run a file that the package does not carry.
+bool SafeMemberName(const std::string& name) {
+    if (!name.empty() && (name[0] == '/' || name[0] == '\\')) {
+        return false;
+    }
+    size_t start = 0;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i == name.size() || name[i] == '/' || name[i] == '\\') {
+            if (i - start == 2 && name.compare(start, 2, "..") == 0) {
+                return false;
+            }
+            start = i + 1;
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -85,7 +103,7 @@ std::string FindStoredCombinedPackage() {
 }
 
 bool ListCombinedPlan(PackageState& state, Operator& op) {
-    PackageConfReader conf;
+    ConfSectionReader conf;
     if (!conf.Load(WorkPath("upgrade.conf", "compose_unpkg").string())) {
         op.AppendConsole(LoadStr(6575), kRed);
         return false;
@@ -106,18 +124,18 @@ bool ListCombinedPlan(PackageState& state, Operator& op) {
         }
         std::string text;
         switch (std::atoi(type.c_str())) {
-        case 1:
-            text = FormatStr(6578, line, conf.Get(section, "name").c_str(),
-                             conf.Get(section, "appversion").c_str());
-            break;
-        case 2:
-            text = FormatStr(6577, line);
-            break;
-        case 3:
-            text = FormatStr(6579, line, conf.Get(section, "name").c_str());
-            break;
-        default:
-            continue;
+            case 1:
+                text = FormatStr(6578, line, conf.Get(section, "name").c_str(),
+                                 conf.Get(section, "appversion").c_str());
+                break;
+            case 2:
+                text = FormatStr(6577, line);
+                break;
+            case 3:
+                text = FormatStr(6579, line, conf.Get(section, "name").c_str());
+                break;
+            default:
+                continue;
         }
         ++line;
         op.AppendConsole(text, kBlack);
@@ -226,7 +244,7 @@ bool PrepareCombinedUpdate(PackageState& state, Operator& op) {
 
 bool ReadCombinedPlan(PackageState& state) {
     state.m_combinedSteps.clear();
-    PackageConfReader conf;
+    ConfSectionReader conf;
     if (!conf.Load(WorkPath("upgrade.conf", "compose_unpkg").string())) {
         return false;
     }
@@ -243,18 +261,24 @@ bool ReadCombinedPlan(PackageState& state) {
             return false;
         }
         switch (std::atoi(type.c_str())) {
-        case 1:
-            steps.push_back({4, ""});
-            steps.push_back({1, conf.Get(section, "name")});
-            break;
-        case 2:
-            steps.push_back({2, ""});
-            break;
-        case 3:
-            steps.push_back({3, conf.Get(section, "name")});
-            break;
-        default:
-            return false;
+            case 1:
+                if (!SafeMemberName(conf.Get(section, "name"))) {
+                    return false;
+                }
+                steps.push_back({4, ""});
+                steps.push_back({1, conf.Get(section, "name")});
+                break;
+            case 2:
+                steps.push_back({2, ""});
+                break;
+            case 3:
+                if (!SafeMemberName(conf.Get(section, "name"))) {
+                    return false;
+                }
+                steps.push_back({3, conf.Get(section, "name")});
+                break;
+            default:
+                return false;
         }
     }
     state.m_combinedSteps = std::move(steps);

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <future>
 #include <vector>
 
 #include "lib/StringTable.h"
@@ -67,28 +68,41 @@ bool WriteFull(int fd, const char* p, size_t n) {
     return true;
 }
 
-// Copies the rest of `in` to `out` and digests the copied bytes on the way (one pass over
-// the package instead of a copy and a second read). False on a read or write error.
+// Copies the rest of `in` to `out` and digests the copied bytes on the way: one pass over the
+// package, and the write of each block runs on a second thread while the next block is read
+// and digested. False on a read or write error.
 bool CopyAndDigest(int in, int out, std::string& hex) {
-    std::vector<char> buf(kCopyBlock);
+    std::vector<char> bufs[2] = {std::vector<char>(kCopyBlock), std::vector<char>(kCopyBlock)};
+    std::future<bool> writing;
+    bool ok = true;
     CMd5 md5;
-    for (;;) {
-        ssize_t n = ReadFull(in, buf.data(), buf.size());
+    for (int i = 0;; i ^= 1) {
+        ssize_t n = ReadFull(in, bufs[i].data(), bufs[i].size());
         if (n < 0) {
-            return false;
+            ok = false;
+            break;
         }
         if (n > 0) {
-            if (!WriteFull(out, buf.data(), static_cast<size_t>(n))) {
-                return false;
+            if (writing.valid() && !writing.get()) {
+                ok = false;
+                break;
             }
-            md5.Update(buf.data(), static_cast<size_t>(n));
+            const char* p = bufs[i].data();
+            writing = std::async(std::launch::async,
+                                 [out, p, n] { return WriteFull(out, p, static_cast<size_t>(n)); });
+            md5.Update(bufs[i].data(), static_cast<size_t>(n));
         }
-        if (static_cast<size_t>(n) < buf.size()) {
+        if (static_cast<size_t>(n) < bufs[i].size()) {
             break;
         }
     }
-    hex = md5.HexDigest();
-    return true;
+    if (writing.valid() && !writing.get()) {
+        ok = false;
+    }
+    if (ok) {
+        hex = md5.HexDigest();
+    }
+    return ok;
 }
 
 // Digests compare as 33 bytes: 32 digits and the terminating zero.

@@ -12,10 +12,14 @@ namespace vorn {
 static_assert(sizeof(md5_ctx) <= 128, "MD5 context storage too small");
 
 namespace {
-md5_ctx* Ctx(unsigned char* p) { return reinterpret_cast<md5_ctx*>(p); }
+md5_ctx* Ctx(unsigned char* p) {
+    return reinterpret_cast<md5_ctx*>(p);
+}
 }  // namespace
 
-CMd5::CMd5() { md5_init(Ctx(m_ctx)); }
+CMd5::CMd5() {
+    md5_init(Ctx(m_ctx));
+}
 
 void CMd5::Update(const void* data, size_t size) {
     md5_update(Ctx(m_ctx), size, static_cast<const uint8_t*>(data));

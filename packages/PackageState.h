@@ -15,15 +15,15 @@ struct CombinedStep {
 };
 
 struct PackageState {
-    std::string m_packagePath;       // full path of the package the user selected
-    std::string m_packageFileName;   // file name of the package loaded for an update
-    std::string m_packageVersion;    // first line of "appversion" (or the tips title)
-    std::string m_cfgVersion;        // first line of "cfgversion" of the package loaded for update
-    std::string m_updateTips;        // readme and notices shown before the update
-    int m_needRestart = 1;           // 1 when the update restarts the gateway
-    std::string m_lastErrorText;     // wording of the last package error
+    std::string m_packagePath;      // full path of the package the user selected
+    std::string m_packageFileName;  // file name of the package loaded for an update
+    std::string m_packageVersion;   // first line of "appversion" (or the tips title)
+    std::string m_cfgVersion;       // first line of "cfgversion" of the package loaded for update
+    std::string m_updateTips;       // readme and notices shown before the update
+    int m_needRestart = 1;          // 1 when the update restarts the gateway
+    std::string m_lastErrorText;    // wording of the last package error
     std::deque<CombinedStep> m_combinedSteps;
-    int m_combinedTotal = 0;         // "count" of the combined plan
+    int m_combinedTotal = 0;  // "count" of the combined plan
 };
 
 }  // namespace vorn

@@ -10,12 +10,12 @@
 #include <fstream>
 #include <vector>
 
+#include "lib/ConfSectionReader.h"
 #include "lib/Log.h"
 #include "lib/StringTable.h"
 #include "lib/Text.h"
 #include "lib/WorkFolders.h"
 #include "packages/CombinedPackage.h"
-#include "packages/ConfReader.h"
 #include "packages/Envelope.h"
 #include "packages/VersionRules.h"
 #include "platform/FileUtil.h"
@@ -152,7 +152,7 @@ bool LoadPackageFromPath(PackageState& state, Operator& op, const std::string& p
     op.AppendConsole(FormatStr(6528, state.m_packageVersion.c_str()), kBlack);
 
     state.m_needRestart = 1;
-    PackageConfReader conf;
+    ConfSectionReader conf;
     if (conf.Load(WorkPath("package.conf", "unpkg").string()) &&
         Lower(conf.Get("restart", "needrestart")) == "no") {
         state.m_needRestart = 0;

@@ -127,7 +127,8 @@ std::map<std::string, std::string> ParseVersionReport(const std::string& report)
     bool first = true;
     while (start <= text.size()) {
         size_t nl = text.find('\n', start);
-        std::string line = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
+        std::string line =
+            text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
         if (first) {
             out["plat"] = TrimBlanks(line);
             first = false;
@@ -135,7 +136,8 @@ std::map<std::string, std::string> ParseVersionReport(const std::string& report)
             size_t sp = line.find(' ');
             std::string key = line.substr(0, sp);
             key.erase(std::remove(key.begin(), key.end(), ' '), key.end());
-            std::string value = sp == std::string::npos ? std::string() : TrimBlanks(line.substr(sp + 1));
+            std::string value =
+                sp == std::string::npos ? std::string() : TrimBlanks(line.substr(sp + 1));
             if (!key.empty() && !value.empty()) {
                 out.emplace(key, value);
             }

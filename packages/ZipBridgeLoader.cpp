@@ -24,7 +24,9 @@ std::filesystem::path ExecutableFolder() {
 
 }  // namespace
 
-ZbText ZbIn(const std::string& s) { return ZbText{const_cast<char*>(s.data()), s.size(), 0}; }
+ZbText ZbIn(const std::string& s) {
+    return ZbText{const_cast<char*>(s.data()), s.size(), 0};
+}
 
 bool LoadZipBridge(std::string& error, const std::filesystem::path& explicitPath) {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -47,11 +49,13 @@ bool LoadZipBridge(std::string& error, const std::filesystem::path& explicitPath
             continue;
         }
         ZipBridgeFunctions f{};
-        f.GetExtractFileInfo = reinterpret_cast<decltype(f.GetExtractFileInfo)>(
-            ::dlsym(handle, "GetExtractFileInfo"));
+        f.GetExtractFileInfo =
+            reinterpret_cast<decltype(f.GetExtractFileInfo)>(::dlsym(handle, "GetExtractFileInfo"));
         f.ExtractFile = reinterpret_cast<decltype(f.ExtractFile)>(::dlsym(handle, "ExtractFile"));
-        f.AddTozipFile = reinterpret_cast<decltype(f.AddTozipFile)>(::dlsym(handle, "AddTozipFile"));
-        f.LastError = reinterpret_cast<decltype(f.LastError)>(::dlsym(handle, "ZipBridgeLastError"));
+        f.AddTozipFile =
+            reinterpret_cast<decltype(f.AddTozipFile)>(::dlsym(handle, "AddTozipFile"));
+        f.LastError =
+            reinterpret_cast<decltype(f.LastError)>(::dlsym(handle, "ZipBridgeLastError"));
         if (!f.GetExtractFileInfo || !f.ExtractFile || !f.AddTozipFile || !f.LastError) {
             tried += (tried.empty() ? "" : "; ") + path.string() + ": missing functions";
             ::dlclose(handle);
@@ -61,11 +65,13 @@ bool LoadZipBridge(std::string& error, const std::filesystem::path& explicitPath
         g_loaded.store(&g_functions);
         return true;
     }
-    error = "The archive component " + std::string(kZipBridgeFileName) +
-            " cannot be loaded (" + tried + ")";
+    error = "The archive component " + std::string(kZipBridgeFileName) + " cannot be loaded (" +
+            tried + ")";
     return false;
 }
 
-const ZipBridgeFunctions* ZipBridgeApi() { return g_loaded.load(); }
+const ZipBridgeFunctions* ZipBridgeApi() {
+    return g_loaded.load();
+}
 
 }  // namespace vorn

@@ -25,7 +25,9 @@ namespace fs = std::filesystem;
 
 constexpr size_t kBlock = 256 * 1024;
 
-thread_local std::string t_error;
+// Static TLS model: the library is dlopen'ed, and dynamically allocated TLS of such libraries
+// trips up the leak checker's thread scan; the small slot fits the static TLS reserve.
+__attribute__((tls_model("initial-exec"))) thread_local std::string t_error;
 
 int Fail(int code, const std::string& text) {
     t_error = text;
@@ -55,7 +57,9 @@ void Store(ZbText* out, const std::string& s) {
     out->size = n;
 }
 
-std::string SysError() { return std::strerror(errno); }
+std::string SysError() {
+    return std::strerror(errno);
+}
 
 // An open archive for reading; minizip closes the QFile with the handle.
 struct Reader {
@@ -315,8 +319,8 @@ int ExtractFile(ZbText archive, ZbText* /*names*/, int /*slotCount*/, int /*rese
             return Fail(ZB_ERR_OPEN, "Cannot read the member list of " + path);
         }
         if (!SafeMemberName(name)) {
-            return Fail(ZB_ERR_UNSAFE_NAME,
-                        "Archive refused: member name \"" + name + "\" leaves the destination folder");
+            return Fail(ZB_ERR_UNSAFE_NAME, "Archive refused: member name \"" + name +
+                                                "\" leaves the destination folder");
         }
         entries.push_back(std::move(name));
     }
@@ -388,6 +392,8 @@ int AddTozipFile(ZbText* files, int fileCount, ZbText archive, ZbText comment, Z
     return Ok();
 }
 
-const char* ZipBridgeLastError(void) { return t_error.c_str(); }
+const char* ZipBridgeLastError(void) {
+    return t_error.c_str();
+}
 
 }  // extern "C"

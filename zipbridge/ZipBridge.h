@@ -27,12 +27,12 @@ typedef struct ZbText {
 /* Results: 0 success, otherwise one of these. */
 enum {
     ZB_OK = 0,
-    ZB_ERR_PARAM = 1,        /* a missing argument */
-    ZB_ERR_OPEN = 2,         /* the archive cannot be opened or is not a zip archive */
-    ZB_ERR_READ = 3,         /* a member cannot be read: damaged data or wrong password */
-    ZB_ERR_UNSAFE_NAME = 4,  /* a member name would leave the destination folder */
-    ZB_ERR_WRITE = 5,        /* a file cannot be written */
-    ZB_ERR_SOURCE = 6        /* a file to add cannot be read */
+    ZB_ERR_PARAM = 1,       /* a missing argument */
+    ZB_ERR_OPEN = 2,        /* the archive cannot be opened or is not a zip archive */
+    ZB_ERR_READ = 3,        /* a member cannot be read: damaged data or wrong password */
+    ZB_ERR_UNSAFE_NAME = 4, /* a member name would leave the destination folder */
+    ZB_ERR_WRITE = 5,       /* a file cannot be written */
+    ZB_ERR_SOURCE = 6       /* a file to add cannot be read */
 };
 
 /* Reads the archive comment into *comment and the names of the first members into the

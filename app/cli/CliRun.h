@@ -1,12 +1,14 @@
 #pragma once
-// One run of a gateway command of vornupdater: the operator, the frame, the login, waiting for
-// the procedure and the quiet close. Shared by the command files.
+// One run of a gateway command of vornupdater: the operator, the frame, the login (with the
+// connection page's lockout rules), waiting for the procedure and the quiet close. Shared by
+// the command files.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <functional>
 #include <string>
 
+#include "app/ConnectRules.h"
 #include "app/cli/Cli.h"
 #include "app/cli/CliOperator.h"
 
@@ -36,6 +38,10 @@ public:
 
     int Usage(const std::string& error) {
         m_env.err << "vornupdater: " << error << "\n";
+        if (m_args.Has("json")) {
+            m_op.Note(error, true);
+            m_op.Exit(kExitUsage);
+        }
         return kExitUsage;
     }
 
@@ -44,6 +50,13 @@ public:
         const std::string error = ParseGateway(m_args.Value("gateway"), m_address, m_port);
         if (!error.empty()) {
             return Usage(error);
+        }
+        // The login lockout of the connection page holds here too.
+        m_check = CheckConnectAllowed(m_args.Value("gateway"));
+        if (!m_check.allowed) {
+            m_op.AppendConsole(m_check.message + "\n", kRed);
+            m_op.Exit(kExitConnect);
+            return kExitConnect;
         }
         if (m_args.values.count("model")) {
             int model = 0, series = 0;
@@ -74,9 +87,20 @@ public:
             kLoginTimeoutMs);
         if (!ended) {
             m_op.Note("vornupdater: no answer from the gateway", true);
-            return kExitConnect;
         }
-        if (!m_frame.Connected) {
+        ConnectOutcome outcome = ConnectOutcome::Failed;
+        if (m_frame.Connected) {
+            outcome = m_frame.DeviceVersion().empty() ? ConnectOutcome::ConnectedAfterVersionChoice
+                                                      : ConnectOutcome::Connected;
+        } else if (ended && m_frame.SessionState == kStateLogin) {
+            outcome = ConnectOutcome::WrongPassword;
+        }
+        const std::string warning =
+            RecordLoginResult(m_check, m_password, outcome, m_args.Has("remember"));
+        if (!warning.empty()) {
+            m_op.AppendConsole(warning + (warning.back() == '\n' ? "" : "\n"), kRed);
+        }
+        if (!ended || !m_frame.Connected) {
             return kExitConnect;
         }
         // Let the gateway's answer to the version message arrive before anything else.
@@ -122,8 +146,9 @@ private:
     CliOperator m_op;
     CMainFrame m_frame;
     std::string m_address;
-    std::uint16_t m_port = kGatewayPort;
+    std::uint16_t m_port = kLinkPort;
     std::string m_password;
+    ConnectCheck m_check;
 };
 
 }  // namespace vorn::cli

@@ -34,7 +34,8 @@ public:
     explicit ReportOperator(std::ostream& out) : m_out(out) {}
     bool quiet = false;
     void AppendConsole(const std::string& text, std::uint32_t) override {
-        if (!quiet) m_out << text;
+        if (!quiet)
+            m_out << text;
     }
     void SetProgressAnchor() override {}
     void ReplaceProgress(const std::string&, std::uint32_t) override {}
@@ -82,8 +83,10 @@ std::string FirstLine(const std::string& text) {
 
 std::string Reason(const PackageState& state, const InspectHost& host) {
     std::string r = state.m_lastErrorText;
-    if (r.empty() && host.pageText.rfind("FAILEDLOAD:", 0) == 0) r = host.pageText.substr(11);
-    if (r.empty()) r = LoadStr(6739);
+    if (r.empty() && host.pageText.rfind("FAILEDLOAD:", 0) == 0)
+        r = host.pageText.substr(11);
+    if (r.empty())
+        r = LoadStr(6739);
     while (!r.empty() && (r.back() == '\n' || r.back() == '\r')) r.pop_back();
     return r;
 }
@@ -102,8 +105,8 @@ void ListMembers(const std::string& body, std::ostream& out) {
 }
 
 // Layout check and "updversion" rules of the single package extracted in "unpkg".
-bool CheckAgainstGateway(PackageState& state, InspectHost& host,
-                         std::ostream& out, std::ostream& err, const std::string& label) {
+bool CheckAgainstGateway(PackageState& state, InspectHost& host, std::ostream& out,
+                         std::ostream& err, const std::string& label) {
     std::ostringstream sink;
     ReportOperator quiet(sink);
     bool ok = CheckPackageForDevice(state, quiet, host);
@@ -190,7 +193,8 @@ int RunInspect(const std::vector<std::string>& args, std::ostream& out, std::ost
             VersionClass gw = ClassifyVersion(host.version);
             out << "Gateway: " << host.version << " (layout " << gw.layoutFlag << ", product line "
                 << gw.productLine << ")\n";
-            if (!CheckAgainstGateway(state, host, out, err, "Package")) return 1;
+            if (!CheckAgainstGateway(state, host, out, err, "Package"))
+                return 1;
         }
         return 0;
     }
@@ -214,13 +218,14 @@ int RunInspect(const std::vector<std::string>& args, std::ostream& out, std::ost
                 return 1;
             }
         }
-        if (step.type != 1) continue;
+        if (step.type != 1)
+            continue;
         PackageState member;
         ClearWorkFolder("unpkg");
         if (!LoadPackageFromPath(member, op, WorkPath(step.name, "compose_unpkg").string(),
                                  PackageKind::Single)) {
-            err << "inspect: invalid member package " << step.name << ": "
-                << Reason(member, host) << "\n";
+            err << "inspect: invalid member package " << step.name << ": " << Reason(member, host)
+                << "\n";
             return 1;
         }
         out << "    version " << member.m_packageVersion << ", restart "

@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[1], "extract") == 0) {
         ok = vorn::ExtractWholePackage(state, op, argv[2], "unpkg");
     }
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
     if (!ok) {

@@ -11,6 +11,7 @@
 #include "app/cli/Cli.h"
 #include "lib/StringTable.h"
 #include "platform/ProgramFolder.h"
+#include "tests/common/TempProgramFolder.h"
 #include "tools/gateway-sim/CGatewaySim.h"
 #include "tools/gateway-sim/SimDiagnostics.h"
 
@@ -163,9 +164,9 @@ TEST(CliSupportProgram, PingAgainstASimulatorProcess) {
     const QString gateway = "127.0.0.1:" + QString::fromLatin1(banner.mid(colon + 1).trimmed());
     std::ofstream(dir.filePath("pw").toStdString()) << "admin\n";
 
+    vorn::test::TempProgramFolder home;  // an installation folder that passes the start-up checks
     QProcess cli;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VORN_HOME", dir.path());
+    QProcessEnvironment env = home.Environment();
     env.insert("VORN_NO_TTY", "1");
     env.insert("VORN_LANG", "en");
     cli.setProcessEnvironment(env);

@@ -27,11 +27,11 @@ INSTANTIATE_TEST_SUITE_P(
     Codes, XmlParse,
     ::testing::Values(
         ParseCase{"Minimal", "<a/>", 0},
-        ParseCase{"DeclarationAndElement", "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<a></a>", 0},
+        ParseCase{"DeclarationAndElement", "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<a></a>",
+                  0},
         ParseCase{"CommentCdataText", "<a><!-- c --><![CDATA[<x&amp;>]]>t&lt;</a>", 0},
         ParseCase{"LeadingSpaceThenElement", "  \n\t<a/>  \n", 0},
-        ParseCase{"ByteOrderMark", "\xEF\xBB\xBF<a/>", 5},
-        ParseCase{"TextFirst", "hello<a/>", 5},
+        ParseCase{"ByteOrderMark", "\xEF\xBB\xBF<a/>", 5}, ParseCase{"TextFirst", "hello<a/>", 5},
         ParseCase{"Name64", "<" + std::string(64, 'n') + "/>", 0},
         ParseCase{"Name65", "<" + std::string(65, 'n') + "/>", 6},
         ParseCase{"SingleQuotedAttribute", "<a x='1'/>", 6},
@@ -39,24 +39,25 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"UnterminatedAttribute", "<a x=\"1/>", 6},
         ParseCase{"UnterminatedComment", "<a><!-- c </a>", 6},
         ParseCase{"UnterminatedCdata", "<a><![CDATA[x</a>", 6},
-        ParseCase{"MissingEndTag", "<a><b/>", 6},
-        ParseCase{"EndTagWithoutGreater", "<a></a", 6},
+        ParseCase{"MissingEndTag", "<a><b/>", 6}, ParseCase{"EndTagWithoutGreater", "<a></a", 6},
         ParseCase{"TrailingGarbageAfterEndTag", "<a/></b>", 6},
         ParseCase{"BangWithoutComment", "<a><!DOCTYPE a></a>", 7},
         ParseCase{"LessThanBlankInText", "<a>x < y</a>", 8},
-        ParseCase{"MismatchedEndTag", "<a></b>", 8},
-        ParseCase{"ColonIsNotANameChar", "<a:b/>", 8},
+        ParseCase{"MismatchedEndTag", "<a></b>", 8}, ParseCase{"ColonIsNotANameChar", "<a:b/>", 8},
         ParseCase{"NameStartsBadly", "<=a/>", 8},
-        ParseCase{"DeepNesting", [] {
+        ParseCase{"DeepNesting",
+                  [] {
                       std::string s;
                       for (int i = 0; i < 1000; ++i) s += "<a>";
                       return s;
-                  }(), 6}),
+                  }(),
+                  6}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Xml, EntitiesDecodeOneAfterAnother) {
     CXmlUI xml;
-    ASSERT_EQ(xml.Parse("<a v=\"&amp;lt;|&amp;quot;|&lt;&gt;&apos;&#65;\">&amp;lt;&amp;quot;</a>"), 0);
+    ASSERT_EQ(xml.Parse("<a v=\"&amp;lt;|&amp;quot;|&lt;&gt;&apos;&#65;\">&amp;lt;&amp;quot;</a>"),
+              0);
     const XmlNode* a = xml.FindElement("a");
     ASSERT_NE(a, nullptr);
     std::string v;
@@ -69,9 +70,10 @@ TEST(Xml, EntitiesDecodeOneAfterAnother) {
 
 TEST(Xml, FindsSelfClosedAndEndTagElementsByIndexAndPath) {
     CXmlUI xml;
-    ASSERT_EQ(xml.Parse("<?xml version=\"1.0\"?>\n<root>\n  <rule name=\"one\"/>\n  "
-                        "<other/>\n  <rule name=\"two\"><cond k=\"v\" k=\"w\"></cond></rule>\n</root>"),
-              0);
+    ASSERT_EQ(
+        xml.Parse("<?xml version=\"1.0\"?>\n<root>\n  <rule name=\"one\"/>\n  "
+                  "<other/>\n  <rule name=\"two\"><cond k=\"v\" k=\"w\"></cond></rule>\n</root>"),
+        0);
     const XmlNode* root = xml.FindElement("root");
     ASSERT_NE(root, nullptr);
     std::string v;
@@ -106,7 +108,7 @@ TEST(Xml, LoadFromFile) {
     std::ofstream(path).close();
     EXPECT_EQ(xml.Load(path), 10);  // empty
     std::ofstream(path) << "<filecontent><r name=\"x\"/></filecontent>\n";
-    EXPECT_EQ(xml.Load(""), 0);     // the stored path is reused
+    EXPECT_EQ(xml.Load(""), 0);  // the stored path is reused
     EXPECT_NE(xml.FindElement("filecontent/r"), nullptr);
     EXPECT_EQ(xml.Path(), path);
 }

@@ -62,7 +62,7 @@ protected:
         for (const char* folder : {"arm_bin", "bin", "bin_harddisk"}) {
             fs::create_directories(Prog() / folder);
             for (const char* script : {"updhistory.sh", "bakcfgsh", "prercovcfgsh", "rcovcfgsh"}) {
-                fs::copy_file(fs::path(VORN_SOURCE_DIR) / "helper-scripts" / script,
+                fs::copy_file(fs::path(VORN_SOURCE_DIR) / "helper-scripts" / "gateway" / script,
                               Prog() / folder / script, fs::copy_options::overwrite_existing);
             }
         }

@@ -45,7 +45,8 @@ public:
     }
     bool ShowedInRed(const std::string& text) const {
         for (const auto& l : console) {
-            if (l.colour == kRed && l.text.find(text) != std::string::npos) return true;
+            if (l.colour == kRed && l.text.find(text) != std::string::npos)
+                return true;
         }
         return false;
     }
@@ -121,22 +122,27 @@ inline void WriteFile(const fs::path& p, const std::string& data) {
 
 // Runs a program without a shell; returns its exit code (-1 when it did not run).
 inline int RunTool(const QString& program, const QStringList& args, const QString& cwd = {},
-               std::string* output = nullptr) {
+                   std::string* output = nullptr) {
     QProcess p;
-    if (!cwd.isEmpty()) p.setWorkingDirectory(cwd);
+    if (!cwd.isEmpty())
+        p.setWorkingDirectory(cwd);
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, args);
-    if (!p.waitForFinished(60000)) return -1;
-    if (output) *output = p.readAll().toStdString();
+    if (!p.waitForFinished(60000))
+        return -1;
+    if (output)
+        *output = p.readAll().toStdString();
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
-inline QString Q(const std::string& s) { return QString::fromStdString(s); }
+inline QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 class PackageTest : public ::testing::Test {
 protected:
-    QTemporaryDir home;   // program folder
-    QTemporaryDir work;   // where packages are built
+    QTemporaryDir home;  // program folder
+    QTemporaryDir work;  // where packages are built
     RecordingOperator op;
     RecordingHost host;
     PackageState state;
@@ -154,7 +160,8 @@ protected:
     fs::path Folder(const std::string& name) const { return Home() / name; }
 
     // Writes the members into a fresh folder under the build area.
-    fs::path MakeFolder(const std::string& name, const std::map<std::string, std::string>& members) {
+    fs::path MakeFolder(const std::string& name,
+                        const std::map<std::string, std::string>& members) {
         fs::path dir = Work() / name;
         fs::remove_all(dir);
         fs::create_directories(dir);
@@ -163,7 +170,8 @@ protected:
     }
 
     // A package file built by our writer (".ssu", ".cssu" or ".bcf" by the name).
-    std::string MakePackage(const std::string& file, const std::map<std::string, std::string>& members,
+    std::string MakePackage(const std::string& file,
+                            const std::map<std::string, std::string>& members,
                             const std::string& password = "") {
         fs::path dir = MakeFolder(file + ".d", members);
         std::string out = (Work() / file).string();
@@ -173,7 +181,8 @@ protected:
     }
 
     // An archive body made by Info-ZIP's zip with a password, wrapped in an envelope.
-    std::string MakeWithInfoZip(const std::string& file, const std::map<std::string, std::string>& members,
+    std::string MakeWithInfoZip(const std::string& file,
+                                const std::map<std::string, std::string>& members,
                                 const std::string& password) {
         fs::path dir = MakeFolder(file + ".d", members);
         std::string body = (Work() / (file + ".zip")).string();
@@ -184,7 +193,8 @@ protected:
         std::string error;
         bool combined = file.size() > 5 && file.substr(file.size() - 5) == ".cssu";
         EXPECT_TRUE(combined ? WriteCombinedEnvelope(body, out, error)
-                             : WriteSingleEnvelope(body, out, error)) << error;
+                             : WriteSingleEnvelope(body, out, error))
+            << error;
         return out;
     }
 };

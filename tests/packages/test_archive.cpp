@@ -32,30 +32,35 @@ TEST_F(ArchiveTest, SingleMemberOutcomes) {
     std::string zip = (Work() / "a.zip").string();
     std::string error;
     ASSERT_TRUE(WriteZip(zip, {{"appversion", "", "V1\n"}, {"dir/readme.txt", "", "tips"}},
-                         kPackagePassword, "", error)) << error;
+                         kPackagePassword, "", error))
+        << error;
     fs::path dest = Work() / "out";
     fs::create_directories(dest);
-    EXPECT_EQ(ExtractSingleMember(zip, kPackagePassword, "dir/readme.txt", (dest / "r").string()), 0);
+    EXPECT_EQ(ExtractSingleMember(zip, kPackagePassword, "dir/readme.txt", (dest / "r").string()),
+              0);
     EXPECT_EQ(ReadFile(dest / "r"), "tips");
     // Names compare exactly: case and path matter.
     EXPECT_EQ(ExtractSingleMember(zip, kPackagePassword, "readme.txt", (dest / "x").string()), 2);
     EXPECT_EQ(ExtractSingleMember(zip, kPackagePassword, "AppVersion", (dest / "x").string()), 2);
     // A wrong password is an error and leaves neither the file nor a temporary behind.
     WriteFile(dest / "v", "old");
-    EXPECT_NE(ExtractSingleMember(zip, kOlderPackagePassword, "appversion", (dest / "v").string()), 0);
+    EXPECT_NE(ExtractSingleMember(zip, kOlderPackagePassword, "appversion", (dest / "v").string()),
+              0);
     EXPECT_EQ(ReadFile(dest / "v"), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(dest), fs::directory_iterator()), 2);
     EXPECT_NE(ExtractSingleMember((Work() / "none.zip").string(), kPackagePassword, "appversion",
-                                  (dest / "x").string()), 0);
+                                  (dest / "x").string()),
+              0);
 }
 
 // Bodies made by Info-ZIP with either password load through both extraction paths.
 TEST_F(ArchiveTest, InfoZipBodiesWithEitherPassword) {
     for (const char* password : {kPackagePassword, kOlderPackagePassword}) {
         SCOPED_TRACE(password);
-        std::string pkg = MakeWithInfoZip("p.ssu", {{"appversion", "KELMORA-GW V1\n"},
-                                                    {"package.conf", "[restart]\nneedrestart=no\n"},
-                                                    {"app1", "payload"}},
+        std::string pkg = MakeWithInfoZip("p.ssu",
+                                          {{"appversion", "KELMORA-GW V1\n"},
+                                           {"package.conf", "[restart]\nneedrestart=no\n"},
+                                           {"app1", "payload"}},
                                           password);
         ClearWorkFolder("unpkg");
         ASSERT_TRUE(CheckSinglePackageEnvelope(state, op, pkg, "p.ssu"));
@@ -93,8 +98,8 @@ TEST_F(ArchiveTest, HostileArchiveWritesNothingOutside) {
         SCOPED_TRACE(name);
         std::string zip = (Work() / "h.zip").string();
         std::string error;
-        ASSERT_TRUE(WriteZip(zip, {{"ok", "", "fine"}, {name, "", "bad"}}, kPackagePassword, "",
-                             error));
+        ASSERT_TRUE(
+            WriteZip(zip, {{"ok", "", "fine"}, {name, "", "bad"}}, kPackagePassword, "", error));
         ClearWorkFolder("unpkg");
         op.console.clear();
         EXPECT_FALSE(ExtractWholePackage(state, op, zip, "unpkg"));
@@ -111,10 +116,12 @@ struct EnvelopeCase {
     const char* name;
     std::string content;  // whole package file
     bool ok;
-    std::string error;    // m_lastErrorText prefix on failure
+    std::string error;  // m_lastErrorText prefix on failure
 };
 
-std::string Flag(const std::string& body) { return Md5Hex(std::string_view(body)) + std::string(1, '\0'); }
+std::string Flag(const std::string& body) {
+    return Md5Hex(std::string_view(body)) + std::string(1, '\0');
+}
 
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -127,8 +134,8 @@ TEST_F(ArchiveTest, SingleEnvelopeCases) {
         {"Valid", Flag(body) + body, true, ""},
         {"ExactlyFlagEmptyBody", Flag(""), true, ""},
         {"Short", Flag(body).substr(0, 20), false, "Read package md5 flag failed!"},
-        {"UpperCaseFlag", Upper(Md5Hex(std::string_view(body))) + std::string(1, '\0') + body, false,
-         "Check package("},
+        {"UpperCaseFlag", Upper(Md5Hex(std::string_view(body))) + std::string(1, '\0') + body,
+         false, "Check package("},
         {"FlagWithoutZero", Md5Hex(std::string_view(body)) + "x" + body, false, "Check package("},
         {"BodyChanged", Flag(body) + body + "!", false, "Check package("},
     };
@@ -187,7 +194,8 @@ TEST_F(ArchiveTest, CombinedEnvelopeCases) {
             EXPECT_TRUE(fs::is_empty(Folder("tmp")));  // cleared again after a header failure
         }
     }
-    EXPECT_FALSE(CheckCombinedPackageEnvelope(state, op, (Work() / "none.cssu").string(), "n.cssu"));
+    EXPECT_FALSE(
+        CheckCombinedPackageEnvelope(state, op, (Work() / "none.cssu").string(), "n.cssu"));
     EXPECT_EQ(state.m_lastErrorText, LoadStr(6565));
 }
 

@@ -49,10 +49,11 @@ TEST_F(BackupTest, VerificationRefusals) {
         std::string comment;
         std::string password;
     };
-    for (const Case& c : std::vector<Case>{{"CommentCase", "vorn gateway config pkg", kOlderPackagePassword},
-                                           {"OtherComment", "something", kOlderPackagePassword},
-                                           {"NoComment", "", kOlderPackagePassword},
-                                           {"CurrentPassword", kBackupComment, kPackagePassword}}) {
+    for (const Case& c :
+         std::vector<Case>{{"CommentCase", "vorn gateway config pkg", kOlderPackagePassword},
+                           {"OtherComment", "something", kOlderPackagePassword},
+                           {"NoComment", "", kOlderPackagePassword},
+                           {"CurrentPassword", kBackupComment, kPackagePassword}}) {
         SCOPED_TRACE(c.name);
         std::string path = (Work() / "v.bcf").string();
         std::string error;
@@ -104,8 +105,9 @@ TEST_F(BackupTest, Names) {
     tm.tm_isdst = -1;
     SetClockForTests(std::chrono::system_clock::from_time_t(std::mktime(&tm)));
     EXPECT_EQ(DefaultBackupName("10.0.0.1"), "kelmora_10.0.0.1_20260304.bcf");
-    EXPECT_EQ(AutoBackupPath("10.0.0.1", "A\\B/C*D?E:F<G>H|I\"J", "fallback"),
-              (Folder("autobak") / "(10.0.0.1)A-B-C-D-E-F-G-H-I-J(26.03.04 05-06-07).bcf").string());
+    EXPECT_EQ(
+        AutoBackupPath("10.0.0.1", "A\\B/C*D?E:F<G>H|I\"J", "fallback"),
+        (Folder("autobak") / "(10.0.0.1)A-B-C-D-E-F-G-H-I-J(26.03.04 05-06-07).bcf").string());
     EXPECT_EQ(AutoBackupPath("10.0.0.1", "", "Unknown:version"),
               (Folder("autobak") / "(10.0.0.1)Unknown-version(26.03.04 05-06-07).bcf").string());
 }
@@ -119,14 +121,17 @@ TEST_F(BackupTest, PruneKeepsNewest) {
     for (const auto& [name, age] : files) {
         fs::path p = Folder("autobak") / name;
         WriteFile(p, name);
-        struct utimbuf t{base - age, base - age};
+        struct utimbuf t {
+            base - age, base - age
+        };
         ::utime(p.c_str(), &t);
     }
     WriteFile(Folder("autobak") / "keep.txt", "not a backup");
     fs::permissions(Folder("autobak") / "a.bcf", fs::perms::owner_read);  // read-only
     PruneAutoBackups(3);
     std::vector<std::string> left;
-    for (const auto& e : fs::directory_iterator(Folder("autobak"))) left.push_back(e.path().filename());
+    for (const auto& e : fs::directory_iterator(Folder("autobak")))
+        left.push_back(e.path().filename());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"c.bcf", "d.bcf", "e.bcf", "keep.txt"}));
     PruneAutoBackups(-1);  // 10

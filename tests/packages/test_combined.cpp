@@ -12,8 +12,10 @@ namespace {
 
 class CombinedTest : public PackageTest {
 protected:
-    std::string Plan(const std::vector<std::map<std::string, std::string>>& entries, int count = -1) {
-        std::string text = "[Total]\ncount = " + std::to_string(count < 0 ? entries.size() : count) + "\n";
+    std::string Plan(const std::vector<std::map<std::string, std::string>>& entries,
+                     int count = -1) {
+        std::string text =
+            "[Total]\ncount = " + std::to_string(count < 0 ? entries.size() : count) + "\n";
         for (size_t i = 0; i < entries.size(); ++i) {
             text += "[" + std::to_string(i + 1) + "]\n";
             for (const auto& [k, v] : entries[i]) text += k + "=" + v + "\n";
@@ -22,12 +24,13 @@ protected:
     }
     std::string MakeCombined(const std::string& file, const std::string& plan,
                              const std::string& password = "") {
-        std::string member = MakePackage("member.ssu", {{"appversion", "KELMORA-GW V9\n"},
-                                                        {"cfgversion", "c\n"}});
-        return MakePackage(file, {{"upgrade.conf", plan},
-                                  {"readme.txt", "Combined tips."},
-                                  {"member.ssu", ReadFile(member)},
-                                  {"run.sh", "echo"}},
+        std::string member =
+            MakePackage("member.ssu", {{"appversion", "KELMORA-GW V9\n"}, {"cfgversion", "c\n"}});
+        return MakePackage(file,
+                           {{"upgrade.conf", plan},
+                            {"readme.txt", "Combined tips."},
+                            {"member.ssu", ReadFile(member)},
+                            {"run.sh", "echo"}},
                            password);
     }
 };
@@ -49,12 +52,14 @@ TEST_F(CombinedTest, Recognition) {
 }
 
 TEST_F(CombinedTest, LoadListsThePlan) {
-    std::string pkg = MakeCombined("c.cssu", Plan({{{"type", "2"}},
-                                                   {{"type", ""}},
-                                                   {{"type", "1"}, {"name", "member.ssu"}, {"appversion", "V9"}},
-                                                   {{"type", "7"}},
-                                                   {{"type", "3"}, {"name", "run.sh"}}}),
-                                   kOlderPackagePassword);
+    std::string pkg =
+        MakeCombined("c.cssu",
+                     Plan({{{"type", "2"}},
+                           {{"type", ""}},
+                           {{"type", "1"}, {"name", "member.ssu"}, {"appversion", "V9"}},
+                           {{"type", "7"}},
+                           {{"type", "3"}, {"name", "run.sh"}}}),
+                     kOlderPackagePassword);
     ASSERT_TRUE(LoadLocalPackage(state, op, host, pkg)) << op.ConsoleText();
     EXPECT_EQ(state.m_packageVersion, LoadStr(6796));
     EXPECT_EQ(state.m_needRestart, 0);
@@ -118,10 +123,19 @@ TEST_F(CombinedTest, PlanToSteps) {
     const std::vector<PlanCase> cases = {
         {"CountZero", {{{"type", "1"}, {"name", "a.ssu"}}}, 0, true, {}},
         {"OnePackage", {{{"type", "1"}, {"name", "a.ssu"}}}, -1, true, {{4, ""}, {1, "a.ssu"}}},
-        {"AllTypes", {{{"type", "3"}, {"name", "s.sh"}}, {{"type", "2"}}, {{"type", "1"}, {"name", "b.ssu"}}},
-         -1, true, {{3, "s.sh"}, {2, ""}, {4, ""}, {1, "b.ssu"}}},
-        {"Untyped", {{{"type", "2"}}, {{"name", "x"}}, {{"type", "3"}, {"name", "s"}}}, -1, false, {}},
+        {"AllTypes",
+         {{{"type", "3"}, {"name", "s.sh"}}, {{"type", "2"}}, {{"type", "1"}, {"name", "b.ssu"}}},
+         -1,
+         true,
+         {{3, "s.sh"}, {2, ""}, {4, ""}, {1, "b.ssu"}}},
+        {"Untyped",
+         {{{"type", "2"}}, {{"name", "x"}}, {{"type", "3"}, {"name", "s"}}},
+         -1,
+         false,
+         {}},
         {"UnknownType", {{{"type", "9"}}}, -1, false, {}},
+        {"NameLeavesThePackage", {{{"type", "1"}, {"name", "../../curpkg/x.ssu"}}}, -1, false, {}},
+        {"AbsoluteScriptName", {{{"type", "3"}, {"name", "/bin/sh"}}}, -1, false, {}},
         {"CountBeyondEntries", {{{"type", "2"}}}, 2, false, {}},
     };
     for (const auto& c : cases) {

@@ -6,8 +6,8 @@
 
 #include "lib/StringTable.h"
 #include "lib/Text.h"
-#include "packages/SinglePackage.h"
 #include "packages/ProductTags.h"
+#include "packages/SinglePackage.h"
 #include "packages/VersionRules.h"
 #include "tests/packages/PackageTestSupport.h"
 
@@ -16,8 +16,8 @@ namespace {
 
 class SingleTest : public PackageTest {
 protected:
-    std::map<std::string, std::string> Members(const std::string& version = "kelmora-GW-2100 V5.3\n",
-                                               const std::string& restart = "no") {
+    std::map<std::string, std::string> Members(
+        const std::string& version = "kelmora-GW-2100 V5.3\n", const std::string& restart = "no") {
         return {{"appversion", version},
                 {"cfgversion", "cfg-5.3\n"},
                 {"package.conf", "[restart]\nneedrestart = " + restart + "\n"},
@@ -26,7 +26,8 @@ protected:
     }
     std::vector<std::string> Names(const std::string& folder) {
         std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(Folder(folder))) out.push_back(e.path().filename());
+        for (const auto& e : fs::directory_iterator(Folder(folder)))
+            out.push_back(e.path().filename());
         std::sort(out.begin(), out.end());
         return out;
     }
@@ -70,7 +71,8 @@ TEST_F(SingleTest, LoadRefusals) {
     EXPECT_FALSE(LoadLocalPackage(state, op, host, (Work() / "bad.ssu").string()));
     EXPECT_TRUE(fs::is_empty(Folder("curpkg")));
     EXPECT_TRUE(fs::is_empty(Folder("oldpkg")));
-    EXPECT_EQ(host.pageTexts.back().rfind("FAILEDLOAD:Check package(", 0), 0u) << host.pageTexts.back();
+    EXPECT_EQ(host.pageTexts.back().rfind("FAILEDLOAD:Check package(", 0), 0u)
+        << host.pageTexts.back();
     EXPECT_TRUE(state.m_updateTips.empty());
     EXPECT_TRUE(op.ShowedInRed(LoadStr(6739)));
 
@@ -100,11 +102,14 @@ TEST_F(SingleTest, FirstMemberAbsentFallsBackToWholeArchive) {
 TEST_F(SingleTest, RestartFlagReadings) {
     struct Case {
         std::string value;
-        int afterLoad;        // m_needRestart after a load from the user's path
-        bool needsRestart;    // PackageNeedsRestart during a combined update
+        int afterLoad;      // m_needRestart after a load from the user's path
+        bool needsRestart;  // PackageNeedsRestart during a combined update
     };
-    for (const Case& c : std::vector<Case>{{"no", 0, false}, {" NO ", 0, false}, {"n o", 1, false},
-                                           {"yes", 1, true}, {"", 1, true}}) {
+    for (const Case& c : std::vector<Case>{{"no", 0, false},
+                                           {" NO ", 0, false},
+                                           {"n o", 1, false},
+                                           {"yes", 1, true},
+                                           {"", 1, true}}) {
         SCOPED_TRACE(c.value);
         std::string pkg = MakePackage("r.ssu", Members("V1\n", c.value));
         ClearWorkFolder("unpkg");
@@ -228,7 +233,8 @@ TEST_F(SingleTest, PackageToDeviceChecks) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ClearWorkFolder("unpkg");
-        if (c.withRules) WriteFile(Folder("unpkg") / "updversion", rules);
+        if (c.withRules)
+            WriteFile(Folder("unpkg") / "updversion", rules);
         state.m_packageVersion = c.packageVersion;
         host.layoutFlag = c.layoutFlag;
         host.versionReport = c.report;
@@ -252,7 +258,8 @@ TEST(VersionText, NormalizeVendorName) {
 }
 
 TEST(VersionText, VersionReport) {
-    auto r = ParseVersionReport("  KELMORA-GW V1 \r\nbuild\t r2 \n\nnovalue\n  key  spaced value \n");
+    auto r =
+        ParseVersionReport("  KELMORA-GW V1 \r\nbuild\t r2 \n\nnovalue\n  key  spaced value \n");
     EXPECT_EQ(r["plat"], "KELMORA-GW V1");
     EXPECT_EQ(r["build"], "r2");
     EXPECT_EQ(r.count("novalue"), 0u);
@@ -292,7 +299,8 @@ TEST(VersionText, CurrentDeviceListsMatchClassification) {
         EXPECT_EQ(ClassifyVersion(std::string(kDeviceModels[i].example)).layoutFlag, i);
     }
     for (int i = 0; i < static_cast<int>(std::size(kDeviceSeries)); ++i) {
-        if (i == 1) continue;  // never produced
+        if (i == 1)
+            continue;  // never produced
         EXPECT_EQ(ClassifyVersion(std::string(kDeviceSeries[i].example)).productLine, i)
             << kDeviceSeries[i].example;
     }

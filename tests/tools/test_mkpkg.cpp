@@ -31,8 +31,12 @@ TEST_F(MkpkgTest, CombinedFromPlanExtractsWithUnzipAfterHeader) {
     WriteFile(Work() / "body.zip", data.substr(48));
     fs::path x = Work() / "x";
     fs::create_directories(x);
-    ASSERT_EQ(RunTool("unzip", {"-q", "-P", kPackagePassword, Q((Work() / "body.zip").string()), "-d",
-                                Q(x.string())}, {}, &text), 0) << text;
+    ASSERT_EQ(RunTool("unzip",
+                      {"-q", "-P", kPackagePassword, Q((Work() / "body.zip").string()), "-d",
+                       Q(x.string())},
+                      {}, &text),
+              0)
+        << text;
     EXPECT_EQ(ReadFile(x / "a.ssu"), "single package bytes");
     EXPECT_EQ(ReadFile(x / "readme.txt"), "tips");
     EXPECT_FALSE(fs::exists(x / "unrelated"));
@@ -56,9 +60,12 @@ TEST_F(MkpkgTest, FolderPackagesAndErrors) {
     EXPECT_FALSE(fs::exists(Work() / "n.ssu"));
     EXPECT_EQ(Mkpkg({"--bogus"}), 2);
 
-    fs::path plan = MakeFolder("bad", {{"upgrade.conf", "[Total]\ncount=1\n[1]\ntype=1\nname=../x.ssu\n"}});
-    EXPECT_EQ(Mkpkg({"--plan", Q((plan / "upgrade.conf").string()), Q((Work() / "b.cssu").string())},
-                    &text), 1);
+    fs::path plan =
+        MakeFolder("bad", {{"upgrade.conf", "[Total]\ncount=1\n[1]\ntype=1\nname=../x.ssu\n"}});
+    EXPECT_EQ(
+        Mkpkg({"--plan", Q((plan / "upgrade.conf").string()), Q((Work() / "b.cssu").string())},
+              &text),
+        1);
     EXPECT_NE(text.find("plain file name"), std::string::npos);
 }
 

@@ -7,13 +7,27 @@
 namespace vorn::test {
 namespace {
 
+// Runs first in its process (declaration order; ctest runs each test alone): nothing is
+// loaded yet, and a wrong location is reported with the file it looked for.
+TEST(ZipBridgeLoad, MissingComponentIsReported) {
+    if (ZipBridgeApi())
+        GTEST_SKIP() << "already loaded in this process";
+    std::string error;
+    EXPECT_FALSE(LoadZipBridge(error, "/nonexistent/libzipbridge.so"));
+    EXPECT_NE(error.find("libzipbridge.so"), std::string::npos) << error;
+    EXPECT_EQ(ZipBridgeApi(), nullptr);
+    EXPECT_TRUE(LoadZipBridge(error, VORN_ZIPBRIDGE_PATH)) << error;
+    EXPECT_NE(ZipBridgeApi(), nullptr);
+}
+
 class ZipBridgeTest : public PackageTest {
 protected:
     const ZipBridgeFunctions& zb() { return *ZipBridgeApi(); }
     int Extract(const std::string& archive, const std::string& dest, const std::string& password) {
         ZbText names[2] = {};
         ZbText comment{};
-        return zb().ExtractFile(ZbIn(archive), names, 2, 0, &comment, ZbIn(dest), 1, ZbIn(password));
+        return zb().ExtractFile(ZbIn(archive), names, 2, 0, &comment, ZbIn(dest), 1,
+                                ZbIn(password));
     }
 };
 
@@ -60,9 +74,9 @@ TEST_F(ZipBridgeTest, WrongPasswordLeavesNoFile) {
 TEST_F(ZipBridgeTest, HostileNamesRefusedBeforeWriting) {
     std::string zip = (Work() / "h.zip").string();
     std::string error;
-    ASSERT_TRUE(WriteZip(zip, {{"good", "", "g"}, {"../x", "", "1"}, {"/abs/x", "", "2"},
-                               {"a/../../x", "", "3"}},
-                         "", "", error));
+    ASSERT_TRUE(WriteZip(
+        zip, {{"good", "", "g"}, {"../x", "", "1"}, {"/abs/x", "", "2"}, {"a/../../x", "", "3"}},
+        "", "", error));
     fs::path dest = Work() / "inner" / "dest";
     fs::create_directories(dest);
     EXPECT_EQ(Extract(zip, dest.string(), ""), ZB_ERR_UNSAFE_NAME);
@@ -91,7 +105,8 @@ TEST_F(ZipBridgeTest, WrittenArchiveReadsWithInfoZip) {
     fs::path x = Work() / "x";
     fs::create_directories(x);
     ASSERT_EQ(RunTool("unzip", {"-q", "-P", Q(password), Q(target), "-d", Q(x.string())}, {}, &out),
-              0) << out;
+              0)
+        << out;
     EXPECT_EQ(ReadFile(x / "cfgversion"), "KELMORA-GW V1\n");
     EXPECT_EQ(ReadFile(x / "cfgbk"), image);
     // The other password does not open it.

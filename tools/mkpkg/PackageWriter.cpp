@@ -10,13 +10,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <ctime>
 
+#include "lib/ConfSectionReader.h"
 #include "packages/ArchiveAccess.h"
-#include "packages/ConfReader.h"
 #include "packages/BackupFile.h"
 #include "packages/Envelope.h"
 #include "packages/Md5.h"
@@ -57,11 +57,14 @@ bool ReadSource(const ZipEntry& e, const std::function<bool(const char*, size_t)
 bool AddEntry(zipFile zf, const ZipEntry& e, const char* pw, std::string& error) {
     uLong crc = crc32(0L, Z_NULL, 0);
     unsigned long long size = 0;
-    if (!ReadSource(e, [&](const char* p, size_t n) {
-            crc = crc32_z(crc, reinterpret_cast<const Bytef*>(p), n);
-            size += n;
-            return true;
-        }, error)) {
+    if (!ReadSource(
+            e,
+            [&](const char* p, size_t n) {
+                crc = crc32_z(crc, reinterpret_cast<const Bytef*>(p), n);
+                size += n;
+                return true;
+            },
+            error)) {
         return false;
     }
     zip_fileinfo zi{};
@@ -82,13 +85,16 @@ bool AddEntry(zipFile zf, const ZipEntry& e, const char* pw, std::string& error)
         error = "cannot add member " + e.name;
         return false;
     }
-    bool ok = ReadSource(e, [&](const char* p, size_t n) {
-        if (zipWriteInFileInZip(zf, p, static_cast<unsigned>(n)) != ZIP_OK) {
-            error = "cannot write member " + e.name;
-            return false;
-        }
-        return true;
-    }, error);
+    bool ok = ReadSource(
+        e,
+        [&](const char* p, size_t n) {
+            if (zipWriteInFileInZip(zf, p, static_cast<unsigned>(n)) != ZIP_OK) {
+                error = "cannot write member " + e.name;
+                return false;
+            }
+            return true;
+        },
+        error);
     if (zipCloseFileInZip(zf) != ZIP_OK && ok) {
         error = "cannot write member " + e.name;
         ok = false;
@@ -234,8 +240,8 @@ std::vector<ZipEntry> EntriesFromFolder(const std::string& folder, std::string& 
     for (auto it = fs::recursive_directory_iterator(folder, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (it->is_regular_file()) {
-            entries.push_back({fs::relative(it->path(), folder).generic_string(),
-                               it->path().string(), {}});
+            entries.push_back(
+                {fs::relative(it->path(), folder).generic_string(), it->path().string(), {}});
         }
     }
     if (ec) {
@@ -257,7 +263,7 @@ bool BuildCombinedFromPlan(const std::string& plan, const std::string& out,
         error = "a combined package must end in .cssu";
         return false;
     }
-    PackageConfReader conf;
+    ConfSectionReader conf;
     if (!conf.Load(plan)) {
         error = "cannot read plan " + plan;
         return false;
@@ -317,9 +323,9 @@ bool BuildPackage(const std::string& folder, const std::string& out, const std::
     }
     std::string body = out + ".body";
     const std::string pw = password.empty() ? std::string(kPackagePassword) : password;
-    bool ok = WriteZip(body, entries, pw, "", error) &&
-              (single ? WriteSingleEnvelope(body, out, error)
-                      : WriteCombinedEnvelope(body, out, error));
+    bool ok =
+        WriteZip(body, entries, pw, "", error) &&
+        (single ? WriteSingleEnvelope(body, out, error) : WriteCombinedEnvelope(body, out, error));
     ::unlink(body.c_str());
     return ok;
 }
