@@ -43,6 +43,10 @@ public:
     // Thread-safe. Returns false when the target is being destroyed.
     bool post(unsigned msg, WParam wParam = 0, LParam lParam = 0);
 
+    // Delivers a message at once, on the calling thread, which must be the owner's thread
+    // (the counterpart of sending rather than posting a window message).
+    void send(unsigned msg, WParam wParam = 0, LParam lParam = 0) { onMessage(msg, wParam, lParam); }
+
     // The guard other threads keep to post here; it stops posting once this object is gone.
     std::shared_ptr<CTargetGuard> guard() const { return m_guard; }
 

@@ -3,34 +3,25 @@
 
 #include "app/Startup.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/cli/Cli.h"
 #include "app/cli/CmdInspect.h"
 
-namespace {
-
-const char kUsage[] =
-    "Usage: vornupdater [COMMAND [OPTIONS...]]\n"
-    "\n"
-    "Firmware updater for network gateways. Without a command the desktop program opens.\n"
-    "\n"
-    "Commands:\n"
-    "  inspect PACKAGE [--gateway-version-file FILE]\n"
-    "                check a package offline\n"
-    "  --help        show this text\n";
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
     QCoreApplication app(argc, argv);
+    vorn::cli::CTtyTerminal terminal;
+    vorn::cli::CliEnvironment env{std::cout, std::cerr, terminal, ::isatty(STDOUT_FILENO) == 1};
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        return vorn::cli::RunCli(args, env);
+    }
     // Offline package commands need no installation checks and no instance lock.
     if (std::strcmp(argv[1], "inspect") == 0) {
         return vorn::RunInspect(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
@@ -47,6 +38,5 @@ int main(int argc, char** argv) {
     }
     // --- end of start-up checks ---
 
-    std::fprintf(stderr, "vornupdater: unknown command '%s' (see --help)\n", argv[1]);
-    return 2;
+    return vorn::cli::RunCli(args, env);
 }

@@ -1,0 +1,247 @@
+#pragma once
+// The session with one gateway: the TCP link, its send and receive rings, the login, the
+// reply dispatch to the procedure that owns the link, file transfer and the automatic
+// reconnect. Everything runs on the thread that owns the object (the UI thread); socket
+// notifications and timer expiries arrive as messages on its message target.
+//
+// Procedures plug in by SessionState (CProcedureHandler) and, for reconnects they asked for,
+// by ConnectReason (CReconnectHandler). Everything shown to the person goes through Operator.
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "lib/CTimer.h"
+#include "lib/Operator.h"
+#include "link/LinkFrame.h"
+#include "platform/CMessageTarget.h"
+#include "platform/Socket.h"
+
+namespace vorn {
+
+inline constexpr std::uint16_t kLinkPort = 51111;
+inline constexpr int kLoginVersionCapableResult = 7629414;
+inline constexpr int kUpdaterProtocolVersion = 1568;  // 0x620, sent in the version message
+inline constexpr std::uint32_t kSessionRingSize = 16384;
+inline constexpr int kFlushWaitMs = 10;
+
+// SessionState values owned by the session itself.
+enum : int {
+    kStateIdle = 0,
+    kStateSearching = 1,
+    kStateLogin = 3,
+    kStatePassword = 4,
+    kStateSingleUpdate = 5,
+};
+
+// Timer ids the session arms (the timer service posts WM_TIMER_EXPIRED with the id).
+enum : std::uint32_t { kTimerReconnect = 7, kTimerReconnectTimeout = 8 };
+
+// Connection events for NotifyWizard.
+enum : int {
+    kWizardConnected = 0,
+    kWizardConnectFailed = 1,
+    kWizardLoginRefused = 2,
+    kWizardDeviceChosen = 3,
+    kWizardReconnected = 5,
+    kWizardDisconnected = 6,
+};
+
+// The procedure that owns the link in one SessionState.
+class CProcedureHandler {
+public:
+    virtual ~CProcedureHandler() = default;
+    // A result reply; false when the handler does not take it (the session then shows the
+    // "Received error response" text).
+    virtual bool OnResult(int result, const std::optional<std::string>& msg) = 0;
+    // The end of a download ("getover").
+    virtual bool OnGetOver() = 0;
+    // Writing downloaded bytes to the local file failed (text = the system's error text);
+    // the session has shown the text and closed the file and ends the procedure afterwards.
+    virtual void OnDownloadWriteFailed(const std::string& /*text*/) {}
+};
+
+// The continuation of a procedure that asked for an automatic reconnect.
+class CReconnectHandler {
+public:
+    virtual ~CReconnectHandler() = default;
+    virtual void Resume() = 0;
+    // The reconnect failed; true when handled.
+    virtual bool Failed(const std::string& text) = 0;
+};
+
+class CGatewaySession {
+public:
+    explicit CGatewaySession(Operator* op);
+    virtual ~CGatewaySession();
+    CGatewaySession(const CGatewaySession&) = delete;
+    CGatewaySession& operator=(const CGatewaySession&) = delete;
+
+    // --- Procedure bookkeeping (the program's names) ---
+    int SessionState = 0;
+    int SessionStep = 0;
+    bool Connected = false;
+    int ConnectReason = 0;
+    int ProtocolVersion = 0;
+    bool VersionCapable = false;
+
+    void RegisterProcedure(int state, CProcedureHandler* handler);
+    void RegisterReconnect(int reason, CReconnectHandler* handler);
+
+    // --- Session ---
+    bool ConnectGateway(const std::string& address, const std::string& password,
+                        std::uint16_t port = kLinkPort);
+    void SendLogin(const std::string& password);
+    void SendVersion();
+    void ExecuteCommand(const std::string& commandLine);
+    // Checks the two entries of a new password: 0 when acceptable, else the number of the
+    // refusal text (6785 empty, 6546 different).
+    static int CheckNewPassword(const std::string& password, const std::string& confirm);
+    void ChangePassword(const std::string& newPassword);
+    bool SendText(const std::string& text);
+    int FlushSendBuffer();
+    int HandleResult(int result, const std::optional<std::string>& msg);
+    int HandleGetOver();
+    int HandleVersion(int value);
+    void CloseSession(int kind, int errorCode);
+    // The Disconnect command: state 0, then a close as by the user.
+    void Disconnect();
+    // Closing the program is refused (with a message) while a procedure runs.
+    bool CanClose();
+    bool ReportAutoConnectFailure(const std::string& text);
+    bool ResumeAfterReconnect();
+    void SetWindowTitle(const std::string& text);
+    // Asks for a reconnect for a procedure: ConnectReason = reason, timer 7 in 500 ms.
+    void ScheduleReconnect(int reason);
+    // State and step 0, the transfer file closed.
+    void EndProcedure();
+
+    // --- File transfer ---
+    void RequestPut(const std::string& remotePath);
+    int PutFile(const std::filesystem::path& localPath);
+    void SendPutOver();
+    void RequestGet(const std::string& remotePath);
+    int HandleData(const std::uint8_t* bytes, std::size_t count);
+    // Opens the local file of a download (create or truncate, readable too). With `show`, the
+    // console gets the size line and the progress anchor; msg is the get reply's message (the
+    // size). False after showing the file error in red.
+    bool BeginDownload(const std::filesystem::path& localPath, const std::optional<std::string>& msg,
+                       bool show);
+    // Closes the file of a finished download and shows the final progress.
+    void EndDownload();
+    // Reads the whole transfer file from its start and closes it; false on a read error.
+    bool ReadTransferFile(std::string& text);
+    bool TransferFileOpen() const { return m_fileFd >= 0; }
+    void CloseTransferFile();
+
+    // --- Inspection (front ends, tests) ---
+    const std::string& Address() const { return m_address; }
+    const std::string& Password() const { return m_password; }
+    std::uint16_t Port() const { return m_port; }
+    const std::string& DeviceVersion() const { return m_deviceVersion; }
+    bool ReconnectAllowed() const { return m_reconnectAllowed; }
+    void SetReconnectAllowed(bool allowed) { m_reconnectAllowed = allowed; }
+    bool Transferring() const { return m_inPutFile; }
+    Operator* GetOperator() const { return m_operator; }
+    CMessageTarget* Target() { return &m_target; }
+    // How long a connect may wait to complete before it is reported as "would block".
+    void SetConnectWait(int ms) { m_socket->SetConnectWait(ms); }
+    // Bytes handed to the socket since the session object was made.
+    std::uint64_t BytesSent() const { return m_bytesSent; }
+    std::uint64_t BytesReceived() const { return m_bytesReceived; }
+    // The version message went out and its answer has not come yet.
+    bool VersionReplyPending() const { return m_versionPending; }
+    // Result of the last password change reply (-1 before any).
+    int LastPasswordResult() const { return m_lastPasswordResult; }
+
+protected:
+    // Hooks for the layers above.
+    // The device version after a login; selects the gateway's script layout.
+    virtual void OnLoginVersion(const std::string& /*version*/) {}
+    // The device chosen by the person when the firmware is damaged.
+    virtual void OnDeviceChosen(int /*model*/, int /*series*/) {}
+    // The vendor word of a version text in its one spelling.
+    virtual std::string NormalizeVersion(const std::string& version) const;
+    // A password change succeeded (remembered-login list).
+    virtual void OnPasswordChanged(const std::string& /*password*/) {}
+    // The session closed (clears repetitions of console commands and the like).
+    virtual void OnSessionClosed() {}
+    // A combined update is running (for the connection-aborted report).
+    virtual bool CombinedUpdateRunning() const { return false; }
+    // Timer ids other than 7 and 8.
+    virtual void OnTimer(std::uint32_t /*id*/) {}
+    // Messages the session does not handle itself.
+    virtual void OnOtherMessage(unsigned /*msg*/, WParam /*w*/, LParam /*l*/) {}
+
+    void Console(const std::string& text, std::uint32_t colour);
+    void Console(int stringId, std::uint32_t colour);
+
+private:
+    void OnMessage(unsigned msg, WParam w, LParam l);
+    void OnConnectNotification(int kind);
+    void OnReadable(int kind);
+    bool CreateSocket();
+    bool ProcessReceiveBuffer();
+    int HandleFrame(const LinkRecord& record);
+    void OnReconnectTimer();
+    void OnReconnectTimeout();
+    void CancelReconnectTimer();
+    void ShowFileError(int err);
+
+    // Login sequence (state 3).
+    bool LoginResult(int result, const std::optional<std::string>& msg);
+    bool LoginGetOver();
+    void PasswordResult(int result);
+
+    Operator* m_operator;
+    CMessageTarget m_target;
+    std::unique_ptr<Socket> m_socket;
+    std::map<int, CProcedureHandler*> m_procedures;
+    std::map<int, CReconnectHandler*> m_reconnects;
+
+    std::string m_address;
+    std::string m_password;
+    std::uint16_t m_port = kLinkPort;
+    std::string m_pendingPassword;
+    std::string m_deviceVersion;
+    bool m_reconnectAllowed = true;
+    TimerHandle m_reconnectTimer;
+    std::uint32_t m_reconnectSerial = 0;
+
+    std::vector<std::uint8_t> m_sendStorage;
+    std::vector<std::uint8_t> m_recvStorage;
+    std::vector<std::uint8_t> m_staging;
+    circle_buffer m_sendRing;
+    circle_buffer m_recvRing;
+    std::unique_ptr<FrameScratch> m_scratch;
+    std::uint64_t m_bytesSent = 0;
+    std::uint64_t m_bytesReceived = 0;
+    int m_lastPasswordResult = -1;
+    bool m_versionPending = false;
+
+    // Transfer file and progress.
+    int m_fileFd = -1;
+    std::filesystem::path m_localPath;
+    std::uint64_t m_expectedSize = 0;
+    std::uint64_t m_receivedTotal = 0;
+    std::int64_t m_progressMark = -1;
+
+    // Messages that arrive while PutFile keeps the event loop alive wait until it returns.
+    bool m_inPutFile = false;
+    struct Deferred {
+        unsigned msg;
+        WParam w;
+        LParam l;
+    };
+    std::vector<Deferred> m_deferred;
+};
+
+// Decimal digits with "," every three digits from the right (1234567 -> "1,234,567").
+std::string FormatThousands(std::uint64_t value);
+// The version text with every case-insensitive "kelmora" or "dravel" replaced by "KELMORA".
+std::string NormalizeVendorWord(const std::string& version);
+
+}  // namespace vorn

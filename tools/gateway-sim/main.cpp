@@ -1,0 +1,171 @@
+// gateway-sim: runs the gateway simulator until SIGINT or SIGTERM.
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "tools/gateway-sim/CGatewaySim.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: gateway-sim --root DIR [options]\n"
+    "Plays a gateway on the link protocol, with a virtual file system in DIR.\n"
+    "  --listen ADDR              IPv4 address to listen on (default 127.0.0.1)\n"
+    "  --port N                   TCP port; 0 picks a free one (default 0)\n"
+    "  --root DIR                 folder of the virtual file system (created)\n"
+    "  --password P               login password (default admin)\n"
+    "  --password-file F          read the password from the first line of F\n"
+    "  --old-login                answer a login with result 0 (old firmware)\n"
+    "  --login-msg TEXT           msg line of a successful login reply\n"
+    "  --damaged                  no /app/appversion (damaged firmware)\n"
+    "  --version-text TEXT        content of /app/appversion (\\n is a line feed)\n"
+    "  --protocol-version N       answer to the version message (default 768)\n"
+    "  --get-without-size         answer get with result 0 and no size\n"
+    "  --reboot-refuse-ms N       refuse connections this long after reboot (default 3000)\n"
+    "  --result-file PATH         remote result file of commands (default /etc/vorncmd/result)\n"
+    "  --transcript FILE          write every received message to FILE as JSON lines\n"
+    "  --fault-wrong-password     refuse every login\n"
+    "  --fault-drop-after-bytes N close the connection after N uploaded bytes\n"
+    "  --fault-garbage-after-login  send a garbage frame after the login reply\n"
+    "  --fault-garbage-on CMD     send a garbage frame instead of the reply to CMD\n"
+    "  --fault-abort-on CMD       send \"abort\" instead of the reply to CMD\n"
+    "  --fault-silent-on CMD      do not answer CMD\n"
+    "CMD is a message word (login, get, put, putover, excute, changepwd, version) or an\n"
+    "excute command line or its first word (reboot, ls, /etc/vorncmd/apppre).\n"
+    "Prints \"listening on ADDR:PORT\" once ready; runs until SIGINT or SIGTERM.\n";
+
+bool ParseInt(const char* text, long long min, long long max, long long& out) {
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(text, &end, 10);
+    if (errno || end == text || *end || v < min || v > max) {
+        return false;
+    }
+    out = v;
+    return true;
+}
+
+std::string Unescape(const std::string& s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] == 'n') {
+            out += '\n';
+            ++i;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+int Fail(const std::string& message) {
+    std::cerr << "gateway-sim: " << message << "\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    vorn::GatewaySimConfig cfg;
+    for (int i = 1; i < argc; ++i) {
+        const std::string opt = argv[i];
+        auto value = [&](const char** out) {
+            if (i + 1 >= argc) {
+                return false;
+            }
+            *out = argv[++i];
+            return true;
+        };
+        const char* v = nullptr;
+        long long n = 0;
+        if (opt == "--help" || opt == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (opt == "--old-login") {
+            cfg.loginResult = vorn::kLoginOld;
+        } else if (opt == "--damaged") {
+            cfg.damaged = true;
+        } else if (opt == "--get-without-size") {
+            cfg.getWithoutSize = true;
+        } else if (opt == "--fault-wrong-password") {
+            cfg.faults.wrongPassword = true;
+        } else if (opt == "--fault-garbage-after-login") {
+            cfg.faults.garbageAfterLogin = true;
+        } else if (!value(&v)) {
+            return Fail(opt.rfind("--", 0) == 0 ? "missing value for " + opt
+                                                : "unexpected argument " + opt);
+        } else if (opt == "--listen") {
+            cfg.listenAddress = v;
+        } else if (opt == "--port") {
+            if (!ParseInt(v, 0, 65535, n)) {
+                return Fail("bad port: " + std::string(v));
+            }
+            cfg.port = static_cast<std::uint16_t>(n);
+        } else if (opt == "--root") {
+            cfg.root = v;
+        } else if (opt == "--password") {
+            cfg.password = v;
+        } else if (opt == "--password-file") {
+            std::ifstream in(v);
+            if (!in || !std::getline(in, cfg.password)) {
+                return Fail("cannot read the password file " + std::string(v));
+            }
+        } else if (opt == "--login-msg") {
+            cfg.loginMsg = v;
+        } else if (opt == "--version-text") {
+            cfg.versionText = Unescape(v);
+        } else if (opt == "--protocol-version") {
+            if (!ParseInt(v, 0, 0x7FFFFFFF, n)) {
+                return Fail("bad protocol version: " + std::string(v));
+            }
+            cfg.protocolVersion = static_cast<int>(n);
+        } else if (opt == "--reboot-refuse-ms") {
+            if (!ParseInt(v, 0, 3600000, n)) {
+                return Fail("bad time: " + std::string(v));
+            }
+            cfg.rebootRefuseMs = static_cast<int>(n);
+        } else if (opt == "--result-file") {
+            cfg.resultFile = v;
+        } else if (opt == "--transcript") {
+            cfg.transcriptPath = v;
+        } else if (opt == "--fault-drop-after-bytes") {
+            if (!ParseInt(v, 0, INT64_MAX, n)) {
+                return Fail("bad byte count: " + std::string(v));
+            }
+            cfg.faults.dropAfterUploadBytes = n;
+        } else if (opt == "--fault-garbage-on") {
+            cfg.faults.garbageOnCommand = v;
+        } else if (opt == "--fault-abort-on") {
+            cfg.faults.abortOnCommand = v;
+        } else if (opt == "--fault-silent-on") {
+            cfg.faults.silentOnCommand = v;
+        } else {
+            return Fail("unknown option " + opt + " (see --help)");
+        }
+    }
+    if (cfg.root.empty()) {
+        return Fail("--root DIR is required (see --help)");
+    }
+
+    // Block the stop signals before the server thread starts, so only sigwait sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    vorn::CGatewaySim sim(cfg);
+    if (!sim.Start()) {
+        return Fail(sim.LastError());
+    }
+    std::cout << "listening on " << cfg.listenAddress << ":" << sim.Port() << std::endl;
+    int sig = 0;
+    sigwait(&stopSignals, &sig);
+    sim.Stop();
+    return 0;
+}
