@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/cli/Cli.h"
 #include "app/cli/CmdInspect.h"
