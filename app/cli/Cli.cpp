@@ -3,6 +3,7 @@
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliOperator.h"
 #include "app/cli/CmdSupport.h"
+#include "app/cli/CmdUpdateCombined.h"
 
 namespace vorn::cli {
 namespace {
@@ -29,6 +30,8 @@ const std::vector<CliCommand>& CliCommands() {
          2, 2, true, &CmdGet},
         {"exec", "\"CMD\"", "run a command on the gateway and print its output (console)",
          {kConsolePassword}, 1, 1, true, &CmdExec},
+        {"update", "PACKAGE", "update the gateway from a combined package (.cssu)", {}, 1, 1, true,
+         &CmdUpdate},
         {"ping", "TARGET", "ping TARGET from the gateway (4 runs)", {}, 1, 1, true, &CmdPing},
         {"route", "", "show the gateway's routing table", {}, 0, 0, true, &CmdRoute},
         {"arp", "", "show the gateway's ARP table", {}, 0, 0, true, &CmdArp},

@@ -168,6 +168,9 @@ void CliOperator::NotifyWizard(int code, const std::string& text) {
 }
 
 int CliOperator::NotifyUpdatePage(int code, const std::string& text) {
+    if (m_updateObserver) {
+        m_updateObserver(code, text);
+    }
     if (m_mode.json) {
         Json("update", text, "code", code);
     }

@@ -2,6 +2,7 @@
 // The Operator of the command line: console text on the output stream (colours and progress
 // rewritten in place only on a terminal, JSON lines with --json), questions answered by the
 // command's flags or asked on the terminal.
+#include <functional>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -31,6 +32,10 @@ public:
     void SetSecretAnswer(std::optional<std::string> s) { m_secret = std::move(s); }
     // A fixed answer to one question (its exact text), ahead of --yes and the terminal.
     void SetAnswer(const std::string& question, bool answer) { m_answers[question] = answer; }
+    // Sees every update-page event before it is handled (commands that follow an update).
+    void SetUpdateObserver(std::function<void(int, const std::string&)> observer) {
+        m_updateObserver = std::move(observer);
+    }
 
     // A line of the program itself (errors of the command line front end), red when `error`.
     void Note(const std::string& text, bool error);
@@ -68,6 +73,7 @@ private:
     std::optional<std::pair<int, int>> m_device;
     std::optional<std::string> m_openFile, m_saveFile, m_secret;
     std::map<std::string, bool> m_answers;
+    std::function<void(int, const std::string&)> m_updateObserver;
     std::string m_line;          // text of the current (unfinished) output line
     std::size_t m_anchor = 0;    // progress anchor inside m_line
     bool m_progressShown = false;

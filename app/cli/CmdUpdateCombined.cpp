@@ -1,0 +1,107 @@
+#include "app/cli/CmdUpdateCombined.h"
+
+#include <filesystem>
+
+#include "app/cli/CliRun.h"
+#include "lib/StringTable.h"
+#include "lib/Text.h"
+#include "packages/CombinedPackage.h"
+
+namespace vorn::cli {
+namespace {
+
+// The whole update may take long; it is given up only when nothing at all moves (no byte on
+// the link, no member started, no event) for this long.
+constexpr int kUpdateSilenceMs = 300000;
+
+bool StartsWith(const std::string& text, const char* token) { return text.rfind(token, 0) == 0; }
+
+}  // namespace
+
+int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
+    const std::string& path = args.positional[0];
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        env.err << "vornupdater update: cannot read the package '" << path << "'\n";
+        return kExitUsage;
+    }
+    if (IsCombinedPackage(path)) {
+        return RunCombinedUpdate(args, env);
+    }
+    env.err << "vornupdater update: '" << path
+            << "' is not a combined package (.cssu); single packages are not installed by this "
+               "command yet\n";
+    return kExitUsage;
+}
+
+int RunCombinedUpdate(const CliArgs& args, CliEnvironment& env) {
+    const std::string path = std::filesystem::absolute(args.positional[0]).string();
+    CliRun run(args, env);
+    if (int rc = run.Prepare()) {
+        return rc;
+    }
+    if (int rc = run.Login()) {
+        return run.Finish(rc);
+    }
+    CMainFrame& frame = run.Frame();
+    CliOperator& op = run.Op();
+
+    // The plan has been listed on the console by the load; the tips dialog is the confirmation.
+    frame.SetTipsDialog([&op](const std::string&, const std::string& gatewayVersion,
+                              const std::string&) {
+        return op.AskOkCancel("Update the gateway (" + gatewayVersion +
+                              ") with this combined package?");
+    });
+
+    bool succeeded = false;
+    bool failed = false;
+    int lastActivity = 0;
+    op.SetUpdateObserver([&](int code, const std::string& text) {
+        ++lastActivity;
+        if (code == 9 && StartsWith(text, "COMPOSE:")) {
+            // "Updating N/M. Please wait..." as the wizard's status line.
+            const int member = std::atoi(text.c_str() + 8);
+            op.AppendConsole(std::string(LoadStr(6709)) + std::to_string(member) +
+                                 FormatStr(6708, frame.Package().m_combinedTotal) + "\n",
+                             kBlue);
+        } else if (code == 12) {
+            if (text == "SUCCEED:END") {
+                succeeded = true;
+            } else if (StartsWith(text, "FAILED") || StartsWith(text, "ABORT:")) {
+                failed = true;
+            }
+        }
+    });
+
+    if (!frame.LoadLocalPackage(path)) {
+        return run.Finish(kExitFailed);
+    }
+    std::uint64_t moved = 0;
+    int seen = lastActivity;
+    QElapsedTimer quiet;
+    quiet.start();
+    for (;;) {
+        const bool idle = !frame.CombinedUpdateRunning() && frame.SessionState == 0 && frame.LoaderIdle();
+        if (idle && (succeeded || failed)) {
+            break;
+        }
+        if (idle && !frame.Connected && quiet.elapsed() > 2000) {
+            failed = true;  // the link went away before the update could finish
+            break;
+        }
+        const std::uint64_t now = frame.BytesSent() + frame.BytesReceived();
+        if (now != moved || seen != lastActivity) {
+            moved = now;
+            seen = lastActivity;
+            quiet.restart();
+        } else if (quiet.elapsed() > kUpdateSilenceMs) {
+            op.Note("vornupdater: the update stopped making progress", true);
+            failed = true;
+            break;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    }
+    return run.Finish(succeeded && !failed ? kExitOk : kExitFailed);
+}
+
+}  // namespace vorn::cli
