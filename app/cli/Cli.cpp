@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
 #include "app/cli/CliCommands.h"
+#include "app/cli/CliUpdateCommands.h"
 #include "app/cli/CliOperator.h"
 
 namespace vorn::cli {
@@ -15,7 +16,8 @@ const std::vector<CliCommand>& CliCommands() {
     static const CliOptionSpec kConsolePassword = {
         "console-password-file", 0, true, "FILE",
         "console password from the first line of FILE (else asked on the terminal)"};
-    static const std::vector<CliCommand> kCommands = {
+    static const std::vector<CliCommand> kCommands = [] {
+        std::vector<CliCommand> commands = {
         {"connect", "", "log in, print the gateway's version, disconnect", {}, 0, 0, true,
          &CmdConnect},
         {"passwd", "", "change the gateway password",
@@ -28,7 +30,11 @@ const std::vector<CliCommand>& CliCommands() {
          2, 2, true, &CmdGet},
         {"exec", "\"CMD\"", "run a command on the gateway and print its output (console)",
          {kConsolePassword}, 1, 1, true, &CmdExec},
-    };
+        };
+        // The update and configuration commands.
+        for (CliCommand& c : UpdateCommands()) commands.push_back(std::move(c));
+        return commands;
+    }();
     return kCommands;
 }
 
