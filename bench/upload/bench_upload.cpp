@@ -76,7 +76,8 @@ long ResidentKb() {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
     }
     return -1;
 }
@@ -202,12 +203,12 @@ int main(int argc, char** argv) {
     std::printf("ratio upload/CDES: %.2f (budget >= %.2f) %s\n", ratio, kBudget,
                 ratio >= kBudget ? "OK" : "MISSED");
     // With both sides on a core of their own the wall time is the larger of the two CPU times.
-    const double uncontended =
-        static_cast<double>(megabytes) / std::max(cpu, simCpu) / cdesCpuRate;
+    const double uncontended = static_cast<double>(megabytes) / std::max(cpu, simCpu) / cdesCpuRate;
     std::printf("ratio from CPU times (both sides on a free core): %.2f\n", uncontended);
-    std::printf("resident set: %ld kB before, %ld kB after, %ld kB peak (process, simulator "
-                "included)\n",
-                rssBefore, rssAfter, PeakResidentKb());
+    std::printf(
+        "resident set: %ld kB before, %ld kB after, %ld kB peak (process, simulator "
+        "included)\n",
+        rssBefore, rssAfter, PeakResidentKb());
     sim.Stop();
     return ratio >= kBudget ? 0 : 1;
 }
