@@ -1,9 +1,9 @@
 #include "app/cli/Cli.h"
 
 #include "app/cli/CliCommands.h"
+#include "app/cli/CliUpdateCommands.h"
 #include "app/cli/CliOperator.h"
 #include "app/cli/CmdSupport.h"
-#include "app/cli/CmdUpdateCombined.h"
 
 namespace vorn::cli {
 namespace {
@@ -17,7 +17,8 @@ const std::vector<CliCommand>& CliCommands() {
     static const CliOptionSpec kConsolePassword = {
         "console-password-file", 0, true, "FILE",
         "console password from the first line of FILE (else asked on the terminal)"};
-    static const std::vector<CliCommand> kCommands = {
+    static const std::vector<CliCommand> kCommands = [] {
+        std::vector<CliCommand> commands = {
         {"connect", "", "log in, print the gateway's version, disconnect", {}, 0, 0, true,
          &CmdConnect},
         {"passwd", "", "change the gateway password",
@@ -30,20 +31,13 @@ const std::vector<CliCommand>& CliCommands() {
          2, 2, true, &CmdGet},
         {"exec", "\"CMD\"", "run a command on the gateway and print its output (console)",
          {kConsolePassword}, 1, 1, true, &CmdExec},
-        {"update", "PACKAGE", "update the gateway from a combined package (.cssu)", {}, 1, 1, true,
-         &CmdUpdate},
-        {"ping", "TARGET", "ping TARGET from the gateway (4 runs)", {}, 1, 1, true, &CmdPing},
-        {"route", "", "show the gateway's routing table", {}, 0, 0, true, &CmdRoute},
-        {"arp", "", "show the gateway's ARP table", {}, 0, 0, true, &CmdArp},
-        {"ifconfig", "", "show the gateway's network interfaces", {}, 0, 0, true, &CmdIfconfig},
-        {"nic", "show [all|ethN] | set NIC SPEED | mtu PPPN M",
-         "show NIC status, set a NIC's speed (and MTU) or a ppp MTU",
-         {{"mtu", 0, true, "M", "with 'nic set': also set the MTU (700-1500)"}}, 1, 3, true,
-         &CmdNic},
-        {"swapnic", "NIC1 NIC2", "exchange two NICs of the gateway",
-         {{"reboot", 0, false, nullptr, "restart the gateway afterwards (else it is not restarted)"}},
-         2, 2, true, &CmdSwapNic},
-    };
+        };
+        // The update and configuration commands.
+        for (CliCommand& c : UpdateCommands()) commands.push_back(std::move(c));
+        // The diagnostic commands of the support console.
+        for (CliCommand& c : SupportCommands()) commands.push_back(std::move(c));
+        return commands;
+    }();
     return kCommands;
 }
 

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/ConnectRules.h"
@@ -35,6 +36,7 @@ public:
 
     CliOperator& Op() { return m_op; }
     CMainFrame& Frame() { return m_frame; }
+    const std::string& Address() const { return m_address; }
 
     int Usage(const std::string& error) {
         m_env.err << "vornupdater: " << error << "\n";

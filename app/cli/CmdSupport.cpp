@@ -166,4 +166,20 @@ int CmdSwapNic(const CliArgs& args, CliEnvironment& env) {
     return run.Finish(ok ? kExitOk : kExitFailed);
 }
 
+std::vector<CliCommand> SupportCommands() {
+    return {
+        {"ping", "TARGET", "ping TARGET from the gateway (4 runs)", {}, 1, 1, true, &CmdPing},
+        {"route", "", "show the gateway's routing table", {}, 0, 0, true, &CmdRoute},
+        {"arp", "", "show the gateway's ARP table", {}, 0, 0, true, &CmdArp},
+        {"ifconfig", "", "show the gateway's network interfaces", {}, 0, 0, true, &CmdIfconfig},
+        {"nic", "show [all|ethN] | set NIC SPEED | mtu PPPN M",
+         "show NIC status, set a NIC's speed (and MTU) or a ppp MTU",
+         {{"mtu", 0, true, "M", "with 'nic set': also set the MTU (700-1500)"}}, 1, 3, true,
+         &CmdNic},
+        {"swapnic", "NIC1 NIC2", "exchange two NICs of the gateway",
+         {{"reboot", 0, false, nullptr, "restart the gateway afterwards (else it is not restarted)"}},
+         2, 2, true, &CmdSwapNic},
+    };
+}
+
 }  // namespace vorn::cli

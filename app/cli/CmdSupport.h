@@ -12,4 +12,7 @@ int CmdIfconfig(const CliArgs& args, CliEnvironment& env);
 int CmdNic(const CliArgs& args, CliEnvironment& env);
 int CmdSwapNic(const CliArgs& args, CliEnvironment& env);
 
+// Their rows of the command table.
+std::vector<CliCommand> SupportCommands();
+
 }  // namespace vorn::cli

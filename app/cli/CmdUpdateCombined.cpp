@@ -18,25 +18,12 @@ bool StartsWith(const std::string& text, const char* token) { return text.rfind(
 
 }  // namespace
 
-int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
-    const std::string& path = args.positional[0];
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        env.err << "vornupdater update: cannot read the package '" << path << "'\n";
-        return kExitUsage;
-    }
-    if (IsCombinedPackage(path)) {
-        return RunCombinedUpdate(args, env);
-    }
-    env.err << "vornupdater update: '" << path
-            << "' is not a combined package (.cssu); single packages are not installed by this "
-               "command yet\n";
-    return kExitUsage;
-}
-
 int RunCombinedUpdate(const CliArgs& args, CliEnvironment& env) {
     const std::string path = std::filesystem::absolute(args.positional[0]).string();
     CliRun run(args, env);
+    if (args.Has("pre-check") || args.Has("verify")) {
+        return run.Usage("--pre-check and --verify apply to single packages (.ssu)");
+    }
     if (int rc = run.Prepare()) {
         return rc;
     }

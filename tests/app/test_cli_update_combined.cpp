@@ -155,10 +155,8 @@ TEST_F(CliUpdateCombined, RefusalsBeforeAnythingIsSent) {
     // No --yes and no terminal: the confirmation is No.
     EXPECT_EQ(Run({"update", pkg}, m_noTerminal), kExitFailed);
     EXPECT_TRUE(Commands().empty());
-    EXPECT_EQ(Run({"update", (Dir() / "missing.cssu").string()}, m_noTerminal), kExitUsage);
-    const std::string single = Build("s.ssu", {{"appversion", "V1\n"}});
-    EXPECT_EQ(Run({"update", single, "--yes"}, m_noTerminal), kExitUsage);
-    EXPECT_NE(m_err.str().find("not a combined package"), std::string::npos);
+    EXPECT_EQ(Run({"update", pkg, "--yes", "--verify"}, m_noTerminal), kExitUsage);
+    EXPECT_NE(m_err.str().find("apply to single packages"), std::string::npos);
     EXPECT_TRUE(Commands().empty());
 }
 
