@@ -115,18 +115,18 @@ void CMainFrame::CombinedTick() {
         return;
     }
     m_combinedTimer = CTimer::Instance().AddTimer(Target(), kTimerCombined, kCombinedTickMs);
-    if (g_memberInProgress) {
-        if (SessionState != 0 || !LoaderIdle()) {
-            return;
-        }
-        if (!m_memberFinished) {
-            g_memberInProgress = 0;
-            m_combinedRunning = false;
-            Console(6584, kRed);
-            Notify(kEventError, LoadStr(6584));
-            Notify(kEventFinal, "FAILED:");
-            return;
-        }
+    if (g_memberInProgress && (SessionState != 0 || !LoaderIdle())) {
+        return;
+    }
+    // A member that did not succeed stops the update, and so does a link that went away
+    // between members (the next step could only wait for a reply that never comes).
+    if ((g_memberInProgress && !m_memberFinished) || !Connected) {
+        g_memberInProgress = 0;
+        m_combinedRunning = false;
+        Console(6584, kRed);
+        Notify(kEventError, LoadStr(6584));
+        Notify(kEventFinal, "FAILED:");
+        return;
     }
     if (m_pkg.m_combinedSteps.empty()) {
         FinishCombinedUpdate();

@@ -224,6 +224,17 @@ TEST_F(Combined, BrokenPlanDoesNotStart) {
     EXPECT_TRUE(Requests().empty());
 }
 
+TEST_F(Combined, LinkLostBetweenMembersStopsTheUpdate) {
+    StoreCombined({{"upgrade.conf", Plan({{{"type", "3"}, {"name", "a.sh"}}})}, {"a.sh", "#!/bin/sh\n"}});
+    ASSERT_TRUE(m_frame->StartCombinedUpdate());
+    m_frame->Disconnect();  // before the first tick
+    ASSERT_TRUE(Ended());
+    EXPECT_TRUE(m_op.ShownIn(LoadStr(6584), kRed));
+    EXPECT_EQ(Events(12).back(), "FAILED:");
+    EXPECT_TRUE(Compose().empty());
+    EXPECT_TRUE(Requests().empty());
+}
+
 TEST_F(Combined, StartsAfterAReconnectWhenTheLinkIsDown) {
     StoreCombined({{"upgrade.conf", Plan({{{"type", "3"}, {"name", "a.sh"}}})}, {"a.sh", "#!/bin/sh\n"}});
     m_frame->Disconnect();
