@@ -297,8 +297,8 @@ bool CMainFrame::CVersionRefreshProc::OnGetOver() {
     std::ofstream(WorkPath("version.txt", "tmp"), std::ios::binary | std::ios::trunc) << report;
     f.m_versionReport = report;
     const std::size_t nl = report.find('\n');
-    f.SetDeviceVersion(f.NormalizeVersion(nl != std::string::npos && nl > 0 ? report.substr(0, nl)
-                                                                             : report));
+    f.SetDeviceVersion(
+        f.NormalizeVersion(nl != std::string::npos && nl > 0 ? report.substr(0, nl) : report));
     f.m_memberFinished = true;
     f.EndProcedure();
     return true;
@@ -348,7 +348,7 @@ void CMainFrame::StartCombinedLoader() {
         if (LoadCombinedPackageForUpdate(*state, *out, path, fileName)) {
             out->NotifyUpdatePage(kEventCombinedLoaded, "");
             result = !prepare || PrepareCombinedUpdate(*state, *out) ? kCombinedPrepared
-                                                                    : kCombinedPlanFailed;
+                                                                     : kCombinedPlanFailed;
         }
         guard->post(kMsgCombinedLoaderDone, static_cast<WParam>(result));
     });

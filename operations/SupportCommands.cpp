@@ -28,7 +28,6 @@ bool IsListed(const std::vector<std::string>& list, const std::string& value) {
     return std::find(list.begin(), list.end(), value) != list.end();
 }
 
-
 }  // namespace
 
 const std::vector<std::string>& NicNames() {
@@ -101,7 +100,9 @@ bool CMainFrame::ShowArpTable() {
     return RunConsoleCommand("cat /proc/net/arp\n", false);
 }
 
-bool CMainFrame::ShowNetworkSettings() { return RunConsoleCommand("ifconfig\n", false); }
+bool CMainFrame::ShowNetworkSettings() {
+    return RunConsoleCommand("ifconfig\n", false);
+}
 
 bool CMainFrame::ShowNicSettings(const std::string& nic) {
     std::string command;
@@ -154,8 +155,8 @@ bool CMainFrame::ModifyNicSettings(const NicSettings& s) {
             return false;
         }
         Console("Adjusting MTU, please wait...\n", kBlack);
-        return RunConsoleCommand(StrPrintf("/usr/sbin/change-ppp-mtu %s %d ", s.nic.c_str(), *s.mtu),
-                                 false);
+        return RunConsoleCommand(
+            StrPrintf("/usr/sbin/change-ppp-mtu %s %d ", s.nic.c_str(), *s.mtu), false);
     }
     std::string command;
     if (m_productLine == 4 || m_productLine == 8) {

@@ -94,7 +94,8 @@ int CmdNic(const CliArgs& args, CliEnvironment& env) {
         } else if (!IsNic(nic, "eth")) {
             return Usage(env, "nic", "unknown NIC '" + nic + "' (all, eth0 ... eth20)");
         }
-        return RunDiagnostic(args, env, true, [&](CMainFrame& f) { return f.ShowNicSettings(nic); });
+        return RunDiagnostic(args, env, true,
+                             [&](CMainFrame& f) { return f.ShowNicSettings(nic); });
     }
     NicSettings s;
     if (what == "set") {
@@ -172,13 +173,23 @@ std::vector<CliCommand> SupportCommands() {
         {"route", "", "show the gateway's routing table", {}, 0, 0, true, &CmdRoute},
         {"arp", "", "show the gateway's ARP table", {}, 0, 0, true, &CmdArp},
         {"ifconfig", "", "show the gateway's network interfaces", {}, 0, 0, true, &CmdIfconfig},
-        {"nic", "show [all|ethN] | set NIC SPEED | mtu PPPN M",
+        {"nic",
+         "show [all|ethN] | set NIC SPEED | mtu PPPN M",
          "show NIC status, set a NIC's speed (and MTU) or a ppp MTU",
-         {{"mtu", 0, true, "M", "with 'nic set': also set the MTU (700-1500)"}}, 1, 3, true,
+         {{"mtu", 0, true, "M", "with 'nic set': also set the MTU (700-1500)"}},
+         1,
+         3,
+         true,
          &CmdNic},
-        {"swapnic", "NIC1 NIC2", "exchange two NICs of the gateway",
-         {{"reboot", 0, false, nullptr, "restart the gateway afterwards (else it is not restarted)"}},
-         2, 2, true, &CmdSwapNic},
+        {"swapnic",
+         "NIC1 NIC2",
+         "exchange two NICs of the gateway",
+         {{"reboot", 0, false, nullptr,
+           "restart the gateway afterwards (else it is not restarted)"}},
+         2,
+         2,
+         true,
+         &CmdSwapNic},
     };
 }
 

@@ -14,7 +14,9 @@ namespace {
 // the link, no member started, no event) for this long.
 constexpr int kUpdateSilenceMs = 300000;
 
-bool StartsWith(const std::string& text, const char* token) { return text.rfind(token, 0) == 0; }
+bool StartsWith(const std::string& text, const char* token) {
+    return text.rfind(token, 0) == 0;
+}
 
 }  // namespace
 
@@ -34,11 +36,11 @@ int RunCombinedUpdate(const CliArgs& args, CliEnvironment& env) {
     CliOperator& op = run.Op();
 
     // The plan has been listed on the console by the load; the tips dialog is the confirmation.
-    frame.SetTipsDialog([&op](const std::string&, const std::string& gatewayVersion,
-                              const std::string&) {
-        return op.AskOkCancel("Update the gateway (" + gatewayVersion +
-                              ") with this combined package?");
-    });
+    frame.SetTipsDialog(
+        [&op](const std::string&, const std::string& gatewayVersion, const std::string&) {
+            return op.AskOkCancel("Update the gateway (" + gatewayVersion +
+                                  ") with this combined package?");
+        });
 
     bool succeeded = false;
     bool failed = false;
@@ -68,7 +70,8 @@ int RunCombinedUpdate(const CliArgs& args, CliEnvironment& env) {
     QElapsedTimer quiet;
     quiet.start();
     for (;;) {
-        const bool idle = !frame.CombinedUpdateRunning() && frame.SessionState == 0 && frame.LoaderIdle();
+        const bool idle =
+            !frame.CombinedUpdateRunning() && frame.SessionState == 0 && frame.LoaderIdle();
         if (idle && (succeeded || failed)) {
             break;
         }

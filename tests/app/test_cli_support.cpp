@@ -30,7 +30,8 @@ protected:
         ::unsetenv("VORN_PASSWORD");
     }
     void TearDown() override {
-        if (m_sim) m_sim->Stop();
+        if (m_sim)
+            m_sim->Stop();
         SetProgramFolderForTests({});
     }
     void StartSim(const std::string& version = "KELMORA-GW-2100 V5.2.1\n") {
@@ -38,7 +39,8 @@ protected:
         cfg.root = Dir() / "root";
         cfg.versionText = version;
         cfg.rebootRefuseMs = 0;
-        if (version.rfind("UX", 0) == 0) cfg.resultFile = "/var/vorncmd/result";
+        if (version.rfind("UX", 0) == 0)
+            cfg.resultFile = "/var/vorncmd/result";
         m_sim = std::make_unique<CGatewaySim>(cfg);
         AddDiagnosticCommands(*m_sim);
         ASSERT_TRUE(m_sim->Start()) << m_sim->LastError();
@@ -55,7 +57,8 @@ protected:
     std::vector<std::string> Commands() const {
         std::vector<std::string> cmds;
         for (const std::string& t : m_sim->ReceivedTexts()) {
-            if (t.rfind("excute\ncmd:", 0) == 0) cmds.push_back(t.substr(11));
+            if (t.rfind("excute\ncmd:", 0) == 0)
+                cmds.push_back(t.substr(11));
         }
         return cmds;
     }
@@ -158,7 +161,8 @@ TEST(CliSupportProgram, PingAgainstASimulatorProcess) {
     sim.start(VORN_GATEWAY_SIM_PROGRAM, {"--root", dir.filePath("root"), "--port", "0"});
     ASSERT_TRUE(sim.waitForStarted());
     QByteArray banner;
-    while (!banner.contains('\n') && sim.waitForReadyRead(5000)) banner += sim.readAllStandardOutput();
+    while (!banner.contains('\n') && sim.waitForReadyRead(5000))
+        banner += sim.readAllStandardOutput();
     const int colon = banner.lastIndexOf(':');
     ASSERT_GT(colon, 0) << banner.toStdString();
     const QString gateway = "127.0.0.1:" + QString::fromLatin1(banner.mid(colon + 1).trimmed());

@@ -30,7 +30,8 @@ public:
     bool Available() const override { return true; }
     std::optional<std::string> ReadLine(const std::string& prompt, bool) override {
         prompts.push_back(prompt);
-        if (answers.empty()) return std::nullopt;
+        if (answers.empty())
+            return std::nullopt;
         std::string a = answers.front();
         answers.pop_front();
         return a;
@@ -47,7 +48,8 @@ protected:
         ASSERT_TRUE(LoadZipBridge(error, VORN_ZIPBRIDGE_PATH)) << error;
         for (const char* script : {"updhistory.sh", "bakcfgsh", "prercovcfgsh", "rcovcfgsh"}) {
             fs::create_directories(Prog() / "bin");
-            fs::copy_file(fs::path(VORN_SOURCE_DIR) / "helper-scripts" / "gateway" / script, Prog() / "bin" / script);
+            fs::copy_file(fs::path(VORN_SOURCE_DIR) / "helper-scripts" / "gateway" / script,
+                          Prog() / "bin" / script);
         }
         Write(Dir() / "pw", "admin\n");
         ::unsetenv("VORN_PASSWORD");
@@ -76,14 +78,15 @@ protected:
         return (Dir() / name).string();
     }
     std::string Member(bool restart) {
-        std::ifstream in(Build("m1.ssu", {{"appversion", "KELMORA GW V301\n"},
-                                          {"cfgversion", "KELMORA GW V300R001\n"},
-                                          {"apppre", "#!/bin/sh\n"},
-                                          {"app1", "image\n"},
-                                          {"appsh1", "#!/bin/sh\n"},
-                                          {"package.conf", std::string("[restart]\nneedrestart = ") +
-                                                               (restart ? "Yes" : "No") + "\n"}}),
-                         std::ios::binary);
+        std::ifstream in(
+            Build("m1.ssu", {{"appversion", "KELMORA GW V301\n"},
+                             {"cfgversion", "KELMORA GW V300R001\n"},
+                             {"apppre", "#!/bin/sh\n"},
+                             {"app1", "image\n"},
+                             {"appsh1", "#!/bin/sh\n"},
+                             {"package.conf", std::string("[restart]\nneedrestart = ") +
+                                                  (restart ? "Yes" : "No") + "\n"}}),
+            std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
     int Run(std::vector<std::string> line, CliTerminal& terminal) {
@@ -97,7 +100,8 @@ protected:
     std::vector<std::string> Commands() const {
         std::vector<std::string> v;
         for (const std::string& t : m_sim->ReceivedTexts()) {
-            if (t.rfind("excute\ncmd:", 0) == 0) v.push_back(t.substr(11, t.size() - 12));
+            if (t.rfind("excute\ncmd:", 0) == 0)
+                v.push_back(t.substr(11, t.size() - 12));
         }
         return v;
     }
@@ -110,15 +114,17 @@ protected:
 };
 
 TEST_F(CliUpdateCombined, PackageAndScriptWithYes) {
-    const std::string pkg = Build("pack.cssu", {
-        {"upgrade.conf", "[Total]\ncount=2\n[1]\ntype=1\nname=m1.ssu\nappversion=V301\n[2]\ntype=3\nname=post.sh\n"},
-        {"readme.txt", "Combined tips.\n"},
-        {"m1.ssu", Member(true)},
-        {"post.sh", "#!/bin/sh\n"}});
+    const std::string pkg =
+        Build("pack.cssu", {{"upgrade.conf",
+                             "[Total]\ncount=2\n[1]\ntype=1\nname=m1.ssu\nappversion=V301\n[2]"
+                             "\ntype=3\nname=post.sh\n"},
+                            {"readme.txt", "Combined tips.\n"},
+                            {"m1.ssu", Member(true)},
+                            {"post.sh", "#!/bin/sh\n"}});
     ASSERT_EQ(Run({"update", pkg, "--yes"}, m_noTerminal), kExitOk) << m_out.str() << m_err.str();
     EXPECT_TRUE(Out("1. m1.ssu (version: V301)\n")) << m_out.str();  // the plan
     EXPECT_TRUE(Out("2. Execute script post.sh.\n"));
-    EXPECT_TRUE(Out("-> yes\n"));                                    // the confirmation
+    EXPECT_TRUE(Out("-> yes\n"));  // the confirmation
     EXPECT_TRUE(Out("Updating 1/2. Please wait...\n"));
     EXPECT_TRUE(Out("Updating 2/2. Please wait...\n"));
     EXPECT_TRUE(Out(LoadStr(6585)));
@@ -138,20 +144,22 @@ TEST_F(CliUpdateCombined, FactoryQuestionOnTheTerminal) {
                                                       {"cfgsh", "#!/bin/sh\n"}});
     fs::create_directories(Prog() / "curpkg");
     fs::copy_file(current, Prog() / "curpkg" / "current.ssu");
-    const std::string pkg = Build("factory.cssu", {
-        {"upgrade.conf", "[Total]\ncount=1\n[1]\ntype=2\n"}});
+    const std::string pkg =
+        Build("factory.cssu", {{"upgrade.conf", "[Total]\ncount=1\n[1]\ntype=2\n"}});
     ScriptedTerminal terminal;
     terminal.answers = {"y", "n"};  // confirm the update, refuse the factory-defaults question
     EXPECT_EQ(Run({"update", pkg}, terminal), kExitFailed) << m_out.str();
     ASSERT_EQ(terminal.prompts.size(), 2u);
-    EXPECT_NE(terminal.prompts[1].find("Are you sure to restore configurations"), std::string::npos);
+    EXPECT_NE(terminal.prompts[1].find("Are you sure to restore configurations"),
+              std::string::npos);
     EXPECT_TRUE(Out(LoadStr(6584)));
     for (const std::string& c : Commands()) EXPECT_EQ(c.find("cfg"), std::string::npos) << c;
 }
 
 TEST_F(CliUpdateCombined, RefusalsBeforeAnythingIsSent) {
-    const std::string pkg = Build("one.cssu", {{"upgrade.conf", "[Total]\ncount=1\n[1]\ntype=3\nname=a.sh\n"},
-                                               {"a.sh", "#!/bin/sh\n"}});
+    const std::string pkg = Build(
+        "one.cssu",
+        {{"upgrade.conf", "[Total]\ncount=1\n[1]\ntype=3\nname=a.sh\n"}, {"a.sh", "#!/bin/sh\n"}});
     // No --yes and no terminal: the confirmation is No.
     EXPECT_EQ(Run({"update", pkg}, m_noTerminal), kExitFailed);
     EXPECT_TRUE(Commands().empty());

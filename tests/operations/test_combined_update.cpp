@@ -24,40 +24,52 @@ protected:
         return text;
     }
     // A combined package file from its members (".ssu" members given as built files).
-    std::string MakeCombined(const std::string& name, const std::map<std::string, std::string>& members) {
+    std::string MakeCombined(const std::string& name,
+                             const std::map<std::string, std::string>& members) {
         return MakePackage(name, members);
     }
     // Puts a combined package where StartCombinedUpdate finds it.
     void StoreCombined(const std::map<std::string, std::string>& members) {
         const std::string file = MakeCombined("stored.cssu", members);
         fs::create_directories(Prog() / "compose_pkg");
-        fs::copy_file(file, Prog() / "compose_pkg" / "stored.cssu", fs::copy_options::overwrite_existing);
+        fs::copy_file(file, Prog() / "compose_pkg" / "stored.cssu",
+                      fs::copy_options::overwrite_existing);
     }
     // A member package: one application pair; `restart` writes package.conf.
-    std::string Member(const std::string& name, bool restart, const std::string& apppre = "#!/bin/sh\nexit 0\n") {
+    std::string Member(const std::string& name, bool restart,
+                       const std::string& apppre = "#!/bin/sh\nexit 0\n") {
         auto m = Members(1);
         m["apppre"] = apppre;
-        m["package.conf"] = std::string("[restart]\nneedrestart = ") + (restart ? "Yes" : "No") + "\n";
+        m["package.conf"] =
+            std::string("[restart]\nneedrestart = ") + (restart ? "Yes" : "No") + "\n";
         return ReadAll(MakePackage(name, m));
     }
     bool Ended(int timeoutMs = 30000) {
-        return waitFor([&] {
-            return !m_frame->CombinedUpdateRunning() && m_frame->SessionState == 0 && m_frame->LoaderIdle();
-        }, timeoutMs);
+        return waitFor(
+            [&] {
+                return !m_frame->CombinedUpdateRunning() && m_frame->SessionState == 0 &&
+                       m_frame->LoaderIdle();
+            },
+            timeoutMs);
     }
     // Loads the package as the load page does and waits for the end of the whole update.
     bool RunCombined(const std::string& package) {
-        if (!m_frame->LoadLocalPackage(package)) return false;
-        if (!waitFor([&] { return m_frame->CombinedUpdateRunning(); }, 20000)) return false;
+        if (!m_frame->LoadLocalPackage(package))
+            return false;
+        if (!waitFor([&] { return m_frame->CombinedUpdateRunning(); }, 20000))
+            return false;
         return Ended();
     }
     // Commands and transfers since the login, as "put PATH", "get PATH", "excute CMD".
     Strings Requests() const {
         Strings v;
         for (const std::string& t : Sent()) {
-            if (t.rfind("put\nfile:", 0) == 0) v.push_back("put " + t.substr(9, t.size() - 10));
-            else if (t.rfind("get\nfile:", 0) == 0) v.push_back("get " + t.substr(9, t.size() - 10));
-            else if (t.rfind("excute\ncmd:", 0) == 0) v.push_back("excute " + t.substr(11, t.size() - 12));
+            if (t.rfind("put\nfile:", 0) == 0)
+                v.push_back("put " + t.substr(9, t.size() - 10));
+            else if (t.rfind("get\nfile:", 0) == 0)
+                v.push_back("get " + t.substr(9, t.size() - 10));
+            else if (t.rfind("excute\ncmd:", 0) == 0)
+                v.push_back("excute " + t.substr(11, t.size() - 12));
         }
         return v;
     }
@@ -65,7 +77,8 @@ protected:
     Strings Compose() const {
         Strings v;
         for (const std::string& e : Events(9)) {
-            if (e.rfind("COMPOSE:", 0) == 0) v.push_back(e);
+            if (e.rfind("COMPOSE:", 0) == 0)
+                v.push_back(e);
         }
         return v;
     }
@@ -79,16 +92,17 @@ const Strings kPackageInstall = {"put /etc/vorncmd/apppre", "excute /etc/vorncmd
                                  "excute /etc/vorncmd/appsh"};
 
 TEST_F(Combined, OnePackageRefreshesTheVersionThenInstalls) {
-    const std::string pkg = MakeCombined("one.cssu", {
-        {"upgrade.conf", Plan({{{"type", "1"}, {"name", "m1.ssu"}, {"appversion", "V301"}}})},
-        {"readme.txt", "tips"},
-        {"m1.ssu", Member("m1.ssu", true)}});
+    const std::string pkg = MakeCombined(
+        "one.cssu",
+        {{"upgrade.conf", Plan({{{"type", "1"}, {"name", "m1.ssu"}, {"appversion", "V301"}}})},
+         {"readme.txt", "tips"},
+         {"m1.ssu", Member("m1.ssu", true)}});
     ASSERT_TRUE(RunCombined(pkg));
     const Strings r = Requests();
     ASSERT_GE(r.size(), 6u);
     EXPECT_EQ(r.front(), "get /app/appversion");  // the refresh comes first
     for (const std::string& step : kPackageInstall) EXPECT_EQ(Count(r, step), 1) << step;
-    EXPECT_EQ(r.back(), "excute reboot");          // the member asked for a restart: once, at the end
+    EXPECT_EQ(r.back(), "excute reboot");  // the member asked for a restart: once, at the end
     EXPECT_EQ(Count(r, "excute reboot"), 1);
     EXPECT_EQ(Compose(), (Strings{"COMPOSE:1", "COMPOSE:1"}));
     EXPECT_EQ(Events(12).back(), "SUCCEED:END");
@@ -98,11 +112,12 @@ TEST_F(Combined, OnePackageRefreshesTheVersionThenInstalls) {
 }
 
 TEST_F(Combined, PackageThenScriptWithoutRestart) {
-    const std::string pkg = MakeCombined("ps.cssu", {
-        {"upgrade.conf", Plan({{{"type", "1"}, {"name", "m1.ssu"}, {"appversion", "V301"}},
-                               {{"type", "3"}, {"name", "post.sh"}}})},
-        {"m1.ssu", Member("m1.ssu", false)},
-        {"post.sh", "#!/bin/sh\n# clean up\n"}});
+    const std::string pkg = MakeCombined(
+        "ps.cssu",
+        {{"upgrade.conf", Plan({{{"type", "1"}, {"name", "m1.ssu"}, {"appversion", "V301"}},
+                                {{"type", "3"}, {"name", "post.sh"}}})},
+         {"m1.ssu", Member("m1.ssu", false)},
+         {"post.sh", "#!/bin/sh\n# clean up\n"}});
     ASSERT_TRUE(RunCombined(pkg));
     const Strings r = Requests();
     EXPECT_EQ(Count(r, "excute reboot"), 0);
@@ -122,9 +137,11 @@ TEST_F(Combined, FactoryThenPackageRestartsOnceAtTheEnd) {
     current["cfg"] = "default configuration\n";
     current["cfgsh"] = "#!/bin/sh\n";
     ASSERT_EQ(StorePackage(MakePackage("current.ssu", current)).error, 0);
-    const std::string pkg = MakeCombined("fp.cssu", {
-        {"upgrade.conf", Plan({{{"type", "2"}}, {{"type", "1"}, {"name", "m1.ssu"}, {"appversion", "V301"}}})},
-        {"m1.ssu", Member("m1.ssu", true)}});
+    const std::string pkg = MakeCombined(
+        "fp.cssu",
+        {{"upgrade.conf",
+          Plan({{{"type", "2"}}, {{"type", "1"}, {"name", "m1.ssu"}, {"appversion", "V301"}}})},
+         {"m1.ssu", Member("m1.ssu", true)}});
     ASSERT_TRUE(RunCombined(pkg));
     const Strings r = Requests();
     EXPECT_EQ(r.front(), "put /etc/vorncmd/cfgpre");
@@ -140,11 +157,12 @@ TEST_F(Combined, FactoryThenPackageRestartsOnceAtTheEnd) {
 }
 
 TEST_F(Combined, FailingMemberStopsTheRest) {
-    const std::string pkg = MakeCombined("fail.cssu", {
-        {"upgrade.conf", Plan({{{"type", "1"}, {"name", "m1.ssu"}, {"appversion", "V301"}},
-                               {{"type", "3"}, {"name", "post.sh"}}})},
-        {"m1.ssu", Member("m1.ssu", true, "#!/bin/sh\n#sim: fail needs V299 first\n")},
-        {"post.sh", "#!/bin/sh\n"}});
+    const std::string pkg = MakeCombined(
+        "fail.cssu",
+        {{"upgrade.conf", Plan({{{"type", "1"}, {"name", "m1.ssu"}, {"appversion", "V301"}},
+                                {{"type", "3"}, {"name", "post.sh"}}})},
+         {"m1.ssu", Member("m1.ssu", true, "#!/bin/sh\n#sim: fail needs V299 first\n")},
+         {"post.sh", "#!/bin/sh\n"}});
     ASSERT_TRUE(RunCombined(pkg));
     const Strings r = Requests();
     EXPECT_EQ(Count(r, "put /stmp/app"), 0);
@@ -159,7 +177,7 @@ TEST_F(Combined, FailingMemberStopsTheRest) {
 
 TEST_F(Combined, RefusedScriptShowsTheResultFile) {
     StoreCombined({{"upgrade.conf", Plan({{{"type", "3"}, {"name", "bad.sh"}},
-                                         {{"type", "3"}, {"name", "next.sh"}}})},
+                                          {{"type", "3"}, {"name", "next.sh"}}})},
                    {"bad.sh", "#!/bin/sh\n#sim: fail disk full on /app\n"},
                    {"next.sh", "#!/bin/sh\n"}});
     ASSERT_TRUE(m_frame->StartCombinedUpdate());
@@ -176,7 +194,8 @@ TEST_F(Combined, RefusedScriptShowsTheResultFile) {
 }
 
 TEST_F(Combined, ScriptUploadRefusalTakesTheUpdateFailurePath) {
-    StoreCombined({{"upgrade.conf", Plan({{{"type", "3"}, {"name", "a.sh"}}})}, {"a.sh", "#!/bin/sh\n"}});
+    StoreCombined(
+        {{"upgrade.conf", Plan({{{"type", "3"}, {"name", "a.sh"}}})}, {"a.sh", "#!/bin/sh\n"}});
     // A folder in the script's place: the gateway refuses the put (step 53).
     fs::create_directories(m_sim->LocalPath("/etc/vorncmd/compose.sh") / "blocker");
     ASSERT_TRUE(m_frame->StartCombinedUpdate());
@@ -225,7 +244,8 @@ TEST_F(Combined, BrokenPlanDoesNotStart) {
 }
 
 TEST_F(Combined, LinkLostBetweenMembersStopsTheUpdate) {
-    StoreCombined({{"upgrade.conf", Plan({{{"type", "3"}, {"name", "a.sh"}}})}, {"a.sh", "#!/bin/sh\n"}});
+    StoreCombined(
+        {{"upgrade.conf", Plan({{{"type", "3"}, {"name", "a.sh"}}})}, {"a.sh", "#!/bin/sh\n"}});
     ASSERT_TRUE(m_frame->StartCombinedUpdate());
     m_frame->Disconnect();  // before the first tick
     ASSERT_TRUE(Ended());
@@ -236,7 +256,8 @@ TEST_F(Combined, LinkLostBetweenMembersStopsTheUpdate) {
 }
 
 TEST_F(Combined, StartsAfterAReconnectWhenTheLinkIsDown) {
-    StoreCombined({{"upgrade.conf", Plan({{{"type", "3"}, {"name", "a.sh"}}})}, {"a.sh", "#!/bin/sh\n"}});
+    StoreCombined(
+        {{"upgrade.conf", Plan({{{"type", "3"}, {"name", "a.sh"}}})}, {"a.sh", "#!/bin/sh\n"}});
     m_frame->Disconnect();
     ASSERT_FALSE(m_frame->Connected);
     ASSERT_TRUE(m_frame->StartCombinedUpdate());

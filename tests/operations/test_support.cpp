@@ -28,7 +28,8 @@ public:
     std::deque<bool> answers;
     bool AskYesNo(const std::string& text) override {
         messages.push_back(text);
-        if (answers.empty()) return false;
+        if (answers.empty())
+            return false;
         const bool a = answers.front();
         answers.pop_front();
         return a;
@@ -57,8 +58,9 @@ TEST(PingTarget, BecomesOneLiteralShellWord) {
 TEST(PingTarget, ShellSeesExactlyOneUnexpandedWord) {
     // Cross-check with a real shell: every quoted target prints as one argument, unchanged
     // apart from the removed characters, and nothing else runs.
-    const std::string hostile[] = {"$(echo PWNED)", "`echo PWNED`", "a;echo PWNED", "$HOME",
-                                   "x\\\"y", "a b", "*", "a|b&c>d", "${IFS}q"};
+    const std::string hostile[] = {
+        "$(echo PWNED)", "`echo PWNED`", "a;echo PWNED", "$HOME", "x\\\"y", "a b", "*",
+        "a|b&c>d",       "${IFS}q"};
     for (const std::string& t : hostile) {
         const std::optional<std::string> q = QuotedPingTarget(t);
         ASSERT_TRUE(q) << t;
@@ -93,7 +95,8 @@ protected:
     }
     void TearDown() override {
         m_frame.reset();
-        if (m_sim) m_sim->Stop();
+        if (m_sim)
+            m_sim->Stop();
         SetProgramFolderForTests({});
     }
     fs::path Dir() const { return m_dir.path().toStdString(); }
@@ -106,7 +109,8 @@ protected:
         std::vector<std::string> cmds;
         const std::vector<std::string> texts = m_sim->ReceivedTexts();
         for (std::size_t i = m_seen; i < texts.size(); ++i) {
-            if (texts[i].rfind("excute\ncmd:", 0) == 0) cmds.push_back(texts[i].substr(11));
+            if (texts[i].rfind("excute\ncmd:", 0) == 0)
+                cmds.push_back(texts[i].substr(11));
         }
         m_seen = texts.size();
         return cmds;
@@ -132,13 +136,19 @@ TEST_F(Support, MenuCommandsSendExactlyTheirText) {
         std::string header;  // red line before the output, if any
         std::string output;  // part of the output shown
     } cases[] = {
-        {[](CMainFrame& f) { return f.ShowRouteTable(); }, "route -n\n\n", "", "Kernel IP routing table"},
+        {[](CMainFrame& f) { return f.ShowRouteTable(); }, "route -n\n\n", "",
+         "Kernel IP routing table"},
         {[](CMainFrame& f) { return f.ShowArpTable(); }, "cat /proc/net/arp\n\n", "", "HW address"},
-        {[](CMainFrame& f) { return f.ShowNetworkSettings(); }, "ifconfig\n\n", "", "inet addr:192.168.1.1"},
-        {[](CMainFrame& f) { return f.ShowNicSettings("All"); }, "mii-tool\n", "All : \n", "eth0: negotiated"},
-        {[](CMainFrame& f) { return f.ShowNicSettings("eth0"); }, "ethtool eth0 \n", "eth0 : \n", "Settings for eth0:"},
-        {[](CMainFrame& f) { return f.ShowNicSettings("eth11"); }, "ethtool eth11 \n", "eth11 : \n", "No such device"},
-        {[](CMainFrame& f) { return f.ShowNicSettings("eth12"); }, "ethtool eth12\n", "eth12 : \n", "No such device"},
+        {[](CMainFrame& f) { return f.ShowNetworkSettings(); }, "ifconfig\n\n", "",
+         "inet addr:192.168.1.1"},
+        {[](CMainFrame& f) { return f.ShowNicSettings("All"); }, "mii-tool\n", "All : \n",
+         "eth0: negotiated"},
+        {[](CMainFrame& f) { return f.ShowNicSettings("eth0"); }, "ethtool eth0 \n", "eth0 : \n",
+         "Settings for eth0:"},
+        {[](CMainFrame& f) { return f.ShowNicSettings("eth11"); }, "ethtool eth11 \n", "eth11 : \n",
+         "No such device"},
+        {[](CMainFrame& f) { return f.ShowNicSettings("eth12"); }, "ethtool eth12\n", "eth12 : \n",
+         "No such device"},
     };
     for (const Case& c : cases) {
         m_op.console.clear();
@@ -160,7 +170,8 @@ TEST_F(Support, NonAsciiUtf8OutputIsShownAsText) {
     Start();
     ASSERT_TRUE(m_frame->ShowNicSettings("eth1"));
     ASSERT_TRUE(Idle());
-    EXPECT_TRUE(m_op.ShownIn("Port description: \xe4\xb8\x8a\xe8\xa1\x8c\xe5\x8f\xa3 (uplink)", kBlack));
+    EXPECT_TRUE(
+        m_op.ShownIn("Port description: \xe4\xb8\x8a\xe8\xa1\x8c\xe5\x8f\xa3 (uplink)", kBlack));
     // Bytes that are not UTF-8 are shown as they came.
     fs::create_directories(Dir() / "root" / "etc");
     std::ofstream(Dir() / "root" / "etc" / "motd", std::ios::binary) << "caf\xe9\n";
@@ -172,7 +183,8 @@ TEST_F(Support, NonAsciiUtf8OutputIsShownAsText) {
 TEST_F(Support, PingRunsFourTimes) {
     Start();
     ASSERT_TRUE(m_frame->PingGateway("127.0.0.1"));
-    ASSERT_TRUE(waitFor([&] { return Count("1 packets received") == 4 && m_frame->SessionState == 0; }));
+    ASSERT_TRUE(
+        waitFor([&] { return Count("1 packets received") == 4 && m_frame->SessionState == 0; }));
     EXPECT_TRUE(m_op.ShownIn("Ping command is to run 4 times...\n", kBlack));
     const std::vector<std::string> sent = NewCommands();
     EXPECT_EQ(sent, std::vector<std::string>(4, "ping -c 1 \"127.0.0.1\"\n\n"));
@@ -195,7 +207,8 @@ TEST_F(Support, HostilePingTargetIsNeutralisedOrRefused) {
     Start();
     ASSERT_TRUE(m_frame->PingGateway("nosuch$(reboot)`reboot`\"; reboot; \""));
     ASSERT_TRUE(Idle());
-    EXPECT_EQ(NewCommands(), std::vector<std::string>{"ping -c 1 \"nosuch(reboot)reboot; reboot;\"\n\n"});
+    EXPECT_EQ(NewCommands(),
+              std::vector<std::string>{"ping -c 1 \"nosuch(reboot)reboot; reboot;\"\n\n"});
     EXPECT_EQ(m_sim->RebootCount(), 0);
 
     EXPECT_FALSE(m_frame->PingGateway("   "));
@@ -212,21 +225,28 @@ TEST_F(Support, NicSettingsCommandFollowsTheProductLine) {
         std::string sent;
         std::string progress;
     } cases[] = {
-        {"KELMORA-GW-2100 V5.2.1\n", {"eth0", "100baseTx-FD", std::nullopt},
-         "/usr/sbin/eth-set.sh eth0 100baseTx-FD \n", "Adjusting network(eth0) speed, please wait...\n"},
-        {"KELMORA-TC-8 V5.0\n", {"eth1", "Auto-negotiation", 1400},
+        {"KELMORA-GW-2100 V5.2.1\n",
+         {"eth0", "100baseTx-FD", std::nullopt},
+         "/usr/sbin/eth-set.sh eth0 100baseTx-FD \n",
+         "Adjusting network(eth0) speed, please wait...\n"},
+        {"KELMORA-TC-8 V5.0\n",
+         {"eth1", "Auto-negotiation", 1400},
          "/usr/sbin/eth-set.sh eth1 Auto-negotiation ; /usr/sbin/change-eth-mtu eth1 1400 \n",
          "Adjusting network(eth1) speed and MTU, please wait...\n"},
-        {"KELMORA-MX-10 V5.0\n", {"eth2", "10baseT-HD", 700},
+        {"KELMORA-MX-10 V5.0\n",
+         {"eth2", "10baseT-HD", 700},
          "/usr/sbin/changemode eth2 10baseT-HD ; /usr/sbin/change-eth-mtu eth2 700 \n",
          "Adjusting network(eth2) speed and MTU, please wait...\n"},
-        {"KELMORA-MX-10 V5.0\n", {"ppp0", "", 1500}, "/usr/sbin/change-ppp-mtu ppp0 1500 \n",
+        {"KELMORA-MX-10 V5.0\n",
+         {"ppp0", "", 1500},
+         "/usr/sbin/change-ppp-mtu ppp0 1500 \n",
          "Adjusting MTU, please wait...\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.version + c.sent);
         m_frame.reset();
-        if (m_sim) m_sim->Stop();
+        if (m_sim)
+            m_sim->Stop();
         m_op.console.clear();
         Start(c.version);
         ASSERT_TRUE(m_frame->NicCommandsEnabled());

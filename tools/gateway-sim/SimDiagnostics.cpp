@@ -83,9 +83,9 @@ SimCommandReply Ping(const SimCommandRequest& req, const CSimFileSystem&) {
     if (SimHostUnknown(host)) {
         return Output(1, "ping: unknown host " + host + "\n");
     }
-    return Output(0, "PING " + host + " (" + host + "): 56 data bytes\n" +
-                         "64 bytes from " + host + ": seq=0 ttl=64 time=0.412 ms\n\n" +
-                         "--- " + host + " ping statistics ---\n" +
+    return Output(0, "PING " + host + " (" + host + "): 56 data bytes\n" + "64 bytes from " + host +
+                         ": seq=0 ttl=64 time=0.412 ms\n\n" + "--- " + host +
+                         " ping statistics ---\n" +
                          "1 packets transmitted, 1 packets received, 0% packet loss\n");
 }
 
@@ -106,7 +106,8 @@ SimCommandReply Ethtool(const SimCommandRequest& req, const CSimFileSystem&) {
     if (w.size() != 1 || !KnownNics().count(w[0])) {
         return Output(1, "Cannot get device settings: No such device\n");
     }
-    std::string text = "Settings for " + w[0] + ":\n"
+    std::string text = "Settings for " + w[0] +
+                       ":\n"
                        "\tSupported ports: [ TP MII ]\n"
                        "\tSpeed: 100Mb/s\n"
                        "\tDuplex: Full\n"
@@ -149,7 +150,9 @@ SimCommandReply SwapNics(const SimCommandRequest& req, const CSimFileSystem&) {
     return Output(0, "exchanged " + w[0] + " and " + w[1] + "\n");
 }
 
-SimCommandReply Fixed(const char* text) { return Output(0, text); }
+SimCommandReply Fixed(const char* text) {
+    return Output(0, text);
+}
 
 }  // namespace
 
@@ -169,9 +172,8 @@ void AddDiagnosticCommands(CGatewaySim& sim) {
     sim.AddCommand("ifconfig", [](const SimCommandRequest&, const CSimFileSystem&) {
         return Fixed(kIfconfig);
     });
-    sim.AddCommand("mii-tool", [](const SimCommandRequest&, const CSimFileSystem&) {
-        return Fixed(kMiiTool);
-    });
+    sim.AddCommand("mii-tool",
+                   [](const SimCommandRequest&, const CSimFileSystem&) { return Fixed(kMiiTool); });
     sim.AddCommand("ethtool", Ethtool);
     sim.AddCommand("/usr/sbin/eth-set.sh", SetNic);
     sim.AddCommand("/usr/sbin/changemode", SetNic);
