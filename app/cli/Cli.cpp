@@ -51,6 +51,8 @@ std::string ProgramUsage() {
         head.resize(std::max<std::size_t>(head.size() + 2, 26), ' ');
         s += head + c.summary + "\n";
     }
+    s += "  inspect PACKAGE [--gateway-version-file FILE]\n"
+         "                          check a package offline (no gateway)\n";
     s += "\n'vornupdater COMMAND --help' shows the options of a command.\n"
          "Exit status: 0 success, 1 the operation failed, 2 usage error, 3 could not connect or\n"
          "log in, 4 start-up refused.\n";

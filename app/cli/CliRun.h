@@ -142,6 +142,8 @@ public:
 
     // Closes the link without the disconnect messages and reports the status.
     int Finish(int code) {
+        // A close that is already queued (a failed send posts one) reports itself first.
+        QCoreApplication::processEvents();
         if (m_frame.SessionState != 0) {
             m_frame.Disconnect();
         }
