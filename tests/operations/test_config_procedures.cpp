@@ -234,3 +234,22 @@ TEST_F(ConfigProcedures, GatewayHistoryIsPrintedLikeAConsoleCommand) {
 
 }  // namespace
 }  // namespace vorn::test
+
+namespace vorn::test {
+namespace {
+
+class SimulatorOptions : public GatewayFixture {};
+
+TEST_F(SimulatorOptions, ScriptNamedAsFailingWritesItsTextToTheResultFile) {
+    SimScriptOptions scripts;
+    scripts.failing["apppre"] = "rejected by --fail-script";
+    StartAndLogin({}, scripts);
+    m_frame->SetLoadForCheckOnly(true);
+    ASSERT_TRUE(m_frame->LoadLocalPackage(MakePackage("c.ssu", Members(1))));
+    ASSERT_TRUE(waitFor([&] { return m_op.checkPage.size() >= 2 && m_frame->SessionState == 0; }, 10000));
+    EXPECT_EQ(m_op.checkPage[1].text, "FAILED:rejected by --fail-script\n\n");
+    EXPECT_EQ(SimFile("/etc/vorncmd/result"), "rejected by --fail-script\n");
+}
+
+}  // namespace
+}  // namespace vorn::test
