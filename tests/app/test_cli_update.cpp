@@ -157,8 +157,14 @@ TEST_F(CliUpdate, BackupRestoreAndFactoryReset) {
     ASSERT_EQ(Run({"restore", bcf.string(), "--yes"}), 0) << m_out.str();
     EXPECT_EQ(Read(m_sim->LocalPath("/config/cfg")), "hostname=mine\n");
 
-    QThread::msleep(600);  // the gateway restarts
-    ASSERT_EQ(Run({"factory-reset", Package("fac.ssu"), "--yes"}), 0) << m_out.str();
+    // The gateway restarts: connects are refused (status 3) until it is back.
+    const std::string fac = Package("fac.ssu");
+    int rc = kExitConnect;
+    for (int i = 0; i < 50 && rc == kExitConnect; ++i) {
+        QThread::msleep(100);
+        rc = Run({"factory-reset", fac, "--yes"});
+    }
+    ASSERT_EQ(rc, 0) << m_out.str();
     EXPECT_EQ(Read(m_sim->LocalPath("/config/cfg")), "hostname=factory\n");
 }
 

@@ -49,9 +49,13 @@ TEST_F(SingleUpdate, OnePairUploadsTheHistoryScriptRecordsAndRestarts) {
               std::string::npos);
 
     // After the restart the gateway reports the version the image carried.
-    ASSERT_TRUE(waitFor([&] { return !m_sim->ClientConnected(); }));
-    QThread::msleep(300);
-    Login();
+    // The restarting gateway refuses connections for a while: try until it answers.
+    ASSERT_TRUE(waitFor([&] {
+        if (m_frame->SessionState == 0 && !m_frame->Connected) {
+            m_frame->ConnectGateway("127.0.0.1", "admin", m_sim->Port());
+        }
+        return m_frame->Connected && m_frame->SessionState == 0;
+    }, 10000));
     EXPECT_EQ(m_frame->DeviceVersion(), "KELMORA GW V301");
 }
 
