@@ -31,7 +31,8 @@ public:
             calls.swap(m_calls);
         }
         for (auto& call : calls) {
-            if (op) call(*op);
+            if (op)
+                call(*op);
         }
     }
 
