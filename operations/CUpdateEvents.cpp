@@ -13,7 +13,9 @@
 namespace vorn {
 namespace {
 
-bool StartsWith(const std::string& text, const char* token) { return text.rfind(token, 0) == 0; }
+bool StartsWith(const std::string& text, const char* token) {
+    return text.rfind(token, 0) == 0;
+}
 
 }  // namespace
 
@@ -41,7 +43,9 @@ void CUpdateEvents::SetCheckStatus(const std::string& text) {
     m_view.SetCheckStatus(text);
 }
 
-void CUpdateEvents::DeleteDownloadedFiles() { ClearWorkFolder("Download"); }
+void CUpdateEvents::DeleteDownloadedFiles() {
+    ClearWorkFolder("Download");
+}
 
 void CUpdateEvents::End(Outcome outcome) {
     m_outcome = outcome;

@@ -96,20 +96,24 @@ bool CMainFrame::CBackupProc::OnResult(int result, const std::optional<std::stri
             f.SessionStep = 37;
             return true;
         case 37:
-            if (failed) return Fail(msg), true;
-            if (!f.PutFile(Helper("bakcfgsh"))) return Fail(std::nullopt), true;
+            if (failed)
+                return Fail(msg), true;
+            if (!f.PutFile(Helper("bakcfgsh")))
+                return Fail(std::nullopt), true;
             f.SendPutOver();
             f.SessionStep = 38;
             return true;
         case 38:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             f.ExecuteCommand(paths.bakcfgsh);
             f.SessionStep = 39;
             return true;
         case 39:
             if (failed) {
                 // A refused script reports itself; its message (if any) says why.
-                Fail(msg && !msg->empty() ? msg : std::optional<std::string>("bakcfgsh execute fail!"));
+                Fail(msg && !msg->empty() ? msg
+                                          : std::optional<std::string>("bakcfgsh execute fail!"));
                 return true;
             }
             f.Console(6471, kBlack);
@@ -119,13 +123,15 @@ bool CMainFrame::CBackupProc::OnResult(int result, const std::optional<std::stri
             return true;
         case 40:
         case 42:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             if (OpenLocal(f.SessionStep == 40 ? "cfgbk" : "cfgversion")) {
                 f.SessionStep = f.SessionStep == 40 ? 41 : 43;
             }
             return true;
         default:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             return false;
     }
 }
@@ -222,7 +228,8 @@ bool CMainFrame::CRestoreProc::OnResult(int result, const std::optional<std::str
             }
             return true;
         case 28:
-            if (!f.PutFile(Helper("prercovcfgsh"))) return Fail(std::nullopt), true;
+            if (!f.PutFile(Helper("prercovcfgsh")))
+                return Fail(std::nullopt), true;
             f.SendPutOver();
             f.SessionStep = 29;
             return true;
@@ -236,7 +243,8 @@ bool CMainFrame::CRestoreProc::OnResult(int result, const std::optional<std::str
             f.SessionStep = 31;
             return true;
         case 31:
-            if (!f.PutFile(WorkPath("cfgbk", "tmp"))) return Fail(std::nullopt), true;
+            if (!f.PutFile(WorkPath("cfgbk", "tmp")))
+                return Fail(std::nullopt), true;
             f.SendPutOver();
             f.SessionStep = f.m_ownScripts ? 34 : 32;
             return true;
@@ -245,7 +253,8 @@ bool CMainFrame::CRestoreProc::OnResult(int result, const std::optional<std::str
             f.SessionStep = 33;
             return true;
         case 33:
-            if (!f.PutFile(Helper("rcovcfgsh"))) return Fail(std::nullopt), true;
+            if (!f.PutFile(Helper("rcovcfgsh")))
+                return Fail(std::nullopt), true;
             f.SendPutOver();
             f.SessionStep = 34;
             return true;
@@ -279,7 +288,8 @@ bool CMainFrame::RestoreFactoryDefaults() {
     SessionState = kStateFactory;
     m_memberFinished = false;
     auto stop = [&](int id, std::uint32_t colour) {
-        if (id) Console(id, colour);
+        if (id)
+            Console(id, colour);
         SessionState = 0;
         return false;
     };
@@ -308,7 +318,8 @@ bool CMainFrame::RestoreFactoryDefaults() {
         Notify(6, LoadStr(6507));
     }
     std::string appVersion, cfgVersion, fileName;
-    if (!LoadCurrentSinglePackage(m_pkg, *op, m_combinedRunning, appVersion, cfgVersion, fileName)) {
+    if (!LoadCurrentSinglePackage(m_pkg, *op, m_combinedRunning, appVersion, cfgVersion,
+                                  fileName)) {
         if (m_combinedRunning) {
             Notify(12, std::string("FAILED:") + LoadStr(6508));
         }
@@ -320,10 +331,9 @@ bool CMainFrame::RestoreFactoryDefaults() {
         return stop(6514, kRed);
     }
     if (cfgVersion != DeviceVersion()) {
-        const std::string question =
-            FormatStr(6539, DeviceVersion().c_str(), cfgVersion.c_str());
-        const bool agreed = m_combinedRunning ? op->NotifyUpdatePage(2, question) != 2
-                                              : op->AskOkCancel(question);
+        const std::string question = FormatStr(6539, DeviceVersion().c_str(), cfgVersion.c_str());
+        const bool agreed =
+            m_combinedRunning ? op->NotifyUpdatePage(2, question) != 2 : op->AskOkCancel(question);
         if (!agreed) {
             return stop(6505, kBlack);
         }
@@ -346,7 +356,9 @@ void CMainFrame::BeginFactoryUpload() {
     SessionStep = 18;
 }
 
-void CMainFrame::CResumeFactory::Resume() { m_f.BeginFactoryUpload(); }
+void CMainFrame::CResumeFactory::Resume() {
+    m_f.BeginFactoryUpload();
+}
 
 bool CMainFrame::CResumeFactory::Failed(const std::string&) {
     m_f.Console(6764, kRed);
@@ -356,8 +368,8 @@ bool CMainFrame::CResumeFactory::Failed(const std::string&) {
 
 void CMainFrame::CFactoryProc::Fail(const std::optional<std::string>& text, bool refused) {
     CMainFrame& f = m_f;
-    const std::string message = FormatStr(refused ? 6549 : 6447,
-                                          ProcedureErrorNumber(f.SessionStep, kFactoryBase));
+    const std::string message =
+        FormatStr(refused ? 6549 : 6447, ProcedureErrorNumber(f.SessionStep, kFactoryBase));
     // Both endings reach a waiting update page, so a combined update never hangs on them.
     f.Notify(12, "FAILED:" + message);
     if (text && !text->empty()) {
@@ -379,7 +391,8 @@ bool CMainFrame::CFactoryProc::OnResult(int result, const std::optional<std::str
     auto unpkg = [](const char* name) { return WorkPath(name, "unpkg"); };
     switch (f.SessionStep) {
         case 18:
-            if (!f.PutFile(unpkg("cfgpre"))) return Fail(std::nullopt, false), true;
+            if (!f.PutFile(unpkg("cfgpre")))
+                return Fail(std::nullopt, false), true;
             f.SendPutOver();
             f.SessionStep = 19;
             return true;
@@ -394,7 +407,8 @@ bool CMainFrame::CFactoryProc::OnResult(int result, const std::optional<std::str
             f.SessionStep = 21;
             return true;
         case 21:
-            if (!f.PutFile(unpkg("cfg"))) return Fail(std::nullopt, false), true;
+            if (!f.PutFile(unpkg("cfg")))
+                return Fail(std::nullopt, false), true;
             f.SendPutOver();
             f.SessionStep = 22;
             return true;
@@ -403,7 +417,8 @@ bool CMainFrame::CFactoryProc::OnResult(int result, const std::optional<std::str
             f.SessionStep = 23;
             return true;
         case 23:
-            if (!f.PutFile(unpkg("cfgsh"))) return Fail(std::nullopt, false), true;
+            if (!f.PutFile(unpkg("cfgsh")))
+                return Fail(std::nullopt, false), true;
             f.SendPutOver();
             f.SessionStep = 24;
             return true;

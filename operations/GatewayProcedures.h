@@ -32,7 +32,8 @@ public:
             calls.swap(m_calls);
         }
         for (auto& call : calls) {
-            if (op) call(*op);
+            if (op)
+                call(*op);
         }
     }
 

@@ -37,16 +37,24 @@ RemotePaths RemotePathsFor(int flag, int productLine) {
     return p;
 }
 
-const RemotePaths& CurrentRemotePaths() { return g_paths; }
+const RemotePaths& CurrentRemotePaths() {
+    return g_paths;
+}
 
 void SelectRemoteLayout(int flag) {
     g_layoutFlag = flag == 0 ? 0 : 1;
     g_paths = RemotePathsFor(g_layoutFlag, g_productLine);
 }
 
-void SetProductLineCode(int code) { g_productLine = code; }
-int CurrentLayoutFlag() { return g_layoutFlag; }
-int CurrentProductLineCode() { return g_productLine; }
+void SetProductLineCode(int code) {
+    g_productLine = code;
+}
+int CurrentLayoutFlag() {
+    return g_layoutFlag;
+}
+int CurrentProductLineCode() {
+    return g_productLine;
+}
 
 bool AppMemberExists(int n) {
     std::error_code ec;

@@ -8,17 +8,17 @@ namespace vorn {
 
 struct RemotePaths {
     // Gateway scripts and files.
-    std::string apppre;        // pre-update check script
-    std::string appsh;         // update script
-    std::string cfgpre;        // configuration pre-restore check
-    std::string cfgsh;         // configuration restore script
-    std::string prercovcfgsh;  // factory-default pre-check
-    std::string rcovcfgsh;     // factory-default restore script
-    std::string bakcfgsh;      // configuration backup script
-    std::string result;        // result file of the scripts
-    std::string resultTime;    // set for completeness; nothing reads it
-    std::string historyScript; // update-history script
-    std::string composeScript; // combined-update script
+    std::string apppre;         // pre-update check script
+    std::string appsh;          // update script
+    std::string cfgpre;         // configuration pre-restore check
+    std::string cfgsh;          // configuration restore script
+    std::string prercovcfgsh;   // factory-default pre-check
+    std::string rcovcfgsh;      // factory-default restore script
+    std::string bakcfgsh;       // configuration backup script
+    std::string result;         // result file of the scripts
+    std::string resultTime;     // set for completeness; nothing reads it
+    std::string historyScript;  // update-history script
+    std::string composeScript;  // combined-update script
     // Local working folders (under the program folder).
     std::string tmpFolder = "tmp";
     std::string oldpkgFolder = "oldpkg";
@@ -42,7 +42,9 @@ RemotePaths RemotePathsFor(int flag, int productLine);
 bool AppMemberExists(int n);
 // Step number shown in a procedure's error message: the step counted from the procedure's
 // first step.
-inline int ProcedureErrorNumber(int step, int base) { return step - base; }
+inline int ProcedureErrorNumber(int step, int base) {
+    return step - base;
+}
 
 // A text as one single-quoted shell word: quotes inside become '\'' so that no name can end
 // the quoting early.

@@ -14,7 +14,9 @@
 namespace vorn {
 namespace {
 
-std::string LocalHistoryPath() { return WorkPath("localhistory", "updhistory").string(); }
+std::string LocalHistoryPath() {
+    return WorkPath("localhistory", "updhistory").string();
+}
 
 }  // namespace
 

@@ -47,7 +47,9 @@ std::string Lower(std::string s) {
     return s;
 }
 
-std::string Unpkg(const std::string& name) { return WorkPath(name, "unpkg").string(); }
+std::string Unpkg(const std::string& name) {
+    return WorkPath(name, "unpkg").string();
+}
 
 }  // namespace
 
@@ -103,9 +105,9 @@ void CMainFrame::StartPreUpdateCheck() {
     Console(107, kBlack);
     const bool platformOk = m_pkg.m_packageVersion.find("ignore-plat") != std::string::npos ||
                             ClassifyVersion(m_pkg.m_packageVersion).layoutFlag == m_layoutFlag;
-    const int refusal = !platformOk ? 6536
+    const int refusal = !platformOk                                         ? 6536
                         : !UpdateFromCurrentVersionAllowed(m_versionReport) ? 6559
-                                                                              : 0;
+                                                                            : 0;
     if (refusal) {
         const std::string text = LoadStr(refusal);
         Console(text, kRed);
@@ -124,7 +126,9 @@ void CMainFrame::StartPreUpdateCheck() {
     SessionStep = kStepCheckPut;
 }
 
-void CMainFrame::CResumeUpdate::Resume() { m_f.BeginSingleUpdate(); }
+void CMainFrame::CResumeUpdate::Resume() {
+    m_f.BeginSingleUpdate();
+}
 
 bool CMainFrame::CResumeUpdate::Failed(const std::string& text) {
     m_f.Notify(12, "FAILED:" + text);
@@ -151,8 +155,7 @@ int CMainFrame::CSingleUpdateProc::Fail(const std::optional<std::string>& text) 
         m_f.Console("\n", kBlack);
         m_f.Notify(7, *text);
     }
-    const std::string message =
-        FormatStr(6446, ProcedureErrorNumber(m_f.SessionStep, kUpdateBase));
+    const std::string message = FormatStr(6446, ProcedureErrorNumber(m_f.SessionStep, kUpdateBase));
     m_f.Console(message, kRed);
     m_f.Notify(7, message);
     m_f.Console(6560, kRed);
@@ -184,14 +187,17 @@ bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std
     CMainFrame& f = m_f;
     switch (f.SessionStep) {
         case kStepApppreUpload:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             f.Notify(6, LoadStr(6675));
-            if (!f.PutFile(Unpkg("apppre"))) return UploadFailed(), true;
+            if (!f.PutFile(Unpkg("apppre")))
+                return UploadFailed(), true;
             f.SendPutOver();
             f.SessionStep = kStepApppreOver;
             return true;
         case kStepApppreOver:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             f.Notify(6, LoadStr(6676));
             f.Notify(6, LoadStr(6677));
             f.ExecuteCommand(paths.apppre);
@@ -230,34 +236,41 @@ bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std
             return true;
         case kStepApppreResult:
         case kStepScriptResult:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             if (!f.BeginDownload(WorkPath("tempresult", "tmp"), std::nullopt, false)) {
                 ResultFileFailed(true, SystemErrorText(errno));
             }
             return true;
         case kStepImagePut:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             f.Notify(6, LoadStr(6675));
             f.Notify(9, StrPrintf("SINGLE:%d", f.m_memberIndex));
-            if (!f.PutFile(Unpkg(StrPrintf("app%d", f.m_memberIndex)))) return UploadFailed(), true;
+            if (!f.PutFile(Unpkg(StrPrintf("app%d", f.m_memberIndex))))
+                return UploadFailed(), true;
             f.SendPutOver();
             f.SessionStep = kStepImageOver;
             return true;
         case kStepImageOver:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             f.Notify(6, LoadStr(6676));
             f.RequestPut(paths.appsh);
             f.SessionStep = kStepScriptPut;
             return true;
         case kStepScriptPut:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             f.Notify(6, LoadStr(6675));
-            if (!f.PutFile(Unpkg(StrPrintf("appsh%d", f.m_memberIndex)))) return UploadFailed(), true;
+            if (!f.PutFile(Unpkg(StrPrintf("appsh%d", f.m_memberIndex))))
+                return UploadFailed(), true;
             f.SendPutOver();
             f.SessionStep = kStepScriptOver;
             return true;
         case kStepScriptOver:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             f.Console(FormatStr(6463, f.m_memberIndex), kBlack);
             f.Notify(6, LoadStr(6676));
             f.Notify(6, LoadStr(6677));
@@ -277,7 +290,8 @@ bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std
             f.SessionStep = kStepHistoryRun;
             return true;
         case kStepHistoryPut:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             f.Notify(6, std::string(LoadStr(6675)) + "updhistory.sh..." + "\n");
             if (!f.PutFile(WorkPath("updhistory.sh", paths.helperFolder))) {
                 // The update itself is done; only its record on the gateway is missing.
@@ -299,7 +313,8 @@ bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std
             f.SessionStep = kStepHistoryRun;
             return true;
         case kStepHistoryRun:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             f.ExecuteCommand(HistoryScriptCommand(paths.historyScript, f.m_pkg.m_packageFileName));
             f.SessionStep = kStepHistoryDone;
             return true;
@@ -311,7 +326,8 @@ bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std
             Finish(!failed);
             return true;
         default:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             return false;
     }
 }
@@ -374,8 +390,7 @@ void CMainFrame::CPreCheckProc::Fail(const std::optional<std::string>& text) {
         m_f.Console(*text, kRed);
         m_f.Console("\n", kBlack);
     }
-    const std::string message =
-        FormatStr(6446, ProcedureErrorNumber(m_f.SessionStep, kUpdateBase));
+    const std::string message = FormatStr(6446, ProcedureErrorNumber(m_f.SessionStep, kUpdateBase));
     m_f.Console(message, kRed);
     m_f.EndGatewayProcedure(false);
     // The check dialog learns of the end, so it does not wait for a result forever.
@@ -387,7 +402,8 @@ bool CMainFrame::CPreCheckProc::OnResult(int result, const std::optional<std::st
     const bool failed = result != 0;
     switch (f.SessionStep) {
         case kStepCheckPut:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             if (!f.PutFile(Unpkg("apppre"))) {
                 f.Console(6561, kRed);
                 f.Console(6560, kRed);
@@ -399,7 +415,8 @@ bool CMainFrame::CPreCheckProc::OnResult(int result, const std::optional<std::st
             f.SessionStep = kStepCheckOver;
             return true;
         case kStepCheckOver:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             f.ExecuteCommand(CurrentRemotePaths().apppre);
             f.SessionStep = kStepCheckRun;
             return true;
@@ -414,7 +431,8 @@ bool CMainFrame::CPreCheckProc::OnResult(int result, const std::optional<std::st
             f.NotifyCheck(13, std::string("SUCCEED:") + LoadStr(105));
             return true;
         case kStepCheckResult:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             if (!f.BeginDownload(WorkPath("tempresult", "tmp"), std::nullopt, false)) {
                 const std::string text = SystemErrorText(errno);
                 f.EndGatewayProcedure(false);
@@ -422,7 +440,8 @@ bool CMainFrame::CPreCheckProc::OnResult(int result, const std::optional<std::st
             }
             return true;
         default:
-            if (failed) return Fail(msg), true;
+            if (failed)
+                return Fail(msg), true;
             return false;
     }
 }

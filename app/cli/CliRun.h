@@ -62,7 +62,8 @@ public:
         }
         if (m_args.values.count("model")) {
             int model = 0, series = 0;
-            if (!ParseCount(m_args.Value("model"), model) || !ParseCount(m_args.Value("series"), series)) {
+            if (!ParseCount(m_args.Value("model"), model) ||
+                !ParseCount(m_args.Value("series"), series)) {
                 return Usage("--model and --series take non-negative numbers");
             }
             m_op.SetDevice(std::make_pair(model, series));
@@ -127,7 +128,8 @@ public:
                 m_frame.Disconnect();
                 return false;
             }
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
+                                            20);
         }
         return true;
     }

@@ -55,8 +55,9 @@ public:
                 Pump();
             }
             if (!m_events->CheckPassed()) {
-                op.Note("vornupdater: the pre-upgrade check did not pass; the update is not started",
-                        true);
+                op.Note(
+                    "vornupdater: the pre-upgrade check did not pass; the update is not started",
+                    true);
                 m_checkRefused = true;
                 return false;
             }
@@ -118,15 +119,16 @@ int VerifyVersion(CliRun& run, const std::string& expected, int timeoutS) {
     t.start();
     while (!run.Frame().Connected) {
         if (t.elapsed() > static_cast<qint64>(timeoutS) * 1000) {
-            op.Note("vornupdater: the gateway did not come back within " + std::to_string(timeoutS) +
-                        " s; its version could not be checked",
+            op.Note("vornupdater: the gateway did not come back within " +
+                        std::to_string(timeoutS) + " s; its version could not be checked",
                     true);
             return kExitFailed;
         }
         QElapsedTimer pause;
         pause.start();
         while (pause.elapsed() < 1000) Pump();
-        if (run.Login() == kExitOk) break;
+        if (run.Login() == kExitOk)
+            break;
     }
     const std::string now = NormalizeVendorName(run.Frame().DeviceVersion());
     const std::string want = NormalizeVendorName(expected);
@@ -161,7 +163,8 @@ int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
     }
     CliRun run(args, env);
     int rebootTimeout = kDefaultRebootTimeoutS;
-    if (args.values.count("reboot-timeout") && !ParseCount(args.Value("reboot-timeout"), rebootTimeout)) {
+    if (args.values.count("reboot-timeout") &&
+        !ParseCount(args.Value("reboot-timeout"), rebootTimeout)) {
         return run.Usage("--reboot-timeout takes a number of seconds");
     }
     if (int rc = LoginForCommand(run)) {
@@ -180,9 +183,8 @@ int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
         run.Op().SetUpdateEvents(nullptr);
         return run.Finish(kExitFailed);
     }
-    const bool ended = WaitFor(run, [&] {
-        return events.Finished() && frame.SessionState == 0 && frame.LoaderIdle();
-    });
+    const bool ended = WaitFor(
+        run, [&] { return events.Finished() && frame.SessionState == 0 && frame.LoaderIdle(); });
     run.Op().SetUpdateEvents(nullptr);
     const bool ok = ended && events.Result() == CUpdateEvents::Outcome::Succeeded;
     if (!ok) {
@@ -259,9 +261,8 @@ int CmdFactoryReset(const CliArgs& args, CliEnvironment& env) {
         return run.Finish(kExitFailed);
     }
     // A reconnect may be pending before the procedure owns the link.
-    const bool ended = WaitFor(run, [&] {
-        return run.Frame().SessionState == 0 && run.Frame().ConnectReason == 0;
-    });
+    const bool ended = WaitFor(
+        run, [&] { return run.Frame().SessionState == 0 && run.Frame().ConnectReason == 0; });
     return run.Finish(ended && run.Frame().LastProcedureOk() ? kExitOk : kExitFailed);
 }
 
@@ -297,25 +298,58 @@ int CmdHistory(const CliArgs& args, CliEnvironment& env) {
 
 std::vector<CliCommand> UpdateCommands() {
     return {
-        {"update", "PACKAGE", "update the gateway from a single (.ssu) or combined (.cssu) package",
+        {"update",
+         "PACKAGE",
+         "update the gateway from a single (.ssu) or combined (.cssu) package",
          {{"pre-check", 0, false, nullptr, "run the pre-upgrade check first; a failed check stops"},
           {"verify", 0, false, nullptr,
            "after the restart, log in again and check the gateway's new version"},
           {"reboot-timeout", 0, true, "SECONDS", "how long --verify waits for the gateway (300)"}},
-         1, 1, true, &CmdUpdate},
-        {"check", "PACKAGE", "run the pre-upgrade check of a package on the gateway", {}, 1, 1, true,
+         1,
+         1,
+         true,
+         &CmdUpdate},
+        {"check",
+         "PACKAGE",
+         "run the pre-upgrade check of a package on the gateway",
+         {},
+         1,
+         1,
+         true,
          &CmdCheck},
-        {"backup", "", "back up the gateway's configuration into a .bcf file",
-         {{"output", 'o', true, "FILE", "backup file (default kelmora_ADDR_YYYYMMDD.bcf here)"}}, 0, 0,
-         true, &CmdBackup},
-        {"restore", "FILE", "restore a configuration backup (.bcf); the gateway restarts", {}, 1, 1,
-         true, &CmdRestore},
-        {"factory-reset", "PACKAGE", "restore factory defaults from a package; the gateway restarts",
-         {}, 1, 1, true, &CmdFactoryReset},
-        {"history", "", "show the gateway's update history (or the local one)",
+        {"backup",
+         "",
+         "back up the gateway's configuration into a .bcf file",
+         {{"output", 'o', true, "FILE", "backup file (default kelmora_ADDR_YYYYMMDD.bcf here)"}},
+         0,
+         0,
+         true,
+         &CmdBackup},
+        {"restore",
+         "FILE",
+         "restore a configuration backup (.bcf); the gateway restarts",
+         {},
+         1,
+         1,
+         true,
+         &CmdRestore},
+        {"factory-reset",
+         "PACKAGE",
+         "restore factory defaults from a package; the gateway restarts",
+         {},
+         1,
+         1,
+         true,
+         &CmdFactoryReset},
+        {"history",
+         "",
+         "show the gateway's update history (or the local one)",
          {{"local", 0, false, nullptr, "show this workstation's update history instead"},
           {"delete-local", 0, false, nullptr, "delete this workstation's update history"}},
-         0, 0, false, &CmdHistory},
+         0,
+         0,
+         false,
+         &CmdHistory},
     };
 }
 

@@ -90,7 +90,8 @@ protected:
     }
     bool SimReceived(const std::string& text) const {
         for (const auto& t : m_sim->ReceivedTexts()) {
-            if (t == text) return true;
+            if (t == text)
+                return true;
         }
         return false;
     }
@@ -102,14 +103,16 @@ protected:
 };
 
 TEST_F(CliUpdate, UpdateWithVerifySeesTheNewVersion) {
-    EXPECT_EQ(Run({"update", Package("v301.ssu"), "--yes", "--verify", "--reboot-timeout", "20"}), 0)
+    EXPECT_EQ(Run({"update", Package("v301.ssu"), "--yes", "--verify", "--reboot-timeout", "20"}),
+              0)
         << m_out.str() << m_err.str();
     const std::string out = m_out.str();
     EXPECT_NE(out.find("From version: KELMORA GW V300R001"), std::string::npos) << out;
     EXPECT_NE(out.find("To version:   KELMORA GW V301"), std::string::npos);
     EXPECT_NE(out.find("[Update succeeded]"), std::string::npos);
     EXPECT_NE(out.find("Verified: the gateway now reports version KELMORA GW V301\n"),
-              std::string::npos) << out;
+              std::string::npos)
+        << out;
     EXPECT_EQ(m_sim->RebootCount(), 1);
 }
 
@@ -132,7 +135,8 @@ TEST_F(CliUpdate, NoConfirmationNoUpdate) {
 TEST_F(CliUpdate, PreCheckFailureStopsBeforeTheUpdate) {
     const std::string pkg = Package("bad.ssu", {{"apppre", "#sim: fail wrong hardware\n"}});
     EXPECT_EQ(Run({"update", pkg, "--yes", "--pre-check"}), 1);
-    EXPECT_NE(m_out.str().find("[check] Pre-upgrade check failed:wrong hardware"), std::string::npos)
+    EXPECT_NE(m_out.str().find("[check] Pre-upgrade check failed:wrong hardware"),
+              std::string::npos)
         << m_out.str();
     EXPECT_FALSE(SimReceived("put\nfile:/stmp/app\n"));
     EXPECT_EQ(m_sim->RebootCount(), 0);
@@ -157,8 +161,14 @@ TEST_F(CliUpdate, BackupRestoreAndFactoryReset) {
     ASSERT_EQ(Run({"restore", bcf.string(), "--yes"}), 0) << m_out.str();
     EXPECT_EQ(Read(m_sim->LocalPath("/config/cfg")), "hostname=mine\n");
 
-    QThread::msleep(600);  // the gateway restarts
-    ASSERT_EQ(Run({"factory-reset", Package("fac.ssu"), "--yes"}), 0) << m_out.str();
+    // The gateway restarts: connects are refused (status 3) until it is back.
+    const std::string fac = Package("fac.ssu");
+    int rc = kExitConnect;
+    for (int i = 0; i < 50 && rc == kExitConnect; ++i) {
+        QThread::msleep(100);
+        rc = Run({"factory-reset", fac, "--yes"});
+    }
+    ASSERT_EQ(rc, 0) << m_out.str();
     EXPECT_EQ(Read(m_sim->LocalPath("/config/cfg")), "hostname=factory\n");
 }
 
@@ -169,7 +179,8 @@ TEST_F(CliUpdate, HistoryOfGatewayAndWorkstation) {
 
     EXPECT_EQ(Run({"history", "--local"}, false), 0);
     EXPECT_NE(m_out.str().find("No update history!"), std::string::npos);
-    Write(Dir() / "prog/updhistory/localhistory", "26.12.10 04:05:06, updated gateway: 1.2.3.4, package: a.ssu\n");
+    Write(Dir() / "prog/updhistory/localhistory",
+          "26.12.10 04:05:06, updated gateway: 1.2.3.4, package: a.ssu\n");
     EXPECT_EQ(Run({"history", "--local"}, false), 0);
     EXPECT_NE(m_out.str().find("package: a.ssu"), std::string::npos);
     EXPECT_EQ(Run({"history", "--delete-local"}, false), 0);  // not confirmed: kept

@@ -50,7 +50,8 @@ protected:
     }
     void TearDown() override {
         m_frame.reset();
-        if (m_sim) m_sim->Stop();
+        if (m_sim)
+            m_sim->Stop();
         SetProgramFolderForTests({});
     }
 
@@ -74,7 +75,8 @@ protected:
         GatewaySimConfig cfg;
         cfg.root = SimRoot();
         cfg.rebootRefuseMs = 200;
-        if (edit) edit(cfg);
+        if (edit)
+            edit(cfg);
         m_sim = std::make_unique<CGatewaySim>(cfg);
         AddScriptCommands(*m_sim, scripts);
         ASSERT_TRUE(m_sim->Start()) << m_sim->LastError();
@@ -111,7 +113,8 @@ protected:
     }
 
     // A single package file built from members.
-    std::string MakePackage(const std::string& name, const std::map<std::string, std::string>& members) {
+    std::string MakePackage(const std::string& name,
+                            const std::map<std::string, std::string>& members) {
         const fs::path folder = Dir() / (name + ".d");
         fs::remove_all(folder);
         for (const auto& [member, data] : members) WriteAll(folder / member, data);
@@ -121,14 +124,16 @@ protected:
         return out;
     }
     // The members of a package with `apps` application pairs.
-    static std::map<std::string, std::string> Members(int apps, const std::string& version = "KELMORA GW V301") {
+    static std::map<std::string, std::string> Members(
+        int apps, const std::string& version = "KELMORA GW V301") {
         std::map<std::string, std::string> m = {
             {"appversion", version + "\n"},
             {"cfgversion", "KELMORA GW V300R001\n"},
             {"apppre", "#!/bin/sh\nexit 0\n"},
         };
         for (int i = 1; i <= apps; ++i) {
-            m["app" + std::to_string(i)] = "image " + std::to_string(i) + "\n" + std::string(3000 * i, 'x');
+            m["app" + std::to_string(i)] =
+                "image " + std::to_string(i) + "\n" + std::string(3000 * i, 'x');
             m["appsh" + std::to_string(i)] = "#!/bin/sh\n# install " + std::to_string(i) + "\n";
         }
         return m;
@@ -136,23 +141,28 @@ protected:
 
     // Loads a package as the load page does and waits until the update has ended.
     bool RunUpdate(const std::string& package) {
-        if (!m_frame->LoadLocalPackage(package)) return false;
+        if (!m_frame->LoadLocalPackage(package))
+            return false;
         return waitFor([&] { return FinalEvent() && m_frame->SessionState == 0; }, 20000);
     }
     const RecordingOperator::Event* FinalEvent() const {
         for (const auto& e : m_op.updatePage) {
-            if (e.code == 12) return &e;
+            if (e.code == 12)
+                return &e;
         }
         return nullptr;
     }
     std::vector<std::string> Events(int code) const {
         std::vector<std::string> out;
         for (const auto& e : m_op.updatePage) {
-            if (e.code == code) out.push_back(e.text);
+            if (e.code == code)
+                out.push_back(e.text);
         }
         return out;
     }
-    std::string SimFile(const std::string& remote) const { return ReadAll(m_sim->LocalPath(remote)); }
+    std::string SimFile(const std::string& remote) const {
+        return ReadAll(m_sim->LocalPath(remote));
+    }
 
     QTemporaryDir m_dir;
     RecordingOperator m_op;

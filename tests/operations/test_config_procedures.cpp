@@ -14,7 +14,9 @@ namespace {
 class ConfigProcedures : public GatewayFixture {
 protected:
     std::string Helper(const std::string& name) const { return ReadAll(Prog() / "bin" / name); }
-    bool Idle() { return waitFor([&] { return m_frame->SessionState == 0; }, 10000); }
+    bool Idle() {
+        return waitFor([&] { return m_frame->SessionState == 0; }, 10000);
+    }
     // A backup file as the backup procedure writes it.
     std::string MakeBackup(const std::string& version, const std::string& image) {
         const fs::path folder = Dir() / "bcf.d";
@@ -34,12 +36,14 @@ TEST_F(ConfigProcedures, BackupUploadsBakcfgshWhenTheGatewayLacksIt) {
     m_op.saveFile = (Dir() / "mine.bcf").string();
     ASSERT_TRUE(m_frame->BackupConfig());
     ASSERT_TRUE(Idle());
-    EXPECT_EQ(Sent(), Seq({{Exec("ls /usr/sbin/bakcfgsh")},
-                           Upload("/etc/vorncmd/bakcfgsh", Helper("bakcfgsh")),
-                           {Exec("/etc/vorncmd/bakcfgsh"), Get("/stmp/cfgbk"),
-                            Get("/config/cfgversion")}}));
+    EXPECT_EQ(
+        Sent(),
+        Seq({{Exec("ls /usr/sbin/bakcfgsh")},
+             Upload("/etc/vorncmd/bakcfgsh", Helper("bakcfgsh")),
+             {Exec("/etc/vorncmd/bakcfgsh"), Get("/stmp/cfgbk"), Get("/config/cfgversion")}}));
     EXPECT_TRUE(m_frame->LastProcedureOk());
-    EXPECT_TRUE(m_op.ShownIn("Package is saved in " + (Dir() / "mine.bcf").string() + ".\n", kBlue));
+    EXPECT_TRUE(
+        m_op.ShownIn("Package is saved in " + (Dir() / "mine.bcf").string() + ".\n", kBlue));
     std::string saved;
     ASSERT_TRUE(VerifyBackupFile((Dir() / "mine.bcf").string(), saved));
     EXPECT_EQ(saved, "KELMORA GW V300R001");
@@ -52,9 +56,9 @@ TEST_F(ConfigProcedures, BackupRunsTheGatewaysOwnScript) {
     m_op.saveFile = (Dir() / "own.bcf").string();
     ASSERT_TRUE(m_frame->BackupConfig());
     ASSERT_TRUE(Idle());
-    EXPECT_EQ(Sent(), (std::vector<std::string>{Exec("ls /usr/sbin/bakcfgsh"),
-                                                Exec("/usr/sbin/bakcfgsh"), Get("/stmp/cfgbk"),
-                                                Get("/config/cfgversion")}));
+    EXPECT_EQ(Sent(),
+              (std::vector<std::string>{Exec("ls /usr/sbin/bakcfgsh"), Exec("/usr/sbin/bakcfgsh"),
+                                        Get("/stmp/cfgbk"), Get("/config/cfgversion")}));
     EXPECT_TRUE(fs::exists(Dir() / "own.bcf"));
 }
 
@@ -114,7 +118,8 @@ TEST_F(ConfigProcedures, RestoreWithAndWithoutTheGatewaysOwnScripts) {
         ASSERT_TRUE(waitFor([&] { return !m_frame->Connected; }, 10000));
         EXPECT_EQ(Sent(), c.expected(image, Helper("prercovcfgsh"), Helper("rcovcfgsh")));
         EXPECT_EQ(SimFile("/config/cfg"), "hostname=restored\n");
-        EXPECT_TRUE(m_op.ShownIn("Restoring configurations completed. The device is to restart.\n", kBlue));
+        EXPECT_TRUE(
+            m_op.ShownIn("Restoring configurations completed. The device is to restart.\n", kBlue));
         EXPECT_EQ(m_sim->RebootCount(), 1);
         m_frame.reset();
         m_sim->Stop();
@@ -158,7 +163,8 @@ TEST_F(ConfigProcedures, FactoryDefaultsRecordTheirHistoryLineAndRestart) {
     ASSERT_TRUE(m_frame->RestoreFactoryDefaults());
     ASSERT_TRUE(waitFor([&] { return !m_frame->Connected; }, 10000));
     const std::string record =
-        "if [ -L /config/etc ]; then UPDHISTORY='/app/updhistory'; else UPDHISTORY='/updhistory'; fi;"
+        "if [ -L /config/etc ]; then UPDHISTORY='/app/updhistory'; else UPDHISTORY='/updhistory'; "
+        "fi;"
         "echo -n 'default conf time: ' >> ${UPDHISTORY};"
         "date >> ${UPDHISTORY};"
         "echo 'package name: factory 5%.ssu' >> ${UPDHISTORY};"
@@ -175,13 +181,16 @@ TEST_F(ConfigProcedures, FactoryDefaultsRecordTheirHistoryLineAndRestart) {
 
 TEST_F(ConfigProcedures, FactoryDefaultsRefusedByCfgpre) {
     StartAndLogin();
-    m_op.openFile = MakePackage("f.ssu", {{"appversion", "V\n"}, {"cfgversion", "KELMORA GW V300R001\n"},
-                                          {"cfgpre", "#sim: fail incompatible\n"}, {"cfg", "x"},
+    m_op.openFile = MakePackage("f.ssu", {{"appversion", "V\n"},
+                                          {"cfgversion", "KELMORA GW V300R001\n"},
+                                          {"cfgpre", "#sim: fail incompatible\n"},
+                                          {"cfg", "x"},
                                           {"cfgsh", "y"}});
     m_op.answerYes = true;
     ASSERT_TRUE(m_frame->RestoreFactoryDefaults());
     ASSERT_TRUE(Idle());
-    EXPECT_TRUE(m_op.ShownIn("(3) error. Failed to restore device to factory defaults (likely", kRed));
+    EXPECT_TRUE(
+        m_op.ShownIn("(3) error. Failed to restore device to factory defaults (likely", kRed));
     EXPECT_TRUE(m_frame->Connected);
 }
 
@@ -230,6 +239,26 @@ TEST_F(ConfigProcedures, GatewayHistoryIsPrintedLikeAConsoleCommand) {
     ASSERT_TRUE(Idle());
     EXPECT_EQ(Sent().front(), Exec(kGatewayHistoryCommand));
     EXPECT_TRUE(m_op.ShownIn("package name: a.ssu\n\n\n", kBlack));
+}
+
+}  // namespace
+}  // namespace vorn::test
+
+namespace vorn::test {
+namespace {
+
+class SimulatorOptions : public GatewayFixture {};
+
+TEST_F(SimulatorOptions, ScriptNamedAsFailingWritesItsTextToTheResultFile) {
+    SimScriptOptions scripts;
+    scripts.failing["apppre"] = "rejected by --fail-script";
+    StartAndLogin({}, scripts);
+    m_frame->SetLoadForCheckOnly(true);
+    ASSERT_TRUE(m_frame->LoadLocalPackage(MakePackage("c.ssu", Members(1))));
+    ASSERT_TRUE(
+        waitFor([&] { return m_op.checkPage.size() >= 2 && m_frame->SessionState == 0; }, 10000));
+    EXPECT_EQ(m_op.checkPage[1].text, "FAILED:rejected by --fail-script\n\n");
+    EXPECT_EQ(SimFile("/etc/vorncmd/result"), "rejected by --fail-script\n");
 }
 
 }  // namespace

@@ -40,11 +40,17 @@ TEST(RemotePaths, LayoutsAndHelperFolders) {
         SelectRemoteLayout(c.flag);
         const RemotePaths& p = CurrentRemotePaths();
         const std::string pre = c.prefix;
-        for (const auto& [slot, name] : std::vector<std::pair<std::string, std::string>>{
-                 {p.apppre, "apppre"}, {p.appsh, "appsh"}, {p.cfgpre, "cfgpre"}, {p.cfgsh, "cfgsh"},
-                 {p.prercovcfgsh, "prercovcfgsh"}, {p.rcovcfgsh, "rcovcfgsh"},
-                 {p.bakcfgsh, "bakcfgsh"}, {p.result, "result"}, {p.resultTime, "result_time"},
-                 {p.composeScript, "compose.sh"}}) {
+        for (const auto& [slot, name] :
+             std::vector<std::pair<std::string, std::string>>{{p.apppre, "apppre"},
+                                                              {p.appsh, "appsh"},
+                                                              {p.cfgpre, "cfgpre"},
+                                                              {p.cfgsh, "cfgsh"},
+                                                              {p.prercovcfgsh, "prercovcfgsh"},
+                                                              {p.rcovcfgsh, "rcovcfgsh"},
+                                                              {p.bakcfgsh, "bakcfgsh"},
+                                                              {p.result, "result"},
+                                                              {p.resultTime, "result_time"},
+                                                              {p.composeScript, "compose.sh"}}) {
             EXPECT_EQ(slot, pre + name);
         }
         EXPECT_EQ(p.helperFolder, c.helper);
@@ -57,7 +63,8 @@ TEST(RemotePaths, LayoutsAndHelperFolders) {
 TEST(RemotePaths, QuotingKeepsNamesWhole) {
     EXPECT_EQ(HistoryScriptCommand("/sbin/updhistory.sh", "a.ssu"), "/sbin/updhistory.sh 'a.ssu'");
     EXPECT_EQ(ShellQuote("it's"), "'it'\\''s'");
-    for (const std::string name : {"plain.ssu", "it's.ssu", "'; reboot; '.ssu", "a b$(x)`y`\".ssu", "%s%n"}) {
+    for (const std::string name :
+         {"plain.ssu", "it's.ssu", "'; reboot; '.ssu", "a b$(x)`y`\".ssu", "%s%n"}) {
         const auto words = SplitShellWords(HistoryScriptCommand("/x", name));
         ASSERT_EQ(words.size(), 2u) << name;
         EXPECT_EQ(words[1], name);
@@ -71,7 +78,9 @@ TEST(RemotePaths, QuotingKeepsNamesWhole) {
 
 const char* const kScripts[] = {"updhistory.sh", "bakcfgsh", "prercovcfgsh", "rcovcfgsh"};
 
-fs::path Script(const char* name) { return fs::path(VORN_SOURCE_DIR) / "helper-scripts" / "gateway" / name; }
+fs::path Script(const char* name) {
+    return fs::path(VORN_SOURCE_DIR) / "helper-scripts" / "gateway" / name;
+}
 
 int RunSh(const QStringList& args, const QString& root, std::string* out = nullptr) {
     QProcess p;
@@ -80,8 +89,10 @@ int RunSh(const QStringList& args, const QString& root, std::string* out = nullp
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start("sh", args);
-    if (!p.waitForFinished(30000)) return -1;
-    if (out) *out = p.readAll().toStdString();
+    if (!p.waitForFinished(30000))
+        return -1;
+    if (out)
+        *out = p.readAll().toStdString();
     return p.exitCode();
 }
 
@@ -93,10 +104,12 @@ std::string Read(const fs::path& p) {
 TEST(HelperScripts, ParseAndPassShellcheck) {
     for (const char* name : kScripts) {
         std::string out;
-        EXPECT_EQ(RunSh({"-n", QString::fromStdString(Script(name).string())}, "", &out), 0) << name << out;
+        EXPECT_EQ(RunSh({"-n", QString::fromStdString(Script(name).string())}, "", &out), 0)
+            << name << out;
     }
     const QString shellcheck = QStandardPaths::findExecutable("shellcheck");
-    if (shellcheck.isEmpty()) GTEST_SKIP() << "shellcheck not installed";
+    if (shellcheck.isEmpty())
+        GTEST_SKIP() << "shellcheck not installed";
     QProcess p;
     QStringList args{"-s", "sh"};
     for (const char* name : kScripts) args << QString::fromStdString(Script(name).string());
@@ -157,7 +170,9 @@ public:
     std::vector<std::string> statuses, messages, checkStatuses;
     bool confirm = true;
     std::function<void()> duringDialog;
-    void AppendDetail(const std::string& t, std::uint32_t c) override { details.emplace_back(t, c); }
+    void AppendDetail(const std::string& t, std::uint32_t c) override {
+        details.emplace_back(t, c);
+    }
     void ClearDetails() override { details.clear(); }
     void ShowProgress(const std::string&) override {}
     void SetStatus(const std::string& t) override { statuses.push_back(t); }
@@ -167,8 +182,10 @@ public:
         return confirm;
     }
     void SetBackEnabled(bool) override {}
-    bool RunConfirmDialog(const std::string&, const std::string&, const std::string&, bool) override {
-        if (duringDialog) duringDialog();
+    bool RunConfirmDialog(const std::string&, const std::string&, const std::string&,
+                          bool) override {
+        if (duringDialog)
+            duringDialog();
         return confirm;
     }
     void SetCheckStatus(const std::string& t) override { checkStatuses.push_back(t); }

@@ -25,7 +25,9 @@ bool InScriptFolder(const std::string& path) {
     return false;
 }
 
-std::string BaseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+std::string BaseName(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1);
+}
 
 // The value after a marker line "#sim: KEY " in a text.
 bool MarkerValue(const std::string& text, const std::string& key, std::string& value) {
@@ -34,10 +36,13 @@ bool MarkerValue(const std::string& text, const std::string& key, std::string& v
     while ((pos = text.find(marker, pos)) != std::string::npos) {
         if (pos == 0 || text[pos - 1] == '\n') {
             std::size_t end = text.find('\n', pos);
-            value = text.substr(pos + marker.size(), end == std::string::npos ? std::string::npos
-                                                                                : end - pos - marker.size());
-            if (!value.empty() && value[0] == ' ') value.erase(0, 1);
-            if (!value.empty() && value.back() == '\r') value.pop_back();
+            value = text.substr(pos + marker.size(), end == std::string::npos
+                                                         ? std::string::npos
+                                                         : end - pos - marker.size());
+            if (!value.empty() && value[0] == ' ')
+                value.erase(0, 1);
+            if (!value.empty() && value.back() == '\r')
+                value.pop_back();
             return true;
         }
         ++pos;
@@ -138,11 +143,15 @@ SimCommandReply FactoryRecord(const SimCommandRequest& req, const CSimFileSystem
     bool inSingle = false;
     for (; end < req.line.size(); ++end) {
         const char c = req.line[end];
-        if (c == '\'') inSingle = !inSingle;
-        else if (!inSingle && (c == ' ' || c == '>')) break;
-        else if (!inSingle && c == '\\') ++end;
+        if (c == '\'')
+            inSingle = !inSingle;
+        else if (!inSingle && (c == ' ' || c == '>'))
+            break;
+        else if (!inSingle && c == '\\')
+            ++end;
     }
-    const std::vector<std::string> words = SplitShellWords(req.line.substr(wordStart, end - wordStart));
+    const std::vector<std::string> words =
+        SplitShellWords(req.line.substr(wordStart, end - wordStart));
     const std::string text = words.empty() ? "" : words[0];
     AppendFile(fs, SimHistoryFile(fs), "default conf time: " + DateText() + "\n" + text + "\n\n");
     SimCommandReply r;
@@ -159,13 +168,15 @@ std::vector<std::string> SplitShellWords(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == ' ' || c == '\t' || c == '\n') {
-            if (have) words.push_back(word);
+            if (have)
+                words.push_back(word);
             word.clear();
             have = false;
         } else if (c == '\'') {
             have = true;
             const std::size_t close = text.find('\'', i + 1);
-            word += text.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1);
+            word +=
+                text.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1);
             i = close == std::string::npos ? text.size() : close;
         } else if (c == '"') {
             have = true;
@@ -184,7 +195,8 @@ std::vector<std::string> SplitShellWords(const std::string& text) {
             word += c;
         }
     }
-    if (have) words.push_back(word);
+    if (have)
+        words.push_back(word);
     return words;
 }
 
@@ -221,7 +233,8 @@ void AddScriptCommands(CGatewaySim& sim, const SimScriptOptions& options) {
                           });
     sim.AddCommandMatcher(
         [root = sim.Root()](const SimCommandRequest& req) {
-            if (!InScriptFolder(req.word)) return false;
+            if (!InScriptFolder(req.word))
+                return false;
             CSimFileSystem fs(root);
             const fs::path local = fs.Resolve(req.word);
             std::error_code ec;
