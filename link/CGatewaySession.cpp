@@ -131,6 +131,7 @@ void CGatewaySession::OnReadable(int /*kind*/) {
         return;
     }
     LogWrite(StrPrintf("[download : %dB]", n), kLogDebug);
+    m_bytesReceived += static_cast<std::uint64_t>(n);
     m_recvRing.put(buf, static_cast<std::uint32_t>(n));
     if (!ProcessReceiveBuffer()) {
         LogWrite("Hand Upd Buf failed!", kLogError);
@@ -255,7 +256,7 @@ void CGatewaySession::SendLogin(const std::string& password) {
 
 void CGatewaySession::SendVersion() {
     ProtocolVersion = 0;
-    SendText(StrPrintf("version\nvalue:%d\n", kUpdaterProtocolVersion));
+    m_versionPending = SendText(StrPrintf("version\nvalue:%d\n", kUpdaterProtocolVersion));
 }
 
 void CGatewaySession::ExecuteCommand(const std::string& commandLine) {
@@ -380,6 +381,7 @@ std::string NormalizeVendorWord(const std::string& version) {
 
 int CGatewaySession::HandleVersion(int value) {
     ProtocolVersion = value;
+    m_versionPending = false;
     Console(StrPrintf("Update server version is : %x\n\n", static_cast<unsigned>(value)), kBlue);
     return 1;
 }
@@ -445,6 +447,7 @@ void CGatewaySession::ChangePassword(const std::string& newPassword) {
 void CGatewaySession::PasswordResult(int result) {
     SessionState = SessionStep = 0;
     CloseTransferFile();
+    m_lastPasswordResult = result;
     if (result != 0) {
         Console(6461, kRed);
         return;
@@ -484,6 +487,7 @@ void CGatewaySession::CloseSession(int kind, int errorCode) {
     Connected = false;
     ProtocolVersion = 0;
     VersionCapable = false;
+    m_versionPending = false;
     m_sendRing.reset();
     m_recvRing.reset();
     SetWindowTitle("");

@@ -163,6 +163,11 @@ public:
     void SetConnectWait(int ms) { m_socket->SetConnectWait(ms); }
     // Bytes handed to the socket since the session object was made.
     std::uint64_t BytesSent() const { return m_bytesSent; }
+    std::uint64_t BytesReceived() const { return m_bytesReceived; }
+    // The version message went out and its answer has not come yet.
+    bool VersionReplyPending() const { return m_versionPending; }
+    // Result of the last password change reply (-1 before any).
+    int LastPasswordResult() const { return m_lastPasswordResult; }
 
 protected:
     // Hooks for the layers above.
@@ -232,6 +237,9 @@ private:
     circle_buffer m_recvRing;
     std::unique_ptr<FrameScratch> m_scratch;
     std::uint64_t m_bytesSent = 0;
+    std::uint64_t m_bytesReceived = 0;
+    int m_lastPasswordResult = -1;
+    bool m_versionPending = false;
 
     // Transfer file and progress.
     int m_fileFd = -1;

@@ -1,27 +1,15 @@
 // vornupdater: with a command it runs headless; without one it opens the GUI (when built).
 #include <QCoreApplication>
 
-#include <cstdio>
-#include <cstring>
+#include <unistd.h>
 
-namespace {
+#include <iostream>
 
-const char kUsage[] =
-    "Usage: vornupdater [COMMAND [OPTIONS...]]\n"
-    "\n"
-    "Firmware updater for network gateways. Without a command the desktop program opens.\n"
-    "\n"
-    "Commands:\n"
-    "  --help        show this text\n";
-
-}  // namespace
+#include "app/cli/Cli.h"
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
     QCoreApplication app(argc, argv);
-    std::fprintf(stderr, "vornupdater: unknown command '%s' (see --help)\n", argv[1]);
-    return 2;
+    vorn::cli::CTtyTerminal terminal;
+    vorn::cli::CliEnvironment env{std::cout, std::cerr, terminal, ::isatty(STDOUT_FILENO) == 1};
+    return vorn::cli::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
 }

@@ -1,4 +1,6 @@
 // File transfer over the link against the simulator.
+#include <QTimer>
+
 #include "tests/link/SessionFixture.h"
 
 namespace vorn::test {
@@ -226,6 +228,79 @@ TEST_F(SessionTransfer, ConnectionDroppedMidUploadClosesFileAndSession) {
     EXPECT_TRUE(m_op.ShownIn("Disconnected from device.\n", kRed));
     EXPECT_TRUE(m_op.HasWizard(kWizardDisconnected));
     EXPECT_FALSE(m_sim->Uploads().empty() && m_sim->Uploads().back().stored);
+}
+
+}  // namespace
+}  // namespace vorn::test
+
+namespace vorn::test {
+namespace {
+
+// While PutFile streams, the event loop keeps running (timers of the program fire), but no
+// message reaches the session until the upload has returned.
+class PumpWatchingOperator : public RecordingOperator {
+public:
+    std::function<void()> onFirstProgress;
+    void ReplaceProgress(const std::string& text, std::uint32_t colour) override {
+        if (onFirstProgress) {
+            auto f = std::move(onFirstProgress);
+            onFirstProgress = nullptr;
+            f();
+        }
+        RecordingOperator::ReplaceProgress(text, colour);
+    }
+};
+
+class TimerSession : public TestSession {
+public:
+    using TestSession::TestSession;
+    int timerCalls = 0;
+    bool timerDuringTransfer = false;
+
+protected:
+    void OnTimer(std::uint32_t id) override {
+        if (id == 99) {
+            ++timerCalls;
+            timerDuringTransfer = timerDuringTransfer || Transferring();
+        }
+    }
+};
+
+TEST(SessionPump, MessagesForTheSessionWaitUntilPutFileReturns) {
+    QTemporaryDir dir;
+    const fs::path root = fs::path(dir.path().toStdString());
+    SetProgramFolderForTests(root / "prog");
+    fs::create_directories(root / "prog");
+    GatewaySimConfig cfg;
+    cfg.root = root / "sim";
+    CGatewaySim sim(cfg);
+    ASSERT_TRUE(sim.Start());
+    PumpWatchingOperator op;
+    TimerSession session(&op);
+    ASSERT_TRUE(session.ConnectGateway("127.0.0.1", "admin", sim.Port()));
+    ASSERT_TRUE(waitFor([&] { return session.Connected && session.SessionState == 0; }));
+
+    bool pumpedDuringTransfer = false;
+    op.onFirstProgress = [&] {
+        session.Target()->post(WM_TIMER_EXPIRED, 99, 0);
+        QTimer::singleShot(0, [&] { pumpedDuringTransfer = session.Transferring(); });
+    };
+    UploadProcedure up(&session);
+    session.RegisterProcedure(9, &up);
+    const fs::path local = root / "big";
+    {
+        std::ofstream out(local, std::ios::binary);
+        out << std::string(8 << 20, 'q');
+    }
+    up.Start(local, "/stmp/big");
+    ASSERT_TRUE(waitFor([&] { return up.ended && session.SessionState == 0; }, 30000));
+    ASSERT_TRUE(waitFor([&] { return session.timerCalls == 1; }));
+    EXPECT_FALSE(session.timerDuringTransfer);
+    EXPECT_TRUE(pumpedDuringTransfer);
+    EXPECT_EQ(up.finalResult, 0);
+    session.RegisterProcedure(9, nullptr);
+    sim.Stop();
+    SetProgramFolderForTests({});
 }
 
 }  // namespace

@@ -1,0 +1,246 @@
+#include "app/cli/CliCommands.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <functional>
+
+#include "app/cli/CliOperator.h"
+#include "lib/StringTable.h"
+
+namespace vorn::cli {
+namespace {
+
+constexpr int kLoginTimeoutMs = 30000;
+constexpr int kVersionReplyMs = 5000;
+// A procedure whose link moves no byte for this long is given up.
+constexpr int kSilenceTimeoutMs = 120000;
+
+bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs) {
+            return done();
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+// One run of a gateway command: the operator, the frame, the login and the quiet close.
+class CliRun {
+public:
+    CliRun(const CliArgs& args, CliEnvironment& env)
+        : m_args(args),
+          m_env(env),
+          m_op(env.out, {args.Has("json"), env.outIsTerminal && !args.Has("json")}, env.terminal),
+          m_frame(&m_op, env.consoleDigest) {
+        m_op.SetAssumeYes(args.Has("yes"));
+    }
+
+    CliOperator& Op() { return m_op; }
+    CMainFrame& Frame() { return m_frame; }
+
+    int Usage(const std::string& error) {
+        m_env.err << "vornupdater: " << error << "\n";
+        return kExitUsage;
+    }
+
+    // Gateway address, device choice and password; 0 or an exit status.
+    int Prepare() {
+        const std::string error = ParseGateway(m_args.Value("gateway"), m_address, m_port);
+        if (!error.empty()) {
+            return Usage(error);
+        }
+        if (m_args.values.count("model")) {
+            int model = 0, series = 0;
+            if (!ParseCount(m_args.Value("model"), model) || !ParseCount(m_args.Value("series"), series)) {
+                return Usage("--model and --series take non-negative numbers");
+            }
+            m_op.SetDevice(std::make_pair(model, series));
+        }
+        std::string perror;
+        std::optional<std::string> password = GatewayPassword(m_args, m_env.terminal, perror);
+        if (!password) {
+            return Usage(perror);
+        }
+        m_password = *password;
+        return 0;
+    }
+
+    // Connects and logs in; 0 or kExitConnect.
+    int Login() {
+        if (!m_frame.ConnectGateway(m_address, m_password, m_port)) {
+            return kExitConnect;
+        }
+        const bool ended = RunUntil(
+            [&] {
+                return m_frame.SessionState == 0 ||
+                       (m_frame.SessionState == kStateLogin && m_frame.SessionStep == 0);
+            },
+            kLoginTimeoutMs);
+        if (!ended) {
+            m_op.Note("vornupdater: no answer from the gateway", true);
+            return kExitConnect;
+        }
+        if (!m_frame.Connected) {
+            return kExitConnect;
+        }
+        // Let the gateway's answer to the version message arrive before anything else.
+        RunUntil([&] { return !m_frame.VersionReplyPending() || !m_frame.Connected; },
+                 kVersionReplyMs);
+        return kExitOk;
+    }
+
+    // Waits until the procedure started on the frame has ended; false when the link fell
+    // silent for too long.
+    bool WaitProcedure() {
+        std::uint64_t moved = 0;
+        QElapsedTimer quiet;
+        quiet.start();
+        while (m_frame.SessionState != 0) {
+            const std::uint64_t now = m_frame.BytesSent() + m_frame.BytesReceived();
+            if (now != moved) {
+                moved = now;
+                quiet.restart();
+            } else if (quiet.elapsed() > kSilenceTimeoutMs) {
+                m_op.Note("vornupdater: the gateway stopped answering", true);
+                m_frame.Disconnect();
+                return false;
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+        }
+        return true;
+    }
+
+    // Closes the link without the disconnect messages and reports the status.
+    int Finish(int code) {
+        if (m_frame.SessionState != 0) {
+            m_frame.Disconnect();
+        }
+        m_frame.CanClose();
+        m_op.Exit(code);
+        return code;
+    }
+
+private:
+    const CliArgs& m_args;
+    CliEnvironment& m_env;
+    CliOperator m_op;
+    CMainFrame m_frame;
+    std::string m_address;
+    std::uint16_t m_port = kGatewayPort;
+    std::string m_password;
+};
+
+// Logs in and unlocks the console: 0 or an exit status.
+int OpenConsole(CliRun& run, const CliArgs& args, CliEnvironment& env) {
+    if (args.values.count("console-password-file")) {
+        std::string error;
+        std::optional<std::string> pw = ReadFirstLine(args.Value("console-password-file"), error);
+        if (!pw) {
+            return run.Usage(error);
+        }
+        run.Op().SetSecretAnswer(*pw);
+    } else if (!env.terminal.Available()) {
+        return run.Usage("no console password: use --console-password-file FILE or a terminal");
+    }
+    if (int rc = run.Prepare()) {
+        return rc;
+    }
+    if (int rc = run.Login()) {
+        return run.Finish(rc);
+    }
+    if (!run.Frame().CommandConsole()) {
+        return run.Finish(kExitFailed);
+    }
+    return 0;
+}
+
+int RunConsoleProcedure(CliRun& run, bool started) {
+    if (!started) {
+        return run.Finish(kExitFailed);
+    }
+    const bool ended = run.WaitProcedure();
+    const bool ok = ended && run.Frame().LastConsoleOk() && run.Frame().Connected;
+    return run.Finish(ok ? kExitOk : kExitFailed);
+}
+
+}  // namespace
+
+int CmdConnect(const CliArgs& args, CliEnvironment& env) {
+    CliRun run(args, env);
+    if (int rc = run.Prepare()) {
+        return rc;
+    }
+    if (int rc = run.Login()) {
+        return run.Finish(rc);
+    }
+    if (args.Has("json")) {
+        env.out << JsonLine("version", run.Frame().DeviceVersion(), "protocol",
+                            run.Frame().ProtocolVersion);
+    }
+    return run.Finish(kExitOk);
+}
+
+int CmdPasswd(const CliArgs& args, CliEnvironment& env) {
+    CliRun run(args, env);
+    std::string password, confirm;
+    if (args.values.count("new-password-file")) {
+        std::string error;
+        std::optional<std::string> pw = ReadFirstLine(args.Value("new-password-file"), error);
+        if (!pw) {
+            return run.Usage(error);
+        }
+        password = confirm = *pw;
+    } else if (env.terminal.Available()) {
+        password = env.terminal.ReadLine("New Password: ", true).value_or("");
+        confirm = env.terminal.ReadLine("Confirm: ", true).value_or("");
+    } else {
+        return run.Usage("no new password: use --new-password-file FILE or a terminal");
+    }
+    if (const int refusal = CGatewaySession::CheckNewPassword(password, confirm)) {
+        run.Op().AppendConsole(std::string(LoadStr(refusal)) + "\n", kRed);
+        run.Op().Exit(kExitFailed);
+        return kExitFailed;
+    }
+    if (int rc = run.Prepare()) {
+        return rc;
+    }
+    if (int rc = run.Login()) {
+        return run.Finish(rc);
+    }
+    run.Frame().ChangePassword(password);
+    const bool ended = run.WaitProcedure();
+    const bool ok = ended && run.Frame().LastPasswordResult() == 0;
+    return run.Finish(ok ? kExitOk : kExitFailed);
+}
+
+int CmdPut(const CliArgs& args, CliEnvironment& env) {
+    CliRun run(args, env);
+    if (int rc = OpenConsole(run, args, env)) {
+        return rc;
+    }
+    run.Op().SetOpenFile(args.positional[0]);
+    return RunConsoleProcedure(run, run.Frame().ConsoleUpload(args.positional[1]));
+}
+
+int CmdGet(const CliArgs& args, CliEnvironment& env) {
+    CliRun run(args, env);
+    if (int rc = OpenConsole(run, args, env)) {
+        return rc;
+    }
+    run.Op().SetSaveFile(args.positional[1]);
+    return RunConsoleProcedure(run, run.Frame().ConsoleDownload(args.positional[0]));
+}
+
+int CmdExec(const CliArgs& args, CliEnvironment& env) {
+    CliRun run(args, env);
+    if (int rc = OpenConsole(run, args, env)) {
+        return rc;
+    }
+    return RunConsoleProcedure(run, run.Frame().RunConsoleCommand(args.positional[0], true));
+}
+
+}  // namespace vorn::cli

@@ -1,0 +1,212 @@
+#include "app/cli/CliOperator.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+
+namespace vorn::cli {
+namespace {
+
+const char kRedCode[] = "\033[31m";
+const char kBlueCode[] = "\033[34m";
+const char kResetCode[] = "\033[0m";
+
+}  // namespace
+
+std::string JsonLine(const std::string& type, const std::string& text, const std::string& key,
+                     long long value) {
+    QJsonObject o;
+    o.insert("type", QString::fromStdString(type));
+    o.insert("text", QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    if (!key.empty()) {
+        o.insert(QString::fromStdString(key), static_cast<qint64>(value));
+    }
+    return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString() + "\n";
+}
+
+CliOperator::CliOperator(std::ostream& out, CliOutputMode mode, CliTerminal& terminal)
+    : m_out(out), m_mode(mode), m_terminal(terminal) {}
+
+void CliOperator::Json(const char* type, const std::string& text, const char* key, long long value) {
+    m_out << JsonLine(type, text, key ? key : "", value);
+    m_out.flush();
+}
+
+void CliOperator::Write(const std::string& text, std::uint32_t colour) {
+    const char* code = nullptr;
+    if (m_mode.terminal) {
+        code = colour == kRed ? kRedCode : colour == kBlue ? kBlueCode : nullptr;
+    }
+    if (code) {
+        m_out << code << text << kResetCode;
+    } else {
+        m_out << text;
+    }
+    m_out.flush();
+    const std::size_t nl = text.rfind('\n');
+    if (nl == std::string::npos) {
+        m_line += text;
+    } else {
+        m_line = text.substr(nl + 1);
+        m_anchor = 0;
+    }
+}
+
+void CliOperator::AppendConsole(const std::string& text, std::uint32_t colour) {
+    if (m_mode.json) {
+        Json("console", text, "colour", colour);
+        return;
+    }
+    if (m_progressShown && !m_mode.terminal && !m_line.empty()) {
+        m_out << "\n";
+        m_line.clear();
+    }
+    m_progressShown = false;
+    Write(text, colour);
+}
+
+void CliOperator::SetProgressAnchor() {
+    m_anchor = m_line.size();
+    m_progressShown = false;
+}
+
+void CliOperator::ReplaceProgress(const std::string& text, std::uint32_t colour) {
+    if (m_mode.json) {
+        Json("progress", text, "colour", colour);
+        return;
+    }
+    if (m_mode.terminal) {
+        // Back to the start of the line, the text before the anchor again, then the new text.
+        const std::string head = m_line.substr(0, std::min(m_anchor, m_line.size()));
+        m_out << "\r" << head << "\033[K";
+        m_line = head;
+        const std::size_t anchor = m_anchor;
+        Write(text, colour);
+        if (text.find('\n') == std::string::npos) {
+            m_anchor = anchor;
+        }
+    } else {
+        // A plain line per progress step.
+        if (!m_line.empty()) {
+            m_out << "\n";
+            m_line.clear();
+        }
+        m_out << text;
+        if (text.empty() || text.back() != '\n') {
+            m_out << "\n";
+        }
+        m_out.flush();
+        m_anchor = 0;
+    }
+    m_progressShown = true;
+}
+
+void CliOperator::SetWindowTitle(const std::string& title) {
+    if (m_mode.json) {
+        Json("title", title, nullptr, 0);
+    }
+}
+
+bool CliOperator::Ask(const std::string& text) {
+    bool answer = m_yes;
+    if (!m_yes && m_terminal.Available()) {
+        Finish();
+        const std::optional<std::string> line = m_terminal.ReadLine(text + " [y/N] ", false);
+        answer = line && (*line == "y" || *line == "Y" || *line == "yes" || *line == "Yes");
+    }
+    if (m_mode.json) {
+        Json("question", text, "answer", answer ? 1 : 0);
+    } else if (!m_terminal.Available() || m_yes) {
+        Write(text + (text.empty() || text.back() != '\n' ? "\n" : ""), kBlack);
+        Write(answer ? "-> yes\n" : "-> no\n", kBlack);
+    }
+    return answer;
+}
+
+bool CliOperator::AskYesNo(const std::string& text) { return Ask(text); }
+bool CliOperator::AskOkCancel(const std::string& text) { return Ask(text); }
+
+void CliOperator::ShowMessage(const std::string& text) {
+    if (m_mode.json) {
+        Json("message", text, nullptr, 0);
+        return;
+    }
+    Finish();
+    Write(text + (text.empty() || text.back() != '\n' ? "\n" : ""), kBlack);
+}
+
+std::optional<std::string> CliOperator::AskText(const std::string& prompt, bool secret) {
+    if (secret && m_secret) {
+        return m_secret;
+    }
+    Finish();
+    return m_terminal.ReadLine(prompt + " ", secret);
+}
+
+std::optional<std::string> CliOperator::ChooseOpenFile(const std::string&, const std::string&) {
+    return m_openFile;
+}
+
+std::optional<std::string> CliOperator::ChooseSaveFile(const std::string&, const std::string&) {
+    return m_saveFile;
+}
+
+bool CliOperator::ChooseDevice(int& model, int& series) {
+    if (!m_device) {
+        return false;
+    }
+    model = m_device->first;
+    series = m_device->second;
+    return true;
+}
+
+void CliOperator::NotifyWizard(int code, const std::string& text) {
+    if (m_mode.json) {
+        Json("wizard", text, "code", code);
+    }
+}
+
+int CliOperator::NotifyUpdatePage(int code, const std::string& text) {
+    if (m_mode.json) {
+        Json("update", text, "code", code);
+    }
+    if (code == 2) {
+        return Ask(text) ? 1 : 2;  // OK / Cancel
+    }
+    return -1;
+}
+
+int CliOperator::NotifyCheckPage(int code, const std::string& text) {
+    if (m_mode.json) {
+        Json("check", text, "code", code);
+    }
+    return -1;
+}
+
+void CliOperator::Note(const std::string& text, bool error) {
+    if (m_mode.json) {
+        Json(error ? "error" : "note", text, nullptr, 0);
+        return;
+    }
+    Finish();
+    Write(text + (text.empty() || text.back() != '\n' ? "\n" : ""), error ? kRed : kBlack);
+}
+
+void CliOperator::Exit(int code) {
+    if (m_mode.json) {
+        Json("exit", "", "code", code);
+    } else {
+        Finish();
+    }
+}
+
+void CliOperator::Finish() {
+    if (!m_mode.json && !m_line.empty()) {
+        m_out << "\n";
+        m_out.flush();
+        m_line.clear();
+        m_anchor = 0;
+    }
+}
+
+}  // namespace vorn::cli

@@ -1,0 +1,76 @@
+#pragma once
+// The Operator of the command line: console text on the output stream (colours and progress
+// rewritten in place only on a terminal, JSON lines with --json), questions answered by the
+// command's flags or asked on the terminal.
+#include <optional>
+#include <ostream>
+#include <string>
+#include <utility>
+
+#include "app/cli/CliTerminal.h"
+#include "lib/Operator.h"
+
+namespace vorn::cli {
+
+struct CliOutputMode {
+    bool json = false;      // one JSON object per line instead of text
+    bool terminal = false;  // the output stream is a terminal: colours, progress in place
+};
+
+class CliOperator : public Operator {
+public:
+    CliOperator(std::ostream& out, CliOutputMode mode, CliTerminal& terminal);
+
+    // Answers fixed by the command line.
+    void SetAssumeYes(bool yes) { m_yes = yes; }
+    void SetDevice(std::optional<std::pair<int, int>> device) { m_device = device; }
+    void SetOpenFile(std::optional<std::string> f) { m_openFile = std::move(f); }
+    void SetSaveFile(std::optional<std::string> f) { m_saveFile = std::move(f); }
+    // The answer to the next secret question (the console password from a file).
+    void SetSecretAnswer(std::optional<std::string> s) { m_secret = std::move(s); }
+
+    // A line of the program itself (errors of the command line front end), red when `error`.
+    void Note(const std::string& text, bool error);
+    // The final event of a run in JSON mode: {"type":"exit","code":N}.
+    void Exit(int code);
+    // Ends an unfinished line (before the program exits).
+    void Finish();
+
+    void AppendConsole(const std::string& text, std::uint32_t colour) override;
+    void SetProgressAnchor() override;
+    void ReplaceProgress(const std::string& text, std::uint32_t colour) override;
+    void SetWindowTitle(const std::string& title) override;
+    bool AskYesNo(const std::string& text) override;
+    bool AskOkCancel(const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+    std::optional<std::string> AskText(const std::string& prompt, bool secret) override;
+    std::optional<std::string> ChooseOpenFile(const std::string& proposed,
+                                              const std::string& filter) override;
+    std::optional<std::string> ChooseSaveFile(const std::string& proposed,
+                                              const std::string& filter) override;
+    bool ChooseDevice(int& model, int& series) override;
+    void NotifyWizard(int code, const std::string& text) override;
+    int NotifyUpdatePage(int code, const std::string& text) override;
+    int NotifyCheckPage(int code, const std::string& text) override;
+
+private:
+    void Json(const char* type, const std::string& text, const char* key, long long value);
+    void Write(const std::string& text, std::uint32_t colour);
+    bool Ask(const std::string& text);
+
+    std::ostream& m_out;
+    CliOutputMode m_mode;
+    CliTerminal& m_terminal;
+    bool m_yes = false;
+    std::optional<std::pair<int, int>> m_device;
+    std::optional<std::string> m_openFile, m_saveFile, m_secret;
+    std::string m_line;          // text of the current (unfinished) output line
+    std::size_t m_anchor = 0;    // progress anchor inside m_line
+    bool m_progressShown = false;
+};
+
+// One JSON object as a line: {"type":..., "text":..., key: value}.
+std::string JsonLine(const std::string& type, const std::string& text, const std::string& key,
+                     long long value);
+
+}  // namespace vorn::cli

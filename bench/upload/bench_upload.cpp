@@ -1,0 +1,176 @@
+// Upload throughput: a 64 MB file through the session to the simulator over loopback, printed
+// as MB/s and as a ratio to the CDES enciphering rate (budget: at least 0.6), with the resident
+// set before and after (it must stay flat: the file is streamed, never held whole).
+//
+//   bench_upload [MEGABYTES]     exit status 1 when the budget is missed
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "lib/Operator.h"
+#include "link/CDES.h"
+#include "link/CGatewaySession.h"
+#include "platform/ProgramFolder.h"
+#include "tools/gateway-sim/CGatewaySim.h"
+
+namespace {
+
+using namespace vorn;
+
+constexpr double kBudget = 0.6;
+
+// Discards everything; the benchmark measures the link, not the console.
+class QuietOperator : public Operator {
+public:
+    void AppendConsole(const std::string&, std::uint32_t) override {}
+    void SetProgressAnchor() override {}
+    void ReplaceProgress(const std::string&, std::uint32_t) override {}
+    void SetWindowTitle(const std::string&) override {}
+    bool AskYesNo(const std::string&) override { return false; }
+    bool AskOkCancel(const std::string&) override { return false; }
+    void ShowMessage(const std::string&) override {}
+    std::optional<std::string> AskText(const std::string&, bool) override { return std::nullopt; }
+    std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> ChooseSaveFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    bool ChooseDevice(int&, int&) override { return false; }
+    void NotifyWizard(int, const std::string&) override {}
+    int NotifyUpdatePage(int, const std::string&) override { return -1; }
+    int NotifyCheckPage(int, const std::string&) override { return -1; }
+};
+
+// put -> data -> putover, as every procedure runs an upload.
+struct Upload : CProcedureHandler {
+    CGatewaySession* s = nullptr;
+    std::string local;
+    int result = -1;
+    bool done = false;
+    bool OnResult(int r, const std::optional<std::string>&) override {
+        if (s->SessionStep == 44 && r == 0 && s->PutFile(local)) {
+            s->SendPutOver();
+            s->SessionStep = 45;
+            return true;
+        }
+        result = s->SessionStep == 45 ? r : -1;
+        done = true;
+        s->EndProcedure();
+        return true;
+    }
+    bool OnGetOver() override { return false; }
+};
+
+long ResidentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    }
+    return -1;
+}
+
+long PeakResidentKb() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_maxrss;
+}
+
+// CDES on 1029-byte records (the largest the link sends), MB of record per second.
+double CdesRate() {
+    std::vector<std::uint8_t> plain(1029), out(CDES::EncodedSize(1029));
+    for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<std::uint8_t>(i);
+    QElapsedTimer t;
+    t.start();
+    std::uint64_t bytes = 0;
+    while (t.elapsed() < 1500) {
+        for (int i = 0; i < 256; ++i) {
+            CDES::enc(kLinkKey, plain.data(), plain.size(), out.data());
+            plain[0] ^= out[5];
+        }
+        bytes += 256 * 1024;  // payload bytes, as the upload counts them
+    }
+    return static_cast<double>(bytes) / (1 << 20) / (static_cast<double>(t.nsecsElapsed()) / 1e9);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const std::uint64_t megabytes = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 64;
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    SetProgramFolderForTests(folder + "/prog");
+
+    const std::string local = folder + "/upload.bin";
+    {
+        std::ofstream out(local, std::ios::binary);
+        std::vector<char> chunk(1 << 20);
+        for (std::uint64_t m = 0; m < megabytes; ++m) {
+            for (std::size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<char>(i * 7 + m);
+            out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        }
+    }
+
+    GatewaySimConfig cfg;
+    cfg.root = folder + "/root";
+    CGatewaySim sim(cfg);
+    if (!sim.Start()) {
+        std::fprintf(stderr, "simulator: %s\n", sim.LastError().c_str());
+        return 2;
+    }
+    QuietOperator op;
+    CGatewaySession session(&op);
+    session.ConnectGateway("127.0.0.1", "admin", sim.Port());
+    QElapsedTimer wait;
+    wait.start();
+    while (!(session.Connected && session.SessionState == 0) && wait.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    if (!session.Connected) {
+        std::fprintf(stderr, "login failed\n");
+        return 2;
+    }
+
+    Upload up;
+    up.s = &session;
+    up.local = local;
+    session.RegisterProcedure(9, &up);
+    const long rssBefore = ResidentKb();
+    QElapsedTimer t;
+    t.start();
+    session.SessionState = 9;
+    session.SessionStep = 44;
+    session.RequestPut("/stmp/bench.bin");
+    while (!up.done) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
+    }
+    const double seconds = static_cast<double>(t.nsecsElapsed()) / 1e9;
+    const long rssAfter = ResidentKb();
+    if (up.result != 0) {
+        std::fprintf(stderr, "upload failed (%d)\n", up.result);
+        return 2;
+    }
+    const double uploadRate = static_cast<double>(megabytes) / seconds;
+    const double cdesRate = CdesRate();
+    const double ratio = uploadRate / cdesRate;
+    std::printf("upload %llu MB in %.2f s: %.1f MB/s\n", static_cast<unsigned long long>(megabytes),
+                seconds, uploadRate);
+    std::printf("CDES enciphering: %.1f MB/s\n", cdesRate);
+    std::printf("ratio upload/CDES: %.2f (budget >= %.2f) %s\n", ratio, kBudget,
+                ratio >= kBudget ? "OK" : "MISSED");
+    std::printf("resident set: %ld kB before, %ld kB after, %ld kB peak (process, simulator "
+                "included)\n",
+                rssBefore, rssAfter, PeakResidentKb());
+    sim.Stop();
+    return ratio >= kBudget ? 0 : 1;
+}
