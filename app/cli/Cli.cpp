@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
 #include "app/cli/CliCommands.h"
+#include "app/cli/CmdDiscover.h"
 
 namespace vorn::cli {
 namespace {
@@ -27,6 +28,9 @@ const std::vector<CliCommand>& CliCommands() {
          2, 2, true, &CmdGet},
         {"exec", "\"CMD\"", "run a command on the gateway and print its output (console)",
          {kConsolePassword}, 1, 1, true, &CmdExec},
+        {"discover", "", "search the local networks for gateways (UDP broadcast)",
+         {{"timeout-ms", 0, true, "N", "collect replies for N ms (default 1000)"}}, 0, 0, false,
+         &CmdDiscover},
     };
     return kCommands;
 }
@@ -53,7 +57,7 @@ std::string ProgramUsage() {
 std::string CommandUsage(const CliCommand& c) {
     std::string s = std::string("Usage: vornupdater ") + c.name;
     if (*c.arguments) s += std::string(" ") + c.arguments;
-    s += " -g ADDR[:PORT] [OPTIONS...]\n\n";
+    s += c.needsGateway ? " -g ADDR[:PORT] [OPTIONS...]\n\n" : " [OPTIONS...]\n\n";
     s += std::string(c.summary) + ".\n\nOptions:\n";
     std::vector<CliOptionSpec> all = CommonOptions();
     all.insert(all.end(), c.options.begin(), c.options.end());
