@@ -152,6 +152,11 @@ void CSimDiscovery::Run() {
             continue;
         }
         ++m_requests;
+        if (m_config.onRequest) {
+            char text[INET_ADDRSTRLEN] = {};
+            inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+            m_config.onRequest(std::string(text) + ":" + std::to_string(ntohs(from.sin_port)));
+        }
         if (m_config.delayMs > 0) {
             pending.push_back({Clock::now() + std::chrono::milliseconds(m_config.delayMs), from});
         } else {

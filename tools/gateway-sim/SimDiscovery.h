@@ -7,6 +7,7 @@
 // Runs on its own thread; Start/Stop and the observers are thread-safe.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,6 +23,8 @@ struct SimDiscoveryConfig {
     bool properReply = true;              // false: only the fault datagrams below are sent
     bool extraLongReply = false;          // also an 11-byte reply (the proper one + one byte)
     bool extraOtherPrefix = false;        // also a 10-byte reply with another prefix
+    // Called on the responder's thread with "ADDR:PORT" of each search request.
+    std::function<void(const std::string&)> onRequest;
 };
 
 class CSimDiscovery {

@@ -49,7 +49,8 @@ const char kUsage[] =
     "CMD is a message word (login, get, put, putover, excute, changepwd, version) or an\n"
     "excute command line or its first word (reboot, ls, /etc/vorncmd/apppre).\n"
     "Prints \"listening on ADDR:PORT\" once ready (and, with discovery, a second line\n"
-    "\"discovery on ADDR:PORT announcing ADDR\"); runs until SIGINT or SIGTERM.\n";
+    "\"discovery on ADDR:PORT announcing ADDR\", then \"search request from ADDR:PORT\"\n"
+    "for each request); runs until SIGINT or SIGTERM.\n";
 
 bool ParseInt(const char* text, long long min, long long max, long long& out) {
     char* end = nullptr;
@@ -217,6 +218,9 @@ int main(int argc, char** argv) {
     if (!announceGiven && cfg.listenAddress != "0.0.0.0") {
         discovery.announce = cfg.listenAddress;
     }
+    discovery.onRequest = [](const std::string& from) {
+        std::cout << "search request from " << from << std::endl;
+    };
     vorn::CSimDiscovery responder(discovery);
     if (discoveryOn && !responder.Start()) {
         sim.Stop();
