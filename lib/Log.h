@@ -1,7 +1,7 @@
 #pragma once
 // The program log "kelmora.log" in the "log" working folder. One line per call, atomic from
 // any thread. Levels: 0 debug (discarded), 1 info, 2 warning, 3 error, 4 error that also
-// becomes the last error text.
+// becomes the last error text. Lines written before OpenLog() are dropped.
 #include <string>
 
 namespace vorn {
@@ -10,5 +10,14 @@ enum LogLevel { kLogDebug = 0, kLogInfo = 1, kLogWarn = 2, kLogError = 3, kLogEr
 
 void LogWrite(const std::string& text, int level);
 std::string LastErrorText();
+
+// Opens the log at start-up. A file last written on an earlier day (local time, by its
+// modification time against the clock of lib/Clock.h) is truncated, one written today is
+// appended to; a header line says which. Returns 0 or the error number of the failed open;
+// `error` then gets "Failed to open kelmora log file: <system text>".
+int OpenLog(std::string* error = nullptr);
+// Closes the log; later lines are dropped again.
+void CloseLog();
+bool IsLogOpen();
 
 }  // namespace vorn

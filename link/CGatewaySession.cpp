@@ -96,9 +96,12 @@ void CGatewaySession::OnMessage(unsigned msg, WParam w, LParam l) {
             if (w == kTimerReconnect) {
                 OnReconnectTimer();
             } else if (w == kTimerReconnectTimeout) {
-                OnReconnectTimeout();
+                // Only the expiry of the timer armed last counts.
+                if (static_cast<std::uint32_t>(l) == m_reconnectSerial) {
+                    OnReconnectTimeout();
+                }
             } else if (w == kTimerSearch) {
-                OnSearchTimer();
+                OnSearchTimer(static_cast<std::uint32_t>(l));
             } else {
                 OnTimer(static_cast<std::uint32_t>(w));
             }
@@ -206,6 +209,11 @@ int CGatewaySession::HandleFrame(const LinkRecord& record) {
 
 bool CGatewaySession::CreateSocket() {
     m_socket->Close();
+    // Whatever the old link had learnt no longer holds.
+    Connected = false;
+    ProtocolVersion = 0;
+    VersionCapable = false;
+    m_versionPending = false;
     m_sendRing.reset();
     m_recvRing.reset();
     if (!m_socket->CreateTcp()) {
@@ -556,7 +564,8 @@ void CGatewaySession::OnReconnectTimer() {
         ConnectGateway(address, password, m_port);
         CancelReconnectTimer();
         CTimer::Instance().start();
-        m_reconnectTimer = CTimer::Instance().AddTimer(&m_target, kTimerReconnectTimeout, 5000);
+        m_reconnectTimer =
+            CTimer::Instance().AddTimer(&m_target, kTimerReconnectTimeout, 5000, ++m_reconnectSerial);
         return;
     }
     ReportAutoConnectFailure("");

@@ -23,7 +23,7 @@
 
 namespace vorn {
 
-inline constexpr std::uint16_t kGatewayPort = 51111;
+inline constexpr std::uint16_t kLinkPort = 51111;
 inline constexpr int kLoginVersionCapableResult = 7629414;
 inline constexpr int kUpdaterProtocolVersion = 1568;  // 0x620, sent in the version message
 inline constexpr std::uint32_t kSessionRingSize = 16384;
@@ -94,7 +94,7 @@ public:
 
     // --- Session ---
     bool ConnectGateway(const std::string& address, const std::string& password,
-                        std::uint16_t port = kGatewayPort);
+                        std::uint16_t port = kLinkPort);
     void SendLogin(const std::string& password);
     void SendVersion();
     void ExecuteCommand(const std::string& commandLine);
@@ -204,7 +204,7 @@ private:
     void ShowFileError(int err);
     bool CreateSearchSocket();
     void OnSearchReadable();
-    void OnSearchTimer();
+    void OnSearchTimer(std::uint32_t serial);
 
     // Login sequence (state 3).
     bool LoginResult(int result, const std::optional<std::string>& msg);
@@ -219,16 +219,18 @@ private:
     DiscoveryTarget m_discoveryTarget;
     int m_searchTimeMs = kSearchTimeMs;
     TimerHandle m_searchTimer;
+    std::uint32_t m_searchSerial = 0;  // value of the search timer armed last
     std::map<int, CProcedureHandler*> m_procedures;
     std::map<int, CReconnectHandler*> m_reconnects;
 
     std::string m_address;
     std::string m_password;
-    std::uint16_t m_port = kGatewayPort;
+    std::uint16_t m_port = kLinkPort;
     std::string m_pendingPassword;
     std::string m_deviceVersion;
     bool m_reconnectAllowed = true;
     TimerHandle m_reconnectTimer;
+    std::uint32_t m_reconnectSerial = 0;
 
     std::vector<std::uint8_t> m_sendStorage;
     std::vector<std::uint8_t> m_recvStorage;

@@ -118,15 +118,15 @@ bool CWizardSearch::Start() {
     }
     CTimer::Instance().start();
     CTimer::Instance().DelTimer(m_timer);
-    m_timer = CTimer::Instance().AddTimer(&m_target, kTimerSearch, m_searchTimeMs);
+    m_timer = CTimer::Instance().AddTimer(&m_target, kTimerSearch, m_searchTimeMs, ++m_timerSerial);
     return true;
 }
 
-void CWizardSearch::OnMessage(unsigned msg, WParam w, LParam /*l*/) {
+void CWizardSearch::OnMessage(unsigned msg, WParam w, LParam l) {
     if (msg == WM_LINK_READABLE && w == kSocketUdp) {
         OnReadable();
     } else if (msg == WM_TIMER_EXPIRED) {
-        OnTimer(static_cast<std::uint32_t>(w));
+        OnTimer(static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(l));
     }
 }
 
@@ -157,9 +157,13 @@ void CWizardSearch::OnReply(const void* data, std::size_t length) {
     }
 }
 
-void CWizardSearch::OnTimer(std::uint32_t id) {
+void CWizardSearch::OnTimer(std::uint32_t id, std::uint32_t serial) {
     if (id != kTimerSearch) {
         LogWrite("OnTimeOut ID Error", kLogError);
+        return;
+    }
+    // A stale expiry queued before the timer was armed again.
+    if (serial != m_timerSerial) {
         return;
     }
     m_timer = {};

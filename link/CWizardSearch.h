@@ -64,7 +64,7 @@ private:
     void OnMessage(unsigned msg, WParam w, LParam l);
     void OnReadable();
     void OnReply(const void* data, std::size_t length);
-    void OnTimer(std::uint32_t id);
+    void OnTimer(std::uint32_t id, std::uint32_t serial);
     std::vector<std::string> LocalAddresses();
     bool SendFrom(const std::string& local, std::uint16_t port);
 
@@ -73,6 +73,7 @@ private:
     CMessageTarget m_target;
     std::unique_ptr<Socket> m_socket;
     TimerHandle m_timer;
+    std::uint32_t m_timerSerial = 0;  // value of the timer armed last
     bool m_searching = false;
     CFoundGateways m_found;
     std::vector<std::string> m_sentFrom;

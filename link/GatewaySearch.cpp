@@ -47,7 +47,8 @@ bool CGatewaySession::SearchGateways() {
     m_found.Clear();
     CTimer::Instance().start();
     CTimer::Instance().DelTimer(m_searchTimer);
-    m_searchTimer = CTimer::Instance().AddTimer(&m_target, kTimerSearch, m_searchTimeMs);
+    // An expiry of an earlier search timer that is already queued must not end this one.
+    m_searchTimer = CTimer::Instance().AddTimer(&m_target, kTimerSearch, m_searchTimeMs, ++m_searchSerial);
     return true;
 }
 
@@ -80,7 +81,10 @@ void CGatewaySession::OnSearchReadable() {
     }
 }
 
-void CGatewaySession::OnSearchTimer() {
+void CGatewaySession::OnSearchTimer(std::uint32_t serial) {
+    if (serial != m_searchSerial) {
+        return;
+    }
     m_searchTimer = {};
     if (SessionState != kStateSearching) {
         return;

@@ -171,8 +171,8 @@ int CGatewaySession::PutFile(const std::filesystem::path& localPath) {
             }
         }
     }
-    CloseTransferFile();
     m_inPutFile = false;
+    CloseTransferFile();
     if (ok) {
         Console("\n", kBlack);
         if (updatePage && m_operator) {
@@ -326,6 +326,11 @@ bool CGatewaySession::ReadTransferFile(std::string& text) {
 }
 
 void CGatewaySession::CloseTransferFile() {
+    // A close requested while PutFile streams (a disconnect from the pumped event loop) is
+    // left to PutFile, which stops at its next send and closes the file itself.
+    if (m_inPutFile) {
+        return;
+    }
     if (m_fileFd >= 0) {
         if (::close(m_fileFd) != 0) {
             LogWrite("close m_file error when recv close!", kLogDebug);

@@ -14,7 +14,7 @@ if [ ${#targets[@]} -eq 0 ]; then
   exit 0
 fi
 for t in "${targets[@]}"; do
-  [ -x "$t" ] || continue
+  [ -f "$t" ] && [ -x "$t" ] || continue  # skips the *_autogen folders
   name=$(basename "$t")
   corpus=build-fuzz/corpus/$name
   mkdir -p "$corpus"

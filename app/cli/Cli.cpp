@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
 #include "app/cli/CliCommands.h"
+#include "app/cli/CliOperator.h"
 #include "app/cli/CmdDiscover.h"
 
 namespace vorn::cli {
@@ -110,12 +111,20 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     if (error.empty() && command->needsGateway && !parsed.values.count("gateway")) {
         error = "the gateway address is required (-g ADDR[:PORT])";
     }
+    if (error.empty() && parsed.values.count("gateway")) {
+        std::string address;
+        std::uint16_t port = 0;
+        error = ParseGateway(parsed.Value("gateway"), address, port);
+    }
     if (error.empty() && (parsed.values.count("model") != parsed.values.count("series"))) {
         error = "--model and --series go together";
     }
     if (!error.empty()) {
         env.err << "vornupdater " << command->name << ": " << error << "\n"
                 << "Try 'vornupdater " << command->name << " --help'.\n";
+        if (parsed.Has("json")) {
+            env.out << JsonLine("error", error, "", 0) << JsonLine("exit", "", "code", kExitUsage);
+        }
         return kExitUsage;
     }
     return command->run(parsed, env);

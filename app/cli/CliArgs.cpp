@@ -1,10 +1,9 @@
 #include "app/cli/CliArgs.h"
 
-#include <arpa/inet.h>
-
 #include <cstdlib>
 #include <fstream>
 
+#include "app/ParseAddress.h"
 #include "app/cli/CliTerminal.h"
 #include "link/CGatewaySession.h"
 
@@ -17,6 +16,8 @@ const std::vector<CliOptionSpec>& CommonOptions() {
          "gateway password from the first line of FILE (else $VORN_PASSWORD, else asked)"},
         {"model", 0, true, "N", "device model when the gateway's firmware is damaged"},
         {"series", 0, true, "M", "product series when the gateway's firmware is damaged"},
+        {"remember", 0, false, nullptr,
+         "after a successful login, remember the address and password (recent list)"},
         {"yes", 0, false, nullptr, "answer Yes/OK to every confirmation"},
         {"json", 0, false, nullptr, "print every line and event as one JSON object per line"},
         {"help", 'h', false, nullptr, "show this help"},
@@ -85,21 +86,13 @@ bool ParseCount(const std::string& text, int& value) {
 }
 
 std::string ParseGateway(const std::string& text, std::string& address, std::uint16_t& port) {
-    address = text;
-    port = kGatewayPort;
-    if (const std::size_t colon = text.find(':'); colon != std::string::npos) {
-        address = text.substr(0, colon);
-        const std::string p = text.substr(colon + 1);
-        int v = 0;
-        if (!ParseCount(p, v) || v < 1 || v > 65535) {
-            return "bad port in '" + text + "' (1-65535)";
-        }
-        port = static_cast<std::uint16_t>(v);
+    const std::optional<ParsedAddress> parsed = ParseAddress(text);
+    if (!parsed) {
+        return "bad gateway address '" + text + "' (expected ADDR[:PORT], a dotted IPv4 " +
+               "address and a port from 1 to 65535)";
     }
-    in_addr a;
-    if (address.empty() || inet_pton(AF_INET, address.c_str(), &a) != 1) {
-        return "bad gateway address '" + text + "' (expected a dotted IPv4 address)";
-    }
+    address = parsed->address;
+    port = static_cast<std::uint16_t>(parsed->ConnectPort());
     return {};
 }
 

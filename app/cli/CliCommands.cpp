@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "app/ConnectRules.h"
 #include "app/cli/CliOperator.h"
 #include "lib/StringTable.h"
 
@@ -44,6 +45,10 @@ public:
 
     int Usage(const std::string& error) {
         m_env.err << "vornupdater: " << error << "\n";
+        if (m_args.Has("json")) {
+            m_op.Note(error, true);
+            m_op.Exit(kExitUsage);
+        }
         return kExitUsage;
     }
 
@@ -52,6 +57,13 @@ public:
         const std::string error = ParseGateway(m_args.Value("gateway"), m_address, m_port);
         if (!error.empty()) {
             return Usage(error);
+        }
+        // The login lockout of the connection page holds here too.
+        m_check = CheckConnectAllowed(m_args.Value("gateway"));
+        if (!m_check.allowed) {
+            m_op.AppendConsole(m_check.message + "\n", kRed);
+            m_op.Exit(kExitConnect);
+            return kExitConnect;
         }
         if (m_args.values.count("model")) {
             int model = 0, series = 0;
@@ -82,9 +94,20 @@ public:
             kLoginTimeoutMs);
         if (!ended) {
             m_op.Note("vornupdater: no answer from the gateway", true);
-            return kExitConnect;
         }
-        if (!m_frame.Connected) {
+        ConnectOutcome outcome = ConnectOutcome::Failed;
+        if (m_frame.Connected) {
+            outcome = m_frame.DeviceVersion().empty() ? ConnectOutcome::ConnectedAfterVersionChoice
+                                                      : ConnectOutcome::Connected;
+        } else if (ended && m_frame.SessionState == kStateLogin) {
+            outcome = ConnectOutcome::WrongPassword;
+        }
+        const std::string warning =
+            RecordLoginResult(m_check, m_password, outcome, m_args.Has("remember"));
+        if (!warning.empty()) {
+            m_op.AppendConsole(warning + (warning.back() == '\n' ? "" : "\n"), kRed);
+        }
+        if (!ended || !m_frame.Connected) {
             return kExitConnect;
         }
         // Let the gateway's answer to the version message arrive before anything else.
@@ -130,8 +153,9 @@ private:
     CliOperator m_op;
     CMainFrame m_frame;
     std::string m_address;
-    std::uint16_t m_port = kGatewayPort;
+    std::uint16_t m_port = kLinkPort;
     std::string m_password;
+    ConnectCheck m_check;
 };
 
 // Logs in and unlocks the console: 0 or an exit status.

@@ -78,6 +78,18 @@ TEST(CliArgs, UsageErrorsExitWithTwo) {
     }
 }
 
+TEST(CliArgs, UsageErrorsInJsonModeEndWithAnExitLine) {
+    std::ostringstream out, err;
+    CNoTerminal terminal;
+    CliEnvironment env{out, err, terminal};
+    ::unsetenv("VORN_PASSWORD");
+    EXPECT_EQ(RunCli({"connect", "--json", "-g", "bad"}, env), kExitUsage);
+    EXPECT_NE(out.str().find("\"type\":\"exit\""), std::string::npos) << out.str();
+    out.str("");
+    EXPECT_EQ(RunCli({"connect", "--json", "-g", "127.0.0.1"}, env), kExitUsage);  // no password
+    EXPECT_NE(out.str().find("\"code\":2"), std::string::npos) << out.str();
+}
+
 TEST(CliArgs, HelpForTheProgramAndEveryCommand) {
     std::ostringstream out, err;
     CNoTerminal terminal;

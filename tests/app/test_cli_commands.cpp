@@ -137,6 +137,36 @@ TEST_F(CliCommandsTest, LoginFailuresExitWithThree) {
     EXPECT_NE(m_out.str().find("Connecting failed."), std::string::npos);
 }
 
+// The connection page's lockout applies to the headless commands: after five wrong passwords
+// in a row the address is refused without a connection.
+TEST_F(CliCommandsTest, RepeatedWrongPasswordsLockTheAddress) {
+    StartSim();
+    Write(Dir() / "pw", "wrong\n");
+    for (int i = 1; i <= 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(Run({"connect"}), kExitConnect);
+        if (i >= 3) {
+            EXPECT_NE(m_out.str().find("Number of login errors: " + std::to_string(i)),
+                      std::string::npos)
+                << m_out.str();
+        }
+    }
+    const int connections = m_sim->ConnectionCount();
+    Write(Dir() / "pw", "admin\n");
+    EXPECT_EQ(Run({"connect"}), kExitConnect);
+    EXPECT_NE(m_out.str().find("is locked."), std::string::npos) << m_out.str();
+    EXPECT_EQ(m_sim->ConnectionCount(), connections);
+}
+
+TEST_F(CliCommandsTest, RememberStoresTheAddressInTheRecentList) {
+    StartSim();
+    const fs::path recent = Dir() / "prog" / "updater.ini";
+    EXPECT_EQ(Run({"connect"}), kExitOk);
+    EXPECT_FALSE(fs::exists(recent) && Read(recent).find("127.0.0.1") != std::string::npos);
+    EXPECT_EQ(Run({"connect", "--remember"}), kExitOk);
+    EXPECT_NE(Read(recent).find("127.0.0.1"), std::string::npos);
+}
+
 TEST_F(CliCommandsTest, PasswordFromTheEnvironment) {
     StartSim();
     ::setenv("VORN_PASSWORD", "admin", 1);

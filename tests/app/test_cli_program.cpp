@@ -6,6 +6,8 @@
 
 #include <fstream>
 
+#include "tests/common/TempProgramFolder.h"
+
 namespace {
 
 TEST(CliProgram, ConnectToASimulatorProcess) {
@@ -20,11 +22,10 @@ TEST(CliProgram, ConnectToASimulatorProcess) {
     const QString port = QString::fromLatin1(banner.mid(colon + 1).trimmed());
     std::ofstream(dir.filePath("pw").toStdString()) << "admin\n";
 
+    vorn::test::TempProgramFolder home;  // an installation folder that passes the start-up checks
     QProcess cli;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VORN_HOME", dir.path());
+    QProcessEnvironment env = home.Environment();
     env.insert("VORN_NO_TTY", "1");
-    env.insert("VORN_LANG", "en");
     env.remove("VORN_PASSWORD");
     cli.setProcessEnvironment(env);
     cli.start(VORN_UPDATER_PROGRAM,
@@ -38,6 +39,17 @@ TEST(CliProgram, ConnectToASimulatorProcess) {
     cli.start(VORN_UPDATER_PROGRAM, {"connect", "-g", "127.0.0.1:" + port});  // no password
     ASSERT_TRUE(cli.waitForFinished(30000));
     EXPECT_EQ(cli.exitCode(), 2);
+
+    // An installation without its "openssl" folder is refused before the command runs.
+    vorn::test::TempProgramFolder broken(false);
+    QProcessEnvironment brokenEnv = broken.Environment();
+    brokenEnv.insert("VORN_NO_TTY", "1");
+    cli.setProcessEnvironment(brokenEnv);
+    cli.start(VORN_UPDATER_PROGRAM,
+              {"connect", "-g", "127.0.0.1:" + port, "--password-file", dir.filePath("pw")});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    EXPECT_EQ(cli.exitCode(), 4);
+    EXPECT_EQ(sim.state(), QProcess::Running);
 
     sim.terminate();
     sim.waitForFinished(5000);

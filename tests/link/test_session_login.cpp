@@ -254,7 +254,7 @@ TEST_F(SessionLogin, ReconnectAfterRebootUsesTheSamePortAndResumes) {
         void Resume() override { ++resumed; }
         bool Failed(const std::string&) override { return false; }
     } resume;
-    StartSim();
+    StartSim([](GatewaySimConfig& c) { c.rebootRefuseMs = 100; });  // back before timer 7
     m_session->RegisterReconnect(5, &resume);
     ASSERT_TRUE(Login());
     const std::uint16_t port = m_session->Port();
@@ -288,6 +288,65 @@ TEST_F(SessionLogin, ReconnectThatNeverLogsInReportsTheDisconnection) {
     EXPECT_EQ(m_op.updatePage.back().text.rfind("FAILED:", 0), 0u);
     EXPECT_EQ(m_session->Port(), port);
     EXPECT_EQ(m_session->ConnectReason, 0);
+}
+
+}  // namespace
+}  // namespace vorn::test
+
+namespace vorn::test {
+namespace {
+
+TEST_F(SessionLogin, AutoConnectFailureAndResumeByConnectReason) {
+    struct Case {
+        int reason;
+        bool handled;
+        int updateCode;  // -1: none
+        const char* console;
+    } cases[] = {
+        {0, false, -1, nullptr},
+        {1, true, 12, nullptr},
+        {2, true, 12, nullptr},
+        {3, true, -1, "Failed to restore device to factory defaults (device is disconnected)\n"},
+        {4, false, -1, nullptr},
+        {5, false, -1, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        m_op.updatePage.clear();
+        m_op.console.clear();
+        m_session->ConnectReason = c.reason;
+        EXPECT_EQ(m_session->ReportAutoConnectFailure("gone"), c.handled);
+        if (c.updateCode >= 0) {
+            ASSERT_EQ(m_op.updatePage.size(), 1u);
+            EXPECT_EQ(m_op.updatePage[0].code, c.updateCode);
+            EXPECT_EQ(m_op.updatePage[0].text, "FAILED:gone");
+        } else {
+            EXPECT_TRUE(m_op.updatePage.empty());
+        }
+        if (c.console) {
+            EXPECT_TRUE(m_op.ShownIn(c.console, kRed));
+        }
+    }
+
+    // Resume hands over to the registered continuation; reasons 1, 2 and 5 are cleared first.
+    struct Continuation : CReconnectHandler {
+        CGatewaySession* s = nullptr;
+        int reasonSeen = -1;
+        void Resume() override { reasonSeen = s->ConnectReason; }
+        bool Failed(const std::string&) override { return true; }
+    } cont;
+    cont.s = m_session.get();
+    for (int reason : {1, 3, 5}) {
+        SCOPED_TRACE(reason);
+        m_session->RegisterReconnect(reason, &cont);
+        m_session->ConnectReason = reason;
+        cont.reasonSeen = -1;
+        EXPECT_TRUE(m_session->ResumeAfterReconnect());
+        EXPECT_EQ(cont.reasonSeen, reason == 3 ? 3 : 0);
+        m_session->RegisterReconnect(reason, nullptr);
+    }
+    m_session->ConnectReason = 0;
+    EXPECT_FALSE(m_session->ResumeAfterReconnect());
 }
 
 }  // namespace

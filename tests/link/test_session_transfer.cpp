@@ -303,5 +303,38 @@ TEST(SessionPump, MessagesForTheSessionWaitUntilPutFileReturns) {
     SetProgramFolderForTests({});
 }
 
+// A disconnect from the event loop that PutFile keeps alive stops the upload cleanly.
+TEST(SessionPump, DisconnectDuringPutFileStopsTheUpload) {
+    QTemporaryDir dir;
+    const fs::path root = fs::path(dir.path().toStdString());
+    SetProgramFolderForTests(root / "prog");
+    fs::create_directories(root / "prog");
+    GatewaySimConfig cfg;
+    cfg.root = root / "sim";
+    CGatewaySim sim(cfg);
+    ASSERT_TRUE(sim.Start());
+    PumpWatchingOperator op;
+    TestSession session(&op);
+    ASSERT_TRUE(session.ConnectGateway("127.0.0.1", "admin", sim.Port()));
+    ASSERT_TRUE(waitFor([&] { return session.Connected && session.SessionState == 0; }));
+    op.onFirstProgress = [&] { QTimer::singleShot(0, [&] { session.Disconnect(); }); };
+    UploadProcedure up(&session);
+    session.RegisterProcedure(9, &up);
+    const fs::path local = root / "big";
+    {
+        std::ofstream out(local, std::ios::binary);
+        out << std::string(8 << 20, 'q');
+    }
+    up.Start(local, "/stmp/big");
+    ASSERT_TRUE(waitFor([&] { return up.ended; }, 30000));
+    EXPECT_EQ(up.putFileResult, 0);
+    EXPECT_FALSE(session.TransferFileOpen());
+    EXPECT_FALSE(session.Connected);
+    EXPECT_EQ(session.SessionState, 0);
+    session.RegisterProcedure(9, nullptr);
+    sim.Stop();
+    SetProgramFolderForTests({});
+}
+
 }  // namespace
 }  // namespace vorn::test

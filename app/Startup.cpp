@@ -1,0 +1,93 @@
+#include "app/Startup.h"
+
+#include "app/OptionsFile.h"
+#include "lib/Log.h"
+#include "lib/StringTable.h"
+#include "lib/WorkFolders.h"
+#include "platform/ProgramFolder.h"
+#include "platform/SystemError.h"
+
+namespace vorn {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+StartupResult Refuse(int id) {
+    return {id, LoadStr(id), 0};
+}
+
+StartupResult SystemError(int err) {
+    return {kStartupSystemError, SystemErrorText(err), err};
+}
+
+bool OpensslFolderComplete() {
+    fs::path dir = WorkPath("", "openssl");
+    std::error_code ec;
+    for (const char* name : kOpensslFiles) {
+        if (!fs::is_regular_file(dir / name, ec)) {
+            fs::remove(dir, ec);  // removes the folder only when it is empty
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+CStartup::~CStartup() {
+    Release();
+}
+
+// The lock lives in the program folder, so copies in different folders run side by side.
+StartupResult CStartup::TakeLock() {
+    switch (m_lock.acquire(ProgramFolder() / kLockFileName)) {
+        case LockStatus::Locked:
+            return {};
+        case LockStatus::Busy:
+            return Refuse(6589);  // the file belongs to the running instance: it stays
+        case LockStatus::Failed:
+            break;
+    }
+    return SystemError(m_lock.error());
+}
+
+StartupResult CStartup::Run() {
+    std::string error;
+    if (int err = OpenLog(&error); err != 0) {
+        return {kStartupSystemError, error, err};
+    }
+    m_logOpened = true;
+
+    if (StartupResult r = TakeLock(); !r.ok()) {
+        LogWrite("single-instance lock refused: " + r.message, kLogInfo);
+        return r;
+    }
+    COptionFile options;
+    if (options.Load(WorkPath(kOptionFileName, "")) == 0) {
+        LogWrite("the option file is damaged", kLogError);
+        return Refuse(6788);
+    }
+    if (!OpensslFolderComplete()) {
+        LogWrite("the openssl folder is incomplete", kLogError);
+        return Refuse(6794);
+    }
+    // Measured in the program folder, so VORN_HOME decides, not where the build put the file.
+    if (ProgramPath().string().size() > kMaxProgramPath) {
+        LogWrite("the program path is too long: " + ProgramPath().string(), kLogError);
+        return Refuse(6732);
+    }
+    LogWrite("start-up checks passed in " + ProgramFolder().string(), kLogInfo);
+    return {};
+}
+
+// Releasing the lock deletes its file (while still locked, see CFileLock).
+void CStartup::Release() {
+    m_lock.release();
+    if (m_logOpened) {
+        CloseLog();
+        m_logOpened = false;
+    }
+}
+
+}  // namespace vorn
