@@ -20,7 +20,8 @@ fs::path WorkPath(const std::string& file, const std::string& folder) {
         return dir / "";
     }
     fs::path p = dir / file;
-    if (fs::exists(fs::symlink_status(p, ec))) {
+    // A link's target may lie outside the working folders: its attributes are not ours.
+    if (fs::is_regular_file(fs::symlink_status(p, ec)) || fs::is_directory(fs::symlink_status(p, ec))) {
         ClearReadOnly(p);
     }
     return p;
@@ -34,7 +35,9 @@ void ClearWorkFolder(const std::string& folder) {
     }
     for (const auto& entry : fs::directory_iterator(dir, ec)) {
         std::error_code e;
-        ClearReadOnly(entry.path());
+        if (!fs::is_symlink(fs::symlink_status(entry.path(), e))) {
+            ClearReadOnly(entry.path());
+        }
         fs::remove_all(entry.path(), e);
         if (e) {
             LogWrite("delete " + entry.path().string() + " failed: " + e.message(), kLogWarn);

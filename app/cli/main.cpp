@@ -8,8 +8,11 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/cli/Cli.h"
+#include "app/cli/CmdInspect.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -18,6 +21,10 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         return vorn::cli::RunCli(args, env);
+    }
+    // Offline package commands need no installation checks and no instance lock.
+    if (std::strcmp(argv[1], "inspect") == 0) {
+        return vorn::RunInspect(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
     }
 
     // --- start-up checks (log, single-instance lock, options file, "openssl", path length) ---

@@ -1,0 +1,241 @@
+#include "app/cli/CmdInspect.h"
+
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "lib/Operator.h"
+#include "lib/StringTable.h"
+#include "lib/WorkFolders.h"
+#include "packages/ArchiveAccess.h"
+#include "packages/CombinedPackage.h"
+#include "packages/Envelope.h"
+#include "packages/SinglePackage.h"
+#include "packages/VersionRules.h"
+#include "packages/ZipBridgeLoader.h"
+#include "platform/ProgramFolder.h"
+
+namespace vorn {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kInspectUsage[] =
+    "Usage: vornupdater inspect PACKAGE [--gateway-version-file FILE]\n"
+    "Checks a .ssu or .cssu package offline: envelope, members, version, restart flag, tips,\n"
+    "the combined plan, and with FILE (a gateway's version report) the layout check and the\n"
+    "\"updversion\" rules. Exit status 0 when the package is valid (and allowed), else 1.\n";
+
+// Console output of the package functions goes to the report; questions are not asked.
+class ReportOperator : public Operator {
+public:
+    explicit ReportOperator(std::ostream& out) : m_out(out) {}
+    bool quiet = false;
+    void AppendConsole(const std::string& text, std::uint32_t) override {
+        if (!quiet)
+            m_out << text;
+    }
+    void SetProgressAnchor() override {}
+    void ReplaceProgress(const std::string&, std::uint32_t) override {}
+    void SetWindowTitle(const std::string&) override {}
+    bool AskYesNo(const std::string&) override { return false; }
+    bool AskOkCancel(const std::string&) override { return false; }
+    void ShowMessage(const std::string& text) override { m_out << text << "\n"; }
+    std::optional<std::string> AskText(const std::string&, bool) override { return std::nullopt; }
+    std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> ChooseSaveFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    bool ChooseDevice(int&, int&) override { return false; }
+    void NotifyWizard(int, const std::string&) override {}
+    int NotifyUpdatePage(int, const std::string&) override { return -1; }
+    int NotifyCheckPage(int, const std::string&) override { return -1; }
+
+private:
+    std::ostream& m_out;
+};
+
+class InspectHost : public CPackageHost {
+public:
+    std::string version, report, pageText;
+    int layoutFlag = 1;
+    bool OperationInProgress() const override { return false; }
+    bool CombinedUpdateRunning() const override { return false; }
+    std::string GatewayVersion() const override { return version; }
+    std::string GatewayVersionReport() const override { return report; }
+    int GatewayLayoutFlag() const override { return layoutFlag; }
+    bool ShowUpdateTipsDialog(const std::string&, const std::string&, const std::string&) override {
+        return true;
+    }
+    void SendToLoadPage(const std::string& text) override { pageText = text; }
+    void StartUpdateTimer() override {}
+    void StartSinglePackageLoader(const std::string&) override {}
+};
+
+std::string FirstLine(const std::string& text) {
+    size_t nl = text.find('\n');
+    return (nl != std::string::npos && nl >= 1) ? text.substr(0, nl) : text;
+}
+
+std::string Reason(const PackageState& state, const InspectHost& host) {
+    std::string r = state.m_lastErrorText;
+    if (r.empty() && host.pageText.rfind("FAILEDLOAD:", 0) == 0)
+        r = host.pageText.substr(11);
+    if (r.empty())
+        r = LoadStr(6739);
+    while (!r.empty() && (r.back() == '\n' || r.back() == '\r')) r.pop_back();
+    return r;
+}
+
+void ListMembers(const std::string& body, std::ostream& out) {
+    std::vector<ArchiveMember> members;
+    if (!ListArchiveMembers(body, members)) {
+        out << "Members: (archive unreadable)\n";
+        return;
+    }
+    out << "Members (" << members.size() << "):\n";
+    for (const auto& m : members) {
+        out << "  " << m.name << "  " << m.size << " bytes" << (m.encrypted ? ", encrypted" : "")
+            << "\n";
+    }
+}
+
+// Layout check and "updversion" rules of the single package extracted in "unpkg".
+bool CheckAgainstGateway(PackageState& state, InspectHost& host, std::ostream& out,
+                         std::ostream& err, const std::string& label) {
+    std::ostringstream sink;
+    ReportOperator quiet(sink);
+    bool ok = CheckPackageForDevice(state, quiet, host);
+    if (ok) {
+        out << label << ": allowed on this gateway\n";
+    } else {
+        std::string why = sink.str();
+        while (!why.empty() && (why.back() == '\n')) why.pop_back();
+        err << label << ": not allowed: " << why << "\n";
+    }
+    return ok;
+}
+
+}  // namespace
+
+int RunInspect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string package, reportFile;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            out << kInspectUsage;
+            return 0;
+        }
+        if (args[i] == "--gateway-version-file" && i + 1 < args.size()) {
+            reportFile = args[++i];
+        } else if (!args[i].empty() && args[i][0] != '-' && package.empty()) {
+            package = args[i];
+        } else {
+            err << "inspect: unexpected argument '" << args[i] << "'\n" << kInspectUsage;
+            return 2;
+        }
+    }
+    if (package.empty()) {
+        err << kInspectUsage;
+        return 2;
+    }
+    std::error_code ec;
+    if (!fs::is_regular_file(package, ec)) {
+        err << "inspect: " << package << ": no such file\n";
+        return 1;
+    }
+    package = fs::absolute(package).string();
+    InspectHost host;
+    if (!reportFile.empty()) {
+        std::ifstream in(reportFile, std::ios::binary);
+        if (!in) {
+            err << "inspect: cannot read " << reportFile << "\n";
+            return 1;
+        }
+        host.report.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        host.version = NormalizeVendorName(FirstLine(host.report));
+        host.layoutFlag = ClassifyVersion(host.version).layoutFlag;
+    }
+    std::string error;
+    if (!LoadZipBridge(error)) {
+        err << "inspect: " << error << "\n";
+        return 1;
+    }
+    // The working folders of a scratch program folder: inspecting never touches the
+    // installation's package store.
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        err << "inspect: cannot create a temporary folder\n";
+        return 1;
+    }
+    SetProgramFolderForTests(scratch.path().toStdString());
+    struct Restore {
+        ~Restore() { SetProgramFolderForTests({}); }
+    } restore;
+
+    PackageState state;
+    ReportOperator op(out);
+    const bool combined = IsCombinedPackage(package);
+    out << "Package: " << package << "\nKind: " << (combined ? "combined" : "single") << "\n";
+    if (!LoadLocalPackage(state, op, host, package)) {
+        err << "inspect: invalid package: " << Reason(state, host) << "\n";
+        return 1;
+    }
+    const std::string body = WorkPath(PackageFileName(package), "tmp").string();
+    ListMembers(body, out);
+    out << "Version: " << state.m_packageVersion << "\n";
+    if (!combined) {
+        out << "Restart: " << (state.m_needRestart ? "yes" : "no") << "\n";
+        if (!host.report.empty()) {
+            VersionClass gw = ClassifyVersion(host.version);
+            out << "Gateway: " << host.version << " (layout " << gw.layoutFlag << ", product line "
+                << gw.productLine << ")\n";
+            if (!CheckAgainstGateway(state, host, out, err, "Package"))
+                return 1;
+        }
+        return 0;
+    }
+    // Combined: the plan as the update would run it, and each member package.
+    op.quiet = true;
+    if (!ExtractWholePackage(state, op, body, "compose_unpkg") || !ReadCombinedPlan(state)) {
+        err << "inspect: invalid package: " << LoadStr(6583);
+        return 1;
+    }
+    out << "Plan (" << state.m_combinedSteps.size() << " steps):\n";
+    const auto steps = state.m_combinedSteps;
+    bool allowed = true;
+    for (const auto& step : steps) {
+        static const char* kSteps[] = {"", "install package", "restore factory defaults",
+                                       "run script", "refresh gateway version"};
+        out << "  " << step.type << " " << kSteps[step.type] << (step.name.empty() ? "" : " ")
+            << step.name << "\n";
+        if (step.type == 1 || step.type == 3) {
+            if (!fs::is_regular_file(WorkPath(step.name, "compose_unpkg"), ec)) {
+                err << "inspect: invalid package: member " << step.name << " is missing\n";
+                return 1;
+            }
+        }
+        if (step.type != 1)
+            continue;
+        PackageState member;
+        ClearWorkFolder("unpkg");
+        if (!LoadPackageFromPath(member, op, WorkPath(step.name, "compose_unpkg").string(),
+                                 PackageKind::Single)) {
+            err << "inspect: invalid member package " << step.name << ": " << Reason(member, host)
+                << "\n";
+            return 1;
+        }
+        out << "    version " << member.m_packageVersion << ", restart "
+            << (member.m_needRestart ? "yes" : "no") << "\n";
+        if (!host.report.empty() &&
+            !CheckAgainstGateway(member, host, out, err, "  " + step.name)) {
+            allowed = false;
+        }
+    }
+    return allowed ? 0 : 1;
+}
+
+}  // namespace vorn

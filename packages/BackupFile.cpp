@@ -1,0 +1,139 @@
+#include "packages/BackupFile.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "lib/Clock.h"
+#include "lib/Log.h"
+#include "lib/StringTable.h"
+#include "lib/Text.h"
+#include "lib/WorkFolders.h"
+#include "packages/ArchiveAccess.h"
+#include "packages/SinglePackage.h"
+#include "packages/ZipBridgeLoader.h"
+#include "platform/FileUtil.h"
+
+namespace vorn {
+namespace {
+
+namespace fs = std::filesystem;
+
+long long MtimeNs(const fs::path& p) {
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0) {
+        return 0;
+    }
+    return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
+}  // namespace
+
+int WriteBackupFile(const std::string& target) {
+    const ZipBridgeFunctions* zb = ZipBridgeApi();
+    if (!zb) {
+        return ZB_ERR_PARAM;
+    }
+    std::string files[2] = {WorkPath("cfgversion", "tmp").string(),
+                            WorkPath("cfgbk", "tmp").string()};
+    ZbText list[2] = {ZbIn(files[0]), ZbIn(files[1])};
+    std::string comment = kBackupComment;
+    std::string password = kOlderPackagePassword;
+    return zb->AddTozipFile(list, 2, ZbIn(target), ZbIn(comment), ZbIn(password));
+}
+
+bool VerifyBackupFile(const std::string& path, std::string& savedVersion) {
+    savedVersion.clear();
+    const ZipBridgeFunctions* zb = ZipBridgeApi();
+    if (!zb) {
+        return false;
+    }
+    ClearReadOnly(path);
+    ClearWorkFolder("tmp");
+    char nameBuf[2][260] = {};
+    ZbText names[2] = {{nameBuf[0], 0, sizeof nameBuf[0]}, {nameBuf[1], 0, sizeof nameBuf[1]}};
+    std::vector<char> commentBuf(65536);
+    ZbText comment{commentBuf.data(), 0, commentBuf.size()};
+    if (zb->GetExtractFileInfo(ZbIn(path), names, 2, 0, &comment) != ZB_OK) {
+        return false;
+    }
+    if (std::string(comment.data, comment.size) != kBackupComment) {
+        return false;
+    }
+    const std::string dest = WorkPath("", "tmp").string();
+    const std::string password = kOlderPackagePassword;
+    if (zb->ExtractFile(ZbIn(path), names, 2, 0, &comment, ZbIn(dest), 1, ZbIn(password)) !=
+        ZB_OK) {
+        return false;
+    }
+    return ReadVersionMember(WorkPath("cfgversion", "tmp").string(), false, savedVersion);
+}
+
+bool RestoreCheck(Operator& op, const std::string& path, const std::string& gatewayVersion) {
+    op.AppendConsole(LoadStr(6519), kBlack);
+    std::string saved;
+    if (!VerifyBackupFile(path, saved)) {
+        op.AppendConsole(LoadStr(6520), kRed);
+        return false;
+    }
+    if (gatewayVersion.empty()) {
+        op.AppendConsole(LoadStr(6514), kRed);
+        return false;
+    }
+    if (saved != gatewayVersion && !op.AskYesNo(FormatStr(6521, saved.c_str()))) {
+        op.AppendConsole(LoadStr(6505), kBlack);
+        return false;
+    }
+    return true;
+}
+
+std::string DefaultBackupName(const std::string& address) {
+    std::tm tm = LocalNow();
+    char date[16];
+    std::strftime(date, sizeof date, "%Y%m%d", &tm);
+    return StrPrintf("kelmora_%s_%s.bcf", address.c_str(), date);
+}
+
+std::string AutoBackupPath(const std::string& address, const std::string& gatewayVersion,
+                           const std::string& fallback) {
+    std::string version = gatewayVersion.empty() ? fallback : gatewayVersion;
+    for (char& c : version) {
+        if (std::string_view("\\/*?:<>|\"").find(c) != std::string_view::npos) {
+            c = '-';
+        }
+    }
+    std::tm tm = LocalNow();
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%y.%m.%d %H-%M-%S", &tm);
+    return WorkPath(StrPrintf("(%s)%s(%s).bcf", address.c_str(), version.c_str(), stamp), "autobak")
+        .string();
+}
+
+void PruneAutoBackups(int limit) {
+    if (limit < 0) {
+        limit = 10;
+    }
+    std::vector<std::pair<long long, fs::path>> files;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(WorkPath("", "autobak"), ec)) {
+        if (e.path().extension() == ".bcf" && e.is_regular_file(ec)) {
+            files.emplace_back(MtimeNs(e.path()), e.path());
+        }
+    }
+    // Oldest first by last write; equal times stay in a fixed order.
+    std::sort(files.begin(), files.end());
+    for (size_t i = 0; files.size() - i > static_cast<size_t>(limit); ++i) {
+        const fs::path& p = files[i].second;
+        ClearReadOnly(p);
+        std::error_code e;
+        if (!fs::remove(p, e) || e) {
+            LogWrite("delete " + p.string() + " failed: " + e.message(), kLogWarn);
+        }
+    }
+}
+
+}  // namespace vorn

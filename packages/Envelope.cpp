@@ -1,0 +1,231 @@
+#include "packages/Envelope.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <future>
+#include <vector>
+
+#include "lib/StringTable.h"
+#include "lib/Text.h"
+#include "lib/WorkFolders.h"
+#include "packages/Md5.h"
+#include "platform/SystemError.h"
+
+namespace vorn {
+namespace {
+
+constexpr size_t kCopyBlock = 1 << 20;
+
+struct Fd {
+    int fd = -1;
+    ~Fd() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    int Release() {
+        int f = fd;
+        fd = -1;
+        return f;
+    }
+};
+
+// Reads up to n bytes; fewer only at the end of the file. -1 on a read error.
+ssize_t ReadFull(int fd, char* p, size_t n) {
+    size_t got = 0;
+    while (got < n) {
+        ssize_t r = ::read(fd, p + got, n - got);
+        if (r < 0 && errno == EINTR) {
+            continue;
+        }
+        if (r < 0) {
+            return -1;
+        }
+        if (r == 0) {
+            break;
+        }
+        got += static_cast<size_t>(r);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+bool WriteFull(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR) {
+            continue;
+        }
+        if (w < 0) {
+            return false;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+// Copies the rest of `in` to `out` and digests the copied bytes on the way: one pass over the
+// package, and the write of each block runs on a second thread while the next block is read
+// and digested. False on a read or write error.
+bool CopyAndDigest(int in, int out, std::string& hex) {
+    std::vector<char> bufs[2] = {std::vector<char>(kCopyBlock), std::vector<char>(kCopyBlock)};
+    std::future<bool> writing;
+    bool ok = true;
+    CMd5 md5;
+    for (int i = 0;; i ^= 1) {
+        ssize_t n = ReadFull(in, bufs[i].data(), bufs[i].size());
+        if (n < 0) {
+            ok = false;
+            break;
+        }
+        if (n > 0) {
+            if (writing.valid() && !writing.get()) {
+                ok = false;
+                break;
+            }
+            const char* p = bufs[i].data();
+            writing = std::async(std::launch::async,
+                                 [out, p, n] { return WriteFull(out, p, static_cast<size_t>(n)); });
+            md5.Update(bufs[i].data(), static_cast<size_t>(n));
+        }
+        if (static_cast<size_t>(n) < bufs[i].size()) {
+            break;
+        }
+    }
+    if (writing.valid() && !writing.get()) {
+        ok = false;
+    }
+    if (ok) {
+        hex = md5.HexDigest();
+    }
+    return ok;
+}
+
+// Digests compare as 33 bytes: 32 digits and the terminating zero.
+bool FlagMatches(const char* flag, const std::string& hex) {
+    return hex.size() == 32 && std::memcmp(flag, hex.data(), 32) == 0 && flag[32] == '\0';
+}
+
+void ShowError(PackageState& state, Operator& op, const std::string& text) {
+    op.AppendConsole(text, kRed);
+    state.m_lastErrorText = text;
+}
+
+}  // namespace
+
+std::string PackageFileName(const std::string& path) {
+    size_t pos = path.find_last_of("/\\");
+    return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+bool HasCombinedHeader(const std::string& path) {
+    Fd in{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (in.fd < 0) {
+        return false;
+    }
+    unsigned char header[kCombinedHeaderSize];
+    if (ReadFull(in.fd, reinterpret_cast<char*>(header), sizeof header) !=
+        static_cast<ssize_t>(sizeof header)) {
+        return false;
+    }
+    std::uint32_t magic = header[0] | (header[1] << 8) | (header[2] << 16) |
+                          (static_cast<std::uint32_t>(header[3]) << 24);
+    return magic == kCombinedMagic;
+}
+
+bool CheckSinglePackageEnvelope(PackageState& state, Operator& op, const std::string& path,
+                                const std::string& fileName) {
+    try {
+        Fd in{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+        if (in.fd < 0) {
+            std::string err = SystemErrorText(errno);
+            op.AppendConsole(err, kRed);
+            op.AppendConsole("\n", kBlack);
+            state.m_lastErrorText = err;
+            return false;
+        }
+        const std::string body = WorkPath(fileName, "tmp").string();
+        Fd out{::open(body.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
+        if (out.fd < 0) {
+            std::string err = SystemErrorText(errno);
+            ShowError(state, op, err);
+            return false;
+        }
+        char flag[kMd5FlagSize];
+        if (ReadFull(in.fd, flag, sizeof flag) != static_cast<ssize_t>(sizeof flag)) {
+            op.AppendConsole("Read package md5 flag failed!\r\n", kRed);
+            state.m_lastErrorText = "Read package md5 flag failed!";
+            return false;
+        }
+        std::string hex;
+        bool copied = CopyAndDigest(in.fd, out.fd, hex);
+        if (::close(out.Release()) != 0) {
+            copied = false;
+        }
+        if (!copied) {
+            ShowError(state, op, StrPrintf("Get package(%s) md5 failed.\r\n", body.c_str()));
+            return false;
+        }
+        if (!FlagMatches(flag, hex)) {
+            ShowError(state, op, StrPrintf("Check package(%s) md5 failed\r\n", body.c_str()));
+            return false;
+        }
+        return true;
+    } catch (const std::exception& e) {
+        op.AppendConsole("Cath error when read package md5 flag:\r\n", kBlack);
+        op.AppendConsole(e.what(), kRed);
+        op.AppendConsole("\n", kBlack);
+        return false;
+    }
+}
+
+bool CheckCombinedPackageEnvelope(PackageState& state, Operator& op, const std::string& path,
+                                  const std::string& fileName) {
+    ClearWorkFolder("tmp");
+    auto early = [&](int id) {
+        ShowError(state, op, LoadStr(id));
+        ClearWorkFolder("tmp");
+        return false;
+    };
+    Fd in{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (in.fd < 0) {
+        return early(6565);
+    }
+    const std::string body = WorkPath(fileName, "tmp").string();
+    Fd out{::open(body.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
+    if (out.fd < 0) {
+        return early(6566);
+    }
+    unsigned char header[kCombinedHeaderSize];
+    if (ReadFull(in.fd, reinterpret_cast<char*>(header), sizeof header) !=
+        static_cast<ssize_t>(sizeof header)) {
+        ::close(out.Release());
+        return early(6567);
+    }
+    std::uint32_t magic = header[0] | (header[1] << 8) | (header[2] << 16) |
+                          (static_cast<std::uint32_t>(header[3]) << 24);
+    if (magic != kCombinedMagic) {
+        ::close(out.Release());
+        return early(6567);
+    }
+    std::string hex;
+    bool copied = CopyAndDigest(in.fd, out.fd, hex);
+    if (::close(out.Release()) != 0) {
+        copied = false;
+    }
+    if (!copied) {
+        ShowError(state, op, LoadStr(6569));
+        return false;
+    }
+    if (!FlagMatches(reinterpret_cast<const char*>(header) + kCombinedMd5Offset, hex)) {
+        ShowError(state, op, LoadStr(6570));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vorn

@@ -1,0 +1,196 @@
+#include "packages/VersionRules.h"
+
+#include <algorithm>
+#include <cctype>
+#include <regex>
+
+#include "lib/CXmlUI.h"
+#include "lib/Text.h"
+#include "lib/WorkFolders.h"
+#include "packages/ProductTags.h"
+
+namespace vorn {
+namespace {
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+void ReplaceAll(std::string& s, const std::string& from, const std::string& to) {
+    for (size_t pos = 0; (pos = s.find(from, pos)) != std::string::npos; pos += to.size()) {
+        s.replace(pos, from.size(), to);
+    }
+}
+
+void NormalizeOne(std::string& text, const std::string& name) {
+    size_t from = 0;
+    for (;;) {
+        std::string lower = Lower(text);
+        size_t hit = lower.find(name, from);
+        if (hit == std::string::npos) {
+            return;
+        }
+        std::string spelling = text.substr(hit, name.size());
+        ReplaceAll(text, spelling, "KELMORA");
+        from = hit + 1;
+    }
+}
+
+int Apply(const VersionTagRule* rules, int count, int fallback, const std::string& lower) {
+    for (int i = 0; i < count; ++i) {
+        const auto& r = rules[i];
+        bool hit = r.prefixMatch ? lower.rfind(std::string(r.tag), 0) == 0
+                                 : lower.find(r.tag) != std::string::npos;
+        if (hit) {
+            return r.result;
+        }
+    }
+    return fallback;
+}
+
+std::string TrimBlanks(const std::string& s) {
+    size_t b = s.find_first_not_of(' ');
+    if (b == std::string::npos) {
+        return {};
+    }
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+std::string Attr(const CXmlUI& xml, const XmlNode* node, const char* name) {
+    std::string v;
+    xml.GetAttribute(node, name, v);
+    return v;
+}
+
+bool ConditionHolds(const CXmlUI& xml, const XmlNode* cond,
+                    const std::map<std::string, std::string>& report) {
+    auto it = report.find(Attr(xml, cond, "name"));
+    if (it == report.end()) {
+        return false;
+    }
+    long count = std::strtol(Attr(xml, cond, "versionnum").c_str(), nullptr, 10);
+    for (long i = 1; i <= count; ++i) {
+        // A missing pattern reads as empty, which matches any value, so the loop never runs
+        // past the patterns the element actually has.
+        std::string pattern;
+        xml.GetAttribute(cond, StrPrintf("version%ld", i), pattern);
+        if (PatternMatches(pattern, it->second)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool RuleApplies(const CXmlUI& xml, const XmlNode* rule,
+                 const std::map<std::string, std::string>& report) {
+    auto plat = report.find("plat");
+    if (!PatternMatches(Attr(xml, rule, "name"), plat == report.end() ? "" : plat->second)) {
+        return false;
+    }
+    for (const auto& cond : xml.Children(rule)) {
+        if (cond->kind != XmlNode::Element || Attr(xml, cond.get(), "name").empty()) {
+            continue;
+        }
+        if (!ConditionHolds(xml, cond.get(), report)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string NormalizeVendorName(std::string text) {
+    NormalizeOne(text, "kelmora");
+    NormalizeOne(text, "dravel");
+    return text;
+}
+
+VersionClass ClassifyVersion(const std::string& version) {
+    const std::string lower = Lower(version);
+    const VersionTagTable& t = ProductTagTable();
+    return {Apply(t.layoutRules, t.layoutCount, t.layoutFallback, lower),
+            Apply(t.productRules, t.productCount, t.productFallback, lower)};
+}
+
+std::map<std::string, std::string> ParseVersionReport(const std::string& report) {
+    std::string text;
+    for (char c : report) {
+        if (c != '\r') {
+            text.push_back(c == '\t' ? ' ' : c);
+        }
+    }
+    std::map<std::string, std::string> out;
+    size_t start = 0;
+    bool first = true;
+    while (start <= text.size()) {
+        size_t nl = text.find('\n', start);
+        std::string line =
+            text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
+        if (first) {
+            out["plat"] = TrimBlanks(line);
+            first = false;
+        } else if (!line.empty()) {
+            size_t sp = line.find(' ');
+            std::string key = line.substr(0, sp);
+            key.erase(std::remove(key.begin(), key.end(), ' '), key.end());
+            std::string value =
+                sp == std::string::npos ? std::string() : TrimBlanks(line.substr(sp + 1));
+            if (!key.empty() && !value.empty()) {
+                out.emplace(key, value);
+            }
+        }
+        if (nl == std::string::npos) {
+            break;
+        }
+        start = nl + 1;
+    }
+    return out;
+}
+
+bool PatternMatches(const std::string& pattern, const std::string& text) {
+    try {
+        std::regex re(pattern, std::regex::ECMAScript);
+        return std::regex_search(text, re);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool EvaluateUpdateRules(const CXmlUI& rules, const std::string& report) {
+    const auto values = ParseVersionReport(report);
+    const XmlNode* root = rules.FindElement("filecontent");
+    if (!root) {
+        return false;
+    }
+    for (const char* wanted : {"notsupport", "support"}) {
+        for (const auto& rule : rules.Children(root)) {
+            if (rule->kind != XmlNode::Element || Attr(rules, rule.get(), "name").empty()) {
+                continue;
+            }
+            if (Attr(rules, rule.get(), "checktype") == wanted &&
+                RuleApplies(rules, rule.get(), values)) {
+                return std::string(wanted) == "support";
+            }
+        }
+    }
+    return false;
+}
+
+bool UpdateFromCurrentVersionAllowed(const std::string& report, const std::string& folder) {
+    const std::string path = WorkPath("updversion", folder).string();
+    if (FILE* f = std::fopen(path.c_str(), "r")) {
+        std::fclose(f);
+    } else {
+        return true;
+    }
+    CXmlUI xml;
+    if (xml.Load(path) != 0) {
+        return false;
+    }
+    return EvaluateUpdateRules(xml, report);
+}
+
+}  // namespace vorn

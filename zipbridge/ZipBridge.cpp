@@ -1,0 +1,399 @@
+// The archive component over QuaZip's minizip (built with traditional PKWARE encryption).
+#include "zipbridge/ZipBridge.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "unzip.h"
+#include "zip.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kBlock = 256 * 1024;
+
+// Static TLS model: the library is dlopen'ed, and dynamically allocated TLS of such libraries
+// trips up the leak checker's thread scan; the small slot fits the static TLS reserve.
+__attribute__((tls_model("initial-exec"))) thread_local std::string t_error;
+
+int Fail(int code, const std::string& text) {
+    t_error = text;
+    return code;
+}
+
+int Ok() {
+    t_error.clear();
+    return ZB_OK;
+}
+
+std::string ToString(const ZbText& t) {
+    return (t.data && t.size) ? std::string(t.data, t.size) : std::string();
+}
+
+void Store(ZbText* out, const std::string& s) {
+    if (!out) {
+        return;
+    }
+    if (!out->data || out->capacity == 0) {
+        out->size = 0;
+        return;
+    }
+    size_t n = std::min(s.size(), out->capacity - 1);
+    std::memcpy(out->data, s.data(), n);
+    out->data[n] = '\0';
+    out->size = n;
+}
+
+std::string SysError() {
+    return std::strerror(errno);
+}
+
+// An open archive for reading; minizip closes the QFile with the handle.
+struct Reader {
+    QFile file;
+    unzFile handle = nullptr;
+    ~Reader() {
+        if (handle) {
+            unzClose(handle);
+        }
+    }
+    bool Open(const std::string& path) {
+        file.setFileName(QFile::decodeName(QByteArray::fromStdString(path)));
+        handle = unzOpen64(&file);
+        return handle != nullptr;
+    }
+    // Name of the current entry; false on a read error.
+    bool CurrentName(std::string& name) {
+        unz_file_info64 info;
+        char buf[65536];
+        if (unzGetCurrentFileInfo64(handle, &info, buf, sizeof buf, nullptr, 0, nullptr, 0) !=
+            UNZ_OK) {
+            return false;
+        }
+        name.assign(buf, std::min<size_t>(info.size_filename, sizeof buf - 1));
+        return true;
+    }
+};
+
+// A member name may not be absolute nor climb out of the destination with "..", whichever
+// separator it uses.
+bool SafeMemberName(const std::string& name) {
+    if (name.empty() || name[0] == '/' || name[0] == '\\') {
+        return false;
+    }
+    size_t start = 0;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i == name.size() || name[i] == '/' || name[i] == '\\') {
+            if (i - start == 2 && name.compare(start, 2, "..") == 0) {
+                return false;
+            }
+            start = i + 1;
+        }
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+// Extracts the current entry to `target` through a temporary file beside it; the target is
+// replaced only when the member decrypted, inflated and passed its CRC check.
+int ExtractCurrent(unzFile uf, const std::string& name, const fs::path& target, const char* pw,
+                   std::vector<char>& buf) {
+    std::string tmpl = (target.parent_path() / ".zbpart-XXXXXX").string();
+    int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        return Fail(ZB_ERR_WRITE, "Cannot create " + tmpl + ": " + SysError());
+    }
+    ::fchmod(fd, 0644);
+    auto abandon = [&](int code, const std::string& text) {
+        ::close(fd);
+        ::unlink(tmpl.c_str());
+        return Fail(code, text);
+    };
+    if (unzOpenCurrentFilePassword(uf, pw) != UNZ_OK) {
+        return abandon(ZB_ERR_READ, "Cannot open member " + name);
+    }
+    for (;;) {
+        int n = unzReadCurrentFile(uf, buf.data(), static_cast<unsigned>(buf.size()));
+        if (n < 0) {
+            unzCloseCurrentFile(uf);
+            return abandon(ZB_ERR_READ, "Member " + name + " is damaged or the password is wrong");
+        }
+        if (n == 0) {
+            break;
+        }
+        if (!WriteAll(fd, buf.data(), static_cast<size_t>(n))) {
+            std::string err = SysError();
+            unzCloseCurrentFile(uf);
+            return abandon(ZB_ERR_WRITE, "Cannot write " + target.string() + ": " + err);
+        }
+    }
+    if (unzCloseCurrentFile(uf) != UNZ_OK) {
+        return abandon(ZB_ERR_READ, "Member " + name + " is damaged or the password is wrong");
+    }
+    if (::close(fd) != 0) {
+        ::unlink(tmpl.c_str());
+        return Fail(ZB_ERR_WRITE, "Cannot write " + target.string() + ": " + SysError());
+    }
+    if (::rename(tmpl.c_str(), target.c_str()) != 0) {
+        std::string err = SysError();
+        ::unlink(tmpl.c_str());
+        return Fail(ZB_ERR_WRITE, "Cannot write " + target.string() + ": " + err);
+    }
+    return ZB_OK;
+}
+
+bool FileCrc(const std::string& path, uLong& crc, ZPOS64_T& size, std::vector<char>& buf) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    crc = crc32(0L, Z_NULL, 0);
+    size = 0;
+    for (;;) {
+        ssize_t n = ::read(fd, buf.data(), buf.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(buf.data()), static_cast<uInt>(n));
+        size += static_cast<ZPOS64_T>(n);
+    }
+    ::close(fd);
+    return true;
+}
+
+// Adds one file as an encrypted member (the CRC goes first: without data descriptors the
+// password check byte is taken from it, which other readers insist on).
+int AddMember(zipFile zf, const std::string& path, const char* pw, std::vector<char>& buf) {
+    uLong crc = 0;
+    ZPOS64_T size = 0;
+    if (!FileCrc(path, crc, size, buf)) {
+        return Fail(ZB_ERR_SOURCE, "Cannot read " + path + ": " + SysError());
+    }
+    zip_fileinfo zi{};
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        std::tm tm{};
+        localtime_r(&st.st_mtime, &tm);
+        zi.tmz_date.tm_sec = static_cast<uInt>(tm.tm_sec);
+        zi.tmz_date.tm_min = static_cast<uInt>(tm.tm_min);
+        zi.tmz_date.tm_hour = static_cast<uInt>(tm.tm_hour);
+        zi.tmz_date.tm_mday = static_cast<uInt>(tm.tm_mday);
+        zi.tmz_date.tm_mon = static_cast<uInt>(tm.tm_mon);
+        zi.tmz_date.tm_year = static_cast<uInt>(tm.tm_year + 1900);
+    }
+    std::string base = fs::path(path).filename().string();
+    int zip64 = size >= 0xffffffffULL ? 1 : 0;
+    if (zipOpenNewFileInZip3_64(zf, base.c_str(), &zi, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, pw,
+                                crc, zip64) != ZIP_OK) {
+        return Fail(ZB_ERR_WRITE, "Cannot add " + base + " to the archive");
+    }
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        zipCloseFileInZip(zf);
+        return Fail(ZB_ERR_SOURCE, "Cannot read " + path + ": " + SysError());
+    }
+    for (;;) {
+        ssize_t n = ::read(fd, buf.data(), buf.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            std::string err = SysError();
+            ::close(fd);
+            zipCloseFileInZip(zf);
+            return Fail(ZB_ERR_SOURCE, "Cannot read " + path + ": " + err);
+        }
+        if (n == 0) {
+            break;
+        }
+        if (zipWriteInFileInZip(zf, buf.data(), static_cast<unsigned>(n)) != ZIP_OK) {
+            ::close(fd);
+            zipCloseFileInZip(zf);
+            return Fail(ZB_ERR_WRITE, "Cannot write the archive");
+        }
+    }
+    ::close(fd);
+    if (zipCloseFileInZip(zf) != ZIP_OK) {
+        return Fail(ZB_ERR_WRITE, "Cannot write the archive");
+    }
+    return ZB_OK;
+}
+
+}  // namespace
+
+extern "C" {
+
+int GetExtractFileInfo(ZbText archive, ZbText* names, int slotCount, int /*reserved*/,
+                       ZbText* comment) {
+    std::string path = ToString(archive);
+    if (path.empty()) {
+        return Fail(ZB_ERR_PARAM, "No archive given");
+    }
+    Reader r;
+    if (!r.Open(path)) {
+        return Fail(ZB_ERR_OPEN, "Cannot open archive " + path);
+    }
+    unz_global_info64 gi;
+    if (unzGetGlobalInfo64(r.handle, &gi) != UNZ_OK) {
+        return Fail(ZB_ERR_OPEN, "Cannot read archive " + path);
+    }
+    std::string text(gi.size_comment + 1, '\0');
+    int n = unzGetGlobalComment(r.handle, text.data(), static_cast<uLong>(text.size()));
+    if (n < 0) {
+        return Fail(ZB_ERR_OPEN, "Cannot read the comment of " + path);
+    }
+    text.resize(static_cast<size_t>(n));
+    Store(comment, text);
+    bool more = names && slotCount > 0 && unzGoToFirstFile(r.handle) == UNZ_OK;
+    for (int i = 0; names && i < slotCount; ++i) {
+        std::string name;
+        if (more && r.CurrentName(name)) {
+            Store(&names[i], name);
+            more = unzGoToNextFile(r.handle) == UNZ_OK;
+        } else {
+            Store(&names[i], std::string());
+            more = false;
+        }
+    }
+    return Ok();
+}
+
+int ExtractFile(ZbText archive, ZbText* /*names*/, int /*slotCount*/, int /*reserved*/,
+                ZbText* /*comment*/, ZbText destFolder, int /*flag*/, ZbText password) {
+    std::string path = ToString(archive);
+    std::string dest = ToString(destFolder);
+    if (path.empty() || dest.empty()) {
+        return Fail(ZB_ERR_PARAM, "No archive or destination folder given");
+    }
+    std::string pw = ToString(password);
+    const char* pwArg = pw.empty() ? nullptr : pw.c_str();
+    fs::path destDir(dest);
+    std::error_code ec;
+    if (!fs::is_directory(destDir, ec)) {
+        return Fail(ZB_ERR_WRITE, "Destination folder " + dest + " does not exist");
+    }
+    Reader r;
+    if (!r.Open(path)) {
+        return Fail(ZB_ERR_OPEN, "Cannot open archive " + path);
+    }
+    // Every name is checked before anything is written.
+    std::vector<std::string> entries;
+    for (int rc = unzGoToFirstFile(r.handle); rc == UNZ_OK; rc = unzGoToNextFile(r.handle)) {
+        std::string name;
+        if (!r.CurrentName(name)) {
+            return Fail(ZB_ERR_OPEN, "Cannot read the member list of " + path);
+        }
+        if (!SafeMemberName(name)) {
+            return Fail(ZB_ERR_UNSAFE_NAME, "Archive refused: member name \"" + name +
+                                                "\" leaves the destination folder");
+        }
+        entries.push_back(std::move(name));
+    }
+    std::vector<char> buf(kBlock);
+    size_t index = 0;
+    for (int rc = unzGoToFirstFile(r.handle); rc == UNZ_OK && index < entries.size();
+         rc = unzGoToNextFile(r.handle), ++index) {
+        const std::string& name = entries[index];
+        fs::path target = destDir / name;
+        if (name.back() == '/' || name.back() == '\\') {
+            fs::create_directories(target, ec);
+            if (ec) {
+                return Fail(ZB_ERR_WRITE, "Cannot create " + target.string() + ": " + ec.message());
+            }
+            continue;
+        }
+        fs::create_directories(target.parent_path(), ec);
+        if (ec) {
+            return Fail(ZB_ERR_WRITE,
+                        "Cannot create " + target.parent_path().string() + ": " + ec.message());
+        }
+        if (int e = ExtractCurrent(r.handle, name, target, pwArg, buf); e != ZB_OK) {
+            return e;
+        }
+    }
+    return Ok();
+}
+
+int AddTozipFile(ZbText* files, int fileCount, ZbText archive, ZbText comment, ZbText password) {
+    std::string target = ToString(archive);
+    if (target.empty() || (fileCount > 0 && !files)) {
+        return Fail(ZB_ERR_PARAM, "No archive or files given");
+    }
+    std::string pw = ToString(password);
+    const char* pwArg = pw.empty() ? nullptr : pw.c_str();
+    std::string text = ToString(comment);
+    std::string tmpl = target + ".zbnew-XXXXXX";
+    int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        return Fail(ZB_ERR_WRITE, "Cannot create " + target + ": " + SysError());
+    }
+    ::fchmod(fd, 0644);
+    ::close(fd);
+    int result = ZB_OK;
+    {
+        QFile out(QFile::decodeName(QByteArray::fromStdString(tmpl)));
+        zipFile zf = zipOpen3(&out, APPEND_STATUS_CREATE, nullptr, nullptr, ZIP_AUTO_CLOSE);
+        if (!zf) {
+            ::unlink(tmpl.c_str());
+            return Fail(ZB_ERR_WRITE, "Cannot create " + target);
+        }
+        std::vector<char> buf(kBlock);
+        for (int i = 0; i < fileCount && result == ZB_OK; ++i) {
+            result = AddMember(zf, ToString(files[i]), pwArg, buf);
+        }
+        if (zipClose(zf, text.empty() ? nullptr : text.c_str()) != ZIP_OK && result == ZB_OK) {
+            result = Fail(ZB_ERR_WRITE, "Cannot write " + target);
+        }
+    }
+    if (result != ZB_OK) {
+        ::unlink(tmpl.c_str());
+        return result;
+    }
+    if (::rename(tmpl.c_str(), target.c_str()) != 0) {
+        std::string err = SysError();
+        ::unlink(tmpl.c_str());
+        return Fail(ZB_ERR_WRITE, "Cannot write " + target + ": " + err);
+    }
+    return Ok();
+}
+
+const char* ZipBridgeLastError(void) {
+    return t_error.c_str();
+}
+
+}  // extern "C"
