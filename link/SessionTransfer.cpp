@@ -22,7 +22,9 @@ constexpr std::size_t kPiece = 1024;
 // A flush that cannot hand a single byte to the socket for this long gives up.
 constexpr int kFlushStallMs = 60000;
 
-bool IsUpdateTransferState(int state) { return state == kStateSingleUpdate || state == 7; }
+bool IsUpdateTransferState(int state) {
+    return state == kStateSingleUpdate || state == 7;
+}
 
 std::string FileName(const std::filesystem::path& p) {
     const std::string s = p.string();
@@ -122,7 +124,8 @@ int CGatewaySession::PutFile(const std::filesystem::path& localPath) {
     }
     const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
     const bool updatePage = IsUpdateTransferState(SessionState) || CombinedUpdateRunning();
-    Console(StrPrintf("%s(size:%s B) : ", localPath.c_str(), FormatThousands(size).c_str()), kBlack);
+    Console(StrPrintf("%s(size:%s B) : ", localPath.c_str(), FormatThousands(size).c_str()),
+            kBlack);
     if (updatePage && m_operator) {
         m_operator->NotifyUpdatePage(6, FileName(localPath));
     }
@@ -288,8 +291,8 @@ int CGatewaySession::HandleData(const std::uint8_t* bytes, std::size_t count) {
                 m_operator->ReplaceProgress(StrPrintf("%d%%", percent), kBlue);
             }
         } else {
-            m_progressMark = (m_progressMark < 0 ? 0 : m_progressMark) +
-                             static_cast<std::int64_t>(count);
+            m_progressMark =
+                (m_progressMark < 0 ? 0 : m_progressMark) + static_cast<std::int64_t>(count);
             if (m_progressMark > 200000) {
                 m_progressMark = 0;
                 m_operator->ReplaceProgress(

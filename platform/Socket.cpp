@@ -34,9 +34,13 @@ bool MakeAddress(const std::string& address, std::uint16_t port, sockaddr_in& sa
 Socket::Socket(int kind, CMessageTarget* owner, LParam tag, QObject* parent)
     : QObject(parent), m_kind(kind), m_owner(owner), m_tag(tag) {}
 
-Socket::~Socket() { Close(); }
+Socket::~Socket() {
+    Close();
+}
 
-void Socket::SetError(int err) { m_lastError = SocketErrorFromErrno(err); }
+void Socket::SetError(int err) {
+    m_lastError = SocketErrorFromErrno(err);
+}
 
 bool Socket::Open(int type) {
     Close();

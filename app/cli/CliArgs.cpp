@@ -48,11 +48,13 @@ std::string ParseArgs(const std::vector<std::string>& args, const std::vector<Cl
                 name.resize(eq);
             }
             for (const CliOptionSpec& s : specs) {
-                if (name == s.name) spec = &s;
+                if (name == s.name)
+                    spec = &s;
             }
         } else if (a.size() == 2) {
             for (const CliOptionSpec& s : specs) {
-                if (s.shortName && s.shortName == a[1]) spec = &s;
+                if (s.shortName && s.shortName == a[1])
+                    spec = &s;
             }
         }
         if (!spec) {
@@ -78,7 +80,8 @@ std::string ParseArgs(const std::vector<std::string>& args, const std::vector<Cl
 }
 
 bool ParseCount(const std::string& text, int& value) {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
         return false;
     }
     value = std::atoi(text.c_str());

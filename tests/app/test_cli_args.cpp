@@ -19,10 +19,14 @@ TEST(CliArgs, GatewayAddressAndPort) {
         const char* address;
         std::uint16_t port;
     } cases[] = {
-        {"127.0.0.1", true, "127.0.0.1", 51111}, {"10.1.2.3:2000", true, "10.1.2.3", 2000},
-        {"127.0.0.1:0", false, "", 0},            {"127.0.0.1:65536", false, "", 0},
-        {"127.0.0.1:", false, "", 0},             {"127.0.0.1:12a", false, "", 0},
-        {"gateway.local", false, "", 0},          {"", false, "", 0},
+        {"127.0.0.1", true, "127.0.0.1", 51111},
+        {"10.1.2.3:2000", true, "10.1.2.3", 2000},
+        {"127.0.0.1:0", false, "", 0},
+        {"127.0.0.1:65536", false, "", 0},
+        {"127.0.0.1:", false, "", 0},
+        {"127.0.0.1:12a", false, "", 0},
+        {"gateway.local", false, "", 0},
+        {"", false, "", 0},
         {"1.2.3", false, "", 0},
     };
     for (const Case& c : cases) {
@@ -58,15 +62,15 @@ TEST(CliArgs, OptionsValuesFlagsAndPositionals) {
 TEST(CliArgs, UsageErrorsExitWithTwo) {
     const std::vector<std::vector<std::string>> lines = {
         {"frobnicate"},
-        {"connect"},                                   // no gateway
-        {"connect", "-g", "127.0.0.1", "extra"},       // no arguments taken
+        {"connect"},                              // no gateway
+        {"connect", "-g", "127.0.0.1", "extra"},  // no arguments taken
         {"connect", "-g", "127.0.0.1", "--bogus"},
         {"connect", "-g", "127.0.0.1:99999", "--password-file", "/dev/null"},
         {"connect", "-g", "127.0.0.1", "--model", "1"},  // series missing
         {"put", "-g", "127.0.0.1", "onlyone"},
         {"exec", "-g", "127.0.0.1"},
         {"passwd", "-g", "127.0.0.1", "--password-file", "/dev/null"},  // no new password
-        {"exec", "ls\ncmd:reboot", "-g", "127.0.0.1"},  // would add a line to the message
+        {"exec", "ls\ncmd:reboot", "-g", "127.0.0.1"},            // would add a line to the message
         {"get", std::string(1200, 'a'), "x", "-g", "127.0.0.1"},  // longer than one frame
     };
     for (const auto& line : lines) {

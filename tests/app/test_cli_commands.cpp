@@ -38,13 +38,15 @@ protected:
         ::unsetenv("VORN_PASSWORD");
     }
     void TearDown() override {
-        if (m_sim) m_sim->Stop();
+        if (m_sim)
+            m_sim->Stop();
         SetProgramFolderForTests({});
     }
     void StartSim(const std::function<void(GatewaySimConfig&)>& edit = {}) {
         GatewaySimConfig cfg;
         cfg.root = Dir() / "root";
-        if (edit) edit(cfg);
+        if (edit)
+            edit(cfg);
         m_sim = std::make_unique<CGatewaySim>(cfg);
         ASSERT_TRUE(m_sim->Start()) << m_sim->LastError();
     }
@@ -177,7 +179,8 @@ TEST_F(CliCommandsTest, PasswordFromTheEnvironment) {
 TEST_F(CliCommandsTest, DamagedFirmwareNeedsTheDeviceChoice) {
     StartSim([](GatewaySimConfig& c) { c.damaged = true; });
     EXPECT_EQ(Run({"connect"}), kExitConnect);
-    EXPECT_NE(m_out.str().find("Version is not specified. Connecting failed!\n"), std::string::npos);
+    EXPECT_NE(m_out.str().find("Version is not specified. Connecting failed!\n"),
+              std::string::npos);
     EXPECT_EQ(Run({"connect", "--model", "1", "--series", "2"}), kExitOk);
 }
 
@@ -222,8 +225,9 @@ TEST_F(CliCommandsTest, PutGetAndExecThroughTheConsole) {
     EXPECT_NE(m_out.str().find("exec: hostname\n"), std::string::npos);
     EXPECT_NE(m_out.str().find("gw-17\n"), std::string::npos);
 
-    EXPECT_EQ(Run({"get", "/no/such", (Dir() / "x").string(), "--console-password-file", Console()}),
-              kExitFailed);
+    EXPECT_EQ(
+        Run({"get", "/no/such", (Dir() / "x").string(), "--console-password-file", Console()}),
+        kExitFailed);
     EXPECT_NE(m_out.str().find("Failed to download file.\n"), std::string::npos);
 }
 

@@ -16,7 +16,8 @@ TEST(CliProgram, ConnectToASimulatorProcess) {
     sim.start(VORN_GATEWAY_SIM_PROGRAM, {"--root", dir.filePath("root"), "--port", "0"});
     ASSERT_TRUE(sim.waitForStarted());
     QByteArray banner;
-    while (!banner.contains('\n') && sim.waitForReadyRead(5000)) banner += sim.readAllStandardOutput();
+    while (!banner.contains('\n') && sim.waitForReadyRead(5000))
+        banner += sim.readAllStandardOutput();
     const int colon = banner.lastIndexOf(':');
     ASSERT_GT(colon, 0) << banner.toStdString();
     const QString port = QString::fromLatin1(banner.mid(colon + 1).trimmed());

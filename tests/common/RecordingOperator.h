@@ -22,16 +22,16 @@ public:
     };
 
     // What was shown.
-    std::vector<Line> console;    // every AppendConsole call
-    std::vector<Line> progress;   // every ReplaceProgress call
-    std::string screen;           // the console as it looks, progress rewritten in place
+    std::vector<Line> console;   // every AppendConsole call
+    std::vector<Line> progress;  // every ReplaceProgress call
+    std::string screen;          // the console as it looks, progress rewritten in place
     std::string title;
     std::vector<Event> wizard, updatePage, checkPage;
     std::vector<std::string> messages;  // ShowMessage and the questions asked
 
     // Script.
     bool answerYes = false;
-    std::deque<std::string> typed;           // answers of AskText, in order
+    std::deque<std::string> typed;              // answers of AskText, in order
     std::optional<std::pair<int, int>> device;  // answer of ChooseDevice; none = cancel
     std::optional<std::string> openFile, saveFile;
 
@@ -42,7 +42,8 @@ public:
     void SetProgressAnchor() override { m_anchor = screen.size(); }
     void ReplaceProgress(const std::string& text, std::uint32_t colour) override {
         progress.push_back({text, colour});
-        if (screen.size() < m_anchor) m_anchor = screen.size();
+        if (screen.size() < m_anchor)
+            m_anchor = screen.size();
         screen.resize(m_anchor);
         screen += text;
     }
@@ -58,7 +59,8 @@ public:
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     std::optional<std::string> AskText(const std::string& prompt, bool) override {
         messages.push_back(prompt);
-        if (typed.empty()) return std::nullopt;
+        if (typed.empty())
+            return std::nullopt;
         std::string t = typed.front();
         typed.pop_front();
         return t;
@@ -70,12 +72,15 @@ public:
         return saveFile;
     }
     bool ChooseDevice(int& model, int& series) override {
-        if (!device) return false;
+        if (!device)
+            return false;
         model = device->first;
         series = device->second;
         return true;
     }
-    void NotifyWizard(int code, const std::string& text) override { wizard.push_back({code, text}); }
+    void NotifyWizard(int code, const std::string& text) override {
+        wizard.push_back({code, text});
+    }
     int NotifyUpdatePage(int code, const std::string& text) override {
         updatePage.push_back({code, text});
         return -1;
@@ -88,19 +93,22 @@ public:
     // Helpers for assertions.
     bool Shown(const std::string& text) const {
         for (const Line& l : console) {
-            if (l.text.find(text) != std::string::npos) return true;
+            if (l.text.find(text) != std::string::npos)
+                return true;
         }
         return false;
     }
     bool ShownIn(const std::string& text, std::uint32_t colour) const {
         for (const Line& l : console) {
-            if (l.colour == colour && l.text.find(text) != std::string::npos) return true;
+            if (l.colour == colour && l.text.find(text) != std::string::npos)
+                return true;
         }
         return false;
     }
     bool HasWizard(int code) const {
         for (const Event& e : wizard) {
-            if (e.code == code) return true;
+            if (e.code == code)
+                return true;
         }
         return false;
     }

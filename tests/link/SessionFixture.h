@@ -49,7 +49,8 @@ protected:
     }
     void TearDown() override {
         m_session.reset();
-        if (m_sim) m_sim->Stop();
+        if (m_sim)
+            m_sim->Stop();
         SetProgramFolderForTests({});
     }
 
@@ -59,14 +60,16 @@ protected:
         GatewaySimConfig cfg;
         cfg.root = Dir() / "root";
         cfg.rebootRefuseMs = 300;
-        if (edit) edit(cfg);
+        if (edit)
+            edit(cfg);
         m_sim = std::make_unique<CGatewaySim>(cfg);
         ASSERT_TRUE(m_sim->Start()) << m_sim->LastError();
     }
 
     // Connects and waits until the login ended (state back to 0, or refused in state 3).
     bool Login(const std::string& password = "admin") {
-        if (!m_session->ConnectGateway("127.0.0.1", password, m_sim->Port())) return false;
+        if (!m_session->ConnectGateway("127.0.0.1", password, m_sim->Port()))
+            return false;
         return waitFor([&] {
             return (m_session->SessionState == 0 && m_session->SessionStep == 0) ||
                    (m_session->SessionState == kStateLogin && m_session->SessionStep == 0);
@@ -77,7 +80,8 @@ protected:
     }
     bool SimReceived(const std::string& text) const {
         for (const auto& t : m_sim->ReceivedTexts()) {
-            if (t == text) return true;
+            if (t == text)
+                return true;
         }
         return false;
     }

@@ -279,12 +279,15 @@ TEST_F(SessionLogin, ReconnectThatNeverLogsInReportsTheDisconnection) {
     m_sim->Stop();
     m_session->Disconnect();
     m_session->ScheduleReconnect(1);
-    ASSERT_TRUE(waitFor([&] {
-        for (const auto& e : m_op.updatePage) {
-            if (e.code == 12) return true;
-        }
-        return false;
-    }, 10000));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (const auto& e : m_op.updatePage) {
+                if (e.code == 12)
+                    return true;
+            }
+            return false;
+        },
+        10000));
     EXPECT_EQ(m_op.updatePage.back().text.rfind("FAILED:", 0), 0u);
     EXPECT_EQ(m_session->Port(), port);
     EXPECT_EQ(m_session->ConnectReason, 0);

@@ -26,16 +26,19 @@ struct UploadProcedure : CProcedureHandler {
     }
     bool OnResult(int result, const std::optional<std::string>&) override {
         if (session->SessionStep == 44) {
-            if (result != 0) return End(result);
+            if (result != 0)
+                return End(result);
             const std::uint64_t before = session->BytesSent();
             putFileResult = session->PutFile(local);
             frameBytes = session->BytesSent() - before;
-            if (!putFileResult) return End(-2);
+            if (!putFileResult)
+                return End(-2);
             session->SendPutOver();
             session->SessionStep = 45;
             return true;
         }
-        if (session->SessionStep == 45) return End(result);
+        if (session->SessionStep == 45)
+            return End(result);
         return false;
     }
     bool OnGetOver() override { return false; }
@@ -62,7 +65,8 @@ struct DownloadProcedure : CProcedureHandler {
         session->RequestGet(remote);
     }
     bool OnResult(int result, const std::optional<std::string>& msg) override {
-        if (session->SessionStep != 46) return false;
+        if (session->SessionStep != 46)
+            return false;
         if (result != 0 || !session->BeginDownload(local, msg, true)) {
             finalResult = result ? result : -2;
             ended = true;
@@ -73,7 +77,8 @@ struct DownloadProcedure : CProcedureHandler {
         return true;
     }
     bool OnGetOver() override {
-        if (session->SessionStep != 47) return false;
+        if (session->SessionStep != 47)
+            return false;
         session->EndDownload();
         finalResult = 0;
         ended = true;
@@ -98,8 +103,11 @@ TEST(FormatThousands, GroupsDigitsByThree) {
     struct Case {
         std::uint64_t v;
         const char* text;
-    } cases[] = {{0, "0"},         {999, "999"},           {1000, "1,000"},
-                 {1234567, "1,234,567"}, {100000, "100,000"},
+    } cases[] = {{0, "0"},
+                 {999, "999"},
+                 {1000, "1,000"},
+                 {1234567, "1,234,567"},
+                 {100000, "100,000"},
                  {18446744073709551615ull, "18,446,744,073,709,551,615"}};
     for (const Case& c : cases) EXPECT_EQ(FormatThousands(c.v), c.text);
 }
@@ -109,8 +117,8 @@ TEST_F(SessionTransfer, UploadsArriveWholeInPiecesOf1024Bytes) {
     ASSERT_TRUE(Login());
     UploadProcedure up(m_session.get());
     m_session->RegisterProcedure(9, &up);
-    for (std::size_t size : {std::size_t{0}, std::size_t{1024}, std::size_t{1025},
-                             std::size_t{8} << 20}) {
+    for (std::size_t size :
+         {std::size_t{0}, std::size_t{1024}, std::size_t{1025}, std::size_t{8} << 20}) {
         SCOPED_TRACE(size);
         const std::string data = RandomBytes(size, static_cast<unsigned>(size));
         const fs::path local = Dir() / ("up" + std::to_string(size));
@@ -187,7 +195,8 @@ TEST_F(SessionTransfer, DownloadWithAndWithoutAnnouncedSize) {
 
 // Data that cannot be written locally ends the procedure with the file error.
 TEST_F(SessionTransfer, FailedLocalWriteEndsTheDownload) {
-    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
     StartSim();
     ASSERT_TRUE(Login());
     DownloadProcedure down(m_session.get());

@@ -28,7 +28,8 @@ std::string QtMd5(const std::string& s) {
 }
 
 TEST(ConsoleText, Md5HexMatchesAnIndependentImplementation) {
-    for (const std::string& s : std::vector<std::string>{"", "a", "letmein", std::string(1000, 'x'), std::string("\0\xff", 2)})
+    for (const std::string& s : std::vector<std::string>{"", "a", "letmein", std::string(1000, 'x'),
+                                                         std::string("\0\xff", 2)})
         EXPECT_EQ(Md5HexOfText(s), QtMd5(s));
 }
 
@@ -37,15 +38,15 @@ TEST(ConsoleText, Utf8RuleOfGatewayOutput) {
         std::string bytes;
         bool utf8;
     } cases[] = {
-        {"plain ascii\n", false},             // nothing to convert
-        {"caf\xc3\xa9\n", true},              // two-byte sequence
-        {"\xe4\xb8\xad\xe6\x96\x87", true},   // three-byte sequences
-        {"\xf0\x9f\x98\x80", true},           // four bytes
-        {"\xf8\x88\x80\x80\x80", true},       // five bytes, allowed by the rule
-        {"caf\xe9 latin-1", false},           // lead byte without continuation
-        {"\xc3", false},                      // cut off at the end
+        {"plain ascii\n", false},            // nothing to convert
+        {"caf\xc3\xa9\n", true},             // two-byte sequence
+        {"\xe4\xb8\xad\xe6\x96\x87", true},  // three-byte sequences
+        {"\xf0\x9f\x98\x80", true},          // four bytes
+        {"\xf8\x88\x80\x80\x80", true},      // five bytes, allowed by the rule
+        {"caf\xe9 latin-1", false},          // lead byte without continuation
+        {"\xc3", false},                     // cut off at the end
         {"\x80 stray continuation", false},
-        {"\xfe\xff", false},                  // not a lead byte
+        {"\xfe\xff", false},  // not a lead byte
     };
     for (const Case& c : cases) EXPECT_EQ(IsGatewayUtf8(c.bytes), c.utf8) << c.bytes;
     EXPECT_EQ(ConsoleTextFromGateway("caf\xc3\xa9"), "caf\xc3\xa9");
@@ -72,7 +73,9 @@ protected:
         SetProgramFolderForTests({});
     }
     fs::path Dir() const { return m_dir.path().toStdString(); }
-    bool Idle() { return waitFor([&] { return m_frame->SessionState == 0; }); }
+    bool Idle() {
+        return waitFor([&] { return m_frame->SessionState == 0; });
+    }
     static std::string Read(const fs::path& p) {
         std::ifstream in(p, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -127,9 +130,8 @@ TEST_F(Console, FailedCommandStillShowsItsOutput) {
 }
 
 TEST_F(Console, MissingResultFileAndBusyLink) {
-    m_sim->AddCommand("true", [](const SimCommandRequest&, const CSimFileSystem&) {
-        return SimCommandReply{};
-    });
+    m_sim->AddCommand(
+        "true", [](const SimCommandRequest&, const CSimFileSystem&) { return SimCommandReply{}; });
     ASSERT_TRUE(m_frame->RunConsoleCommand("true", false));
     EXPECT_FALSE(m_frame->RunConsoleCommand("true", false));  // one procedure at a time
     EXPECT_TRUE(m_op.ShownIn("An operation is in process. Please wait...\n", kRed));

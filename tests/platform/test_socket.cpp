@@ -30,7 +30,8 @@ public:
     std::vector<Message> messages;
     bool has(unsigned msg) const {
         for (const auto& m : messages) {
-            if (m.msg == msg) return true;
+            if (m.msg == msg)
+                return true;
         }
         return false;
     }
@@ -54,7 +55,8 @@ public:
         port = ntohs(sa.sin_port);
     }
     ~Listener() {
-        if (m_fd >= 0) ::close(m_fd);
+        if (m_fd >= 0)
+            ::close(m_fd);
     }
     int accept() { return ::accept(m_fd, nullptr, nullptr); }
     void close() {
@@ -193,7 +195,8 @@ TEST(Socket, SendReportsWouldBlockThenWritable) {
     int peer = server.accept();
     std::vector<char> chunk(65536, 'x');
     int rc = 0;
-    for (int i = 0; i < 10000 && rc >= 0; ++i) rc = s.Send(chunk.data(), static_cast<int>(chunk.size()));
+    for (int i = 0; i < 10000 && rc >= 0; ++i)
+        rc = s.Send(chunk.data(), static_cast<int>(chunk.size()));
     ASSERT_LT(rc, 0);
     EXPECT_EQ(s.LastError(), kSockWouldBlock);
     // Drain the peer; room comes back as a writable notification.
@@ -228,9 +231,9 @@ TEST(SocketErrors, WinsockNumbersAndTexts) {
     struct Case {
         int err;
         int code;
-    } cases[] = {{EAGAIN, 10035},       {EINPROGRESS, 10035}, {ECONNABORTED, 10053},
-                 {ECONNRESET, 10054},   {ETIMEDOUT, 10060},   {ECONNREFUSED, 10061},
-                 {EADDRINUSE, 10048},   {ENOTCONN, 10057},    {0, 0}};
+    } cases[] = {{EAGAIN, 10035},     {EINPROGRESS, 10035}, {ECONNABORTED, 10053},
+                 {ECONNRESET, 10054}, {ETIMEDOUT, 10060},   {ECONNREFUSED, 10061},
+                 {EADDRINUSE, 10048}, {ENOTCONN, 10057},    {0, 0}};
     for (const Case& c : cases) {
         EXPECT_EQ(SocketErrorFromErrno(c.err), c.code) << c.err;
     }
