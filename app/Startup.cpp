@@ -1,5 +1,7 @@
 #include "app/Startup.h"
 
+#include "packages/ZipBridgeLoader.h"
+
 #include "app/OptionsFile.h"
 #include "lib/Log.h"
 #include "lib/StringTable.h"
@@ -76,6 +78,11 @@ StartupResult CStartup::Run() {
     if (ProgramPath().string().size() > kMaxProgramPath) {
         LogWrite("the program path is too long: " + ProgramPath().string(), kLogError);
         return Refuse(6732);
+    }
+    // The archive component is a required part of the installation.
+    if (std::string zipError; !LoadZipBridge(zipError)) {
+        LogWrite("the archive component cannot be loaded: " + zipError, kLogError);
+        return Refuse(6794);
     }
     LogWrite("start-up checks passed in " + ProgramFolder().string(), kLogInfo);
     return {};

@@ -1,6 +1,6 @@
 #pragma once
 // A temporary program folder laid out like the installation folder (build/dist/STARTUP): the
-// "openssl" folder with its three links. The process uses it as its program folder while the
+// "openssl" folder with its three links and the archive component. The process uses it as its program folder while the
 // object lives; child processes get it through VORN_HOME (Environment()).
 #include <QDir>
 #include <QProcessEnvironment>
@@ -29,6 +29,11 @@ public:
             for (const auto& entry : fs::directory_iterator(DistStartupFolder() / "openssl")) {
                 fs::copy(entry.path(), m_path / "openssl" / entry.path().filename(),
                          fs::copy_options::copy_symlinks);
+            }
+            // The archive component lies beside the program in an installation.
+            const fs::path zip = DistStartupFolder() / "libzipbridge.so";
+            if (fs::exists(zip)) {
+                fs::create_symlink(zip, m_path / "libzipbridge.so");
             }
         }
         SetProgramFolderForTests(m_path);
