@@ -25,11 +25,13 @@ void CSelectDevice::ShowRefreshing() {
     m_status = LoadStr(6692);
 }
 
-void CSelectDevice::ShowCount() { m_status = FormatStr(6628, static_cast<int>(m_rows.size())); }
+void CSelectDevice::ShowCount() {
+    m_status = FormatStr(6628, static_cast<int>(m_rows.size()));
+}
 
 void CSelectDevice::AddAddress(std::uint32_t netOrder) {
-    m_rows.push_back({StrPrintf("%d", static_cast<int>(m_rows.size()) + 1), DottedAddress(netOrder),
-                      netOrder});
+    m_rows.push_back(
+        {StrPrintf("%d", static_cast<int>(m_rows.size()) + 1), DottedAddress(netOrder), netOrder});
     ShowCount();
 }
 

@@ -70,10 +70,12 @@ bool CWizardSearch::SendFrom(const std::string& local, std::uint16_t port) {
             LogWrite(StrPrintf("socket function failed with error: %u\n", err), kLogError);
             break;
         case DatagramStep::Broadcast:
-            LogWrite(StrPrintf("setsockopt for SO_KEEPALIVE failed with error: %u\n", err), kLogError);
+            LogWrite(StrPrintf("setsockopt for SO_KEEPALIVE failed with error: %u\n", err),
+                     kLogError);
             break;
         case DatagramStep::ReuseAddress:
-            LogWrite(StrPrintf("setsockopt for SO_REUSEADDR failed with error: %u\n", err), kLogError);
+            LogWrite(StrPrintf("setsockopt for SO_REUSEADDR failed with error: %u\n", err),
+                     kLogError);
             break;
         case DatagramStep::Bind:
             LogWrite(StrPrintf("bind failed with error%u ip:%s\n", err, local.c_str()), kLogError);

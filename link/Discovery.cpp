@@ -7,7 +7,9 @@
 
 namespace vorn {
 
-std::array<std::uint8_t, kSearchRequestSize> SearchRequest() { return kDiscoveryPrefix; }
+std::array<std::uint8_t, kSearchRequestSize> SearchRequest() {
+    return kDiscoveryPrefix;
+}
 
 std::optional<std::uint32_t> ParseSearchReply(const void* data, std::size_t length) {
     if (data == nullptr || length != kSearchReplySize ||

@@ -13,15 +13,16 @@
 
 namespace vorn {
 
-inline constexpr std::array<std::uint8_t, 6> kDiscoveryPrefix = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
-inline constexpr std::size_t kSearchRequestSize = 6;   // prefix
-inline constexpr std::size_t kSearchReplySize = 10;    // prefix + address
+inline constexpr std::array<std::uint8_t, 6> kDiscoveryPrefix = {0xAA, 0xBB, 0xCC,
+                                                                 0xDD, 0xEE, 0xFF};
+inline constexpr std::size_t kSearchRequestSize = 6;  // prefix
+inline constexpr std::size_t kSearchReplySize = 10;   // prefix + address
 inline constexpr std::uint16_t kDiscoveryPort = 51111;
 inline constexpr const char* kDiscoveryBroadcast = "255.255.255.255";
-inline constexpr int kSearchTimeMs = 1000;             // replies are collected this long
+inline constexpr int kSearchTimeMs = 1000;  // replies are collected this long
 inline constexpr std::size_t kDiscoveryReadSize = 16384;
-inline constexpr int kDiscoveryReadBatch = 64;         // datagrams read per notification
-inline constexpr std::uint32_t kTimerSearch = 1;       // timer id of both searches
+inline constexpr int kDiscoveryReadBatch = 64;    // datagrams read per notification
+inline constexpr std::uint32_t kTimerSearch = 1;  // timer id of both searches
 static_assert(kDiscoveryPrefix.size() == kSearchRequestSize);
 static_assert(kSearchReplySize == kDiscoveryPrefix.size() + 4);
 

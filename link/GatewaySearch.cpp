@@ -38,8 +38,8 @@ bool CGatewaySession::SearchGateways() {
                                 m_discoveryTarget.address, m_discoveryTarget.port) < 0) {
             // Without a route for the broadcast (no default route) the request cannot leave;
             // the search still ends at its timer and reports what arrived (nothing).
-            LogWrite(StrPrintf("UDPsocketSendTo failed with error%d ip:%s", m_udpSocket->LastError(),
-                               m_discoveryTarget.address.c_str()),
+            LogWrite(StrPrintf("UDPsocketSendTo failed with error%d ip:%s",
+                               m_udpSocket->LastError(), m_discoveryTarget.address.c_str()),
                      kLogError);
         }
     }
@@ -48,7 +48,8 @@ bool CGatewaySession::SearchGateways() {
     CTimer::Instance().start();
     CTimer::Instance().DelTimer(m_searchTimer);
     // An expiry of an earlier search timer that is already queued must not end this one.
-    m_searchTimer = CTimer::Instance().AddTimer(&m_target, kTimerSearch, m_searchTimeMs, ++m_searchSerial);
+    m_searchTimer =
+        CTimer::Instance().AddTimer(&m_target, kTimerSearch, m_searchTimeMs, ++m_searchSerial);
     return true;
 }
 

@@ -75,9 +75,8 @@ int RunDiscover(CWizardSearch& search, CliOperator& op, bool json, int timeoutMs
 
 int CmdDiscover(const CliArgs& args, CliEnvironment& env) {
     int timeoutMs = kSearchTimeMs;
-    if (args.values.count("timeout-ms") &&
-        (!ParseCount(args.Value("timeout-ms"), timeoutMs) || timeoutMs < 1 ||
-         timeoutMs > kMaxTimeoutMs)) {
+    if (args.values.count("timeout-ms") && (!ParseCount(args.Value("timeout-ms"), timeoutMs) ||
+                                            timeoutMs < 1 || timeoutMs > kMaxTimeoutMs)) {
         env.err << "vornupdater discover: --timeout-ms takes 1 to " << kMaxTimeoutMs << "\n";
         return kExitUsage;
     }

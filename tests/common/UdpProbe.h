@@ -45,10 +45,12 @@ public:
     // The next datagram within `ms`, or nullopt.
     std::optional<std::vector<std::uint8_t>> Receive(int ms) {
         pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, ms) <= 0) return std::nullopt;
+        if (::poll(&p, 1, ms) <= 0)
+            return std::nullopt;
         std::vector<std::uint8_t> buf(65536);
         const ssize_t n = ::recv(m_fd, buf.data(), buf.size(), 0);
-        if (n < 0) return std::nullopt;
+        if (n < 0)
+            return std::nullopt;
         buf.resize(static_cast<std::size_t>(n));
         return buf;
     }

@@ -10,7 +10,9 @@
 namespace vorn::test {
 namespace {
 
-std::uint32_t Addr(const char* dotted) { return *ParseDottedAddress(dotted); }
+std::uint32_t Addr(const char* dotted) {
+    return *ParseDottedAddress(dotted);
+}
 
 TEST(DiscoveryReply, OnlyExactTenBytesWithThePrefixCount) {
     struct Case {
@@ -21,7 +23,13 @@ TEST(DiscoveryReply, OnlyExactTenBytesWithThePrefixCount) {
     const Case cases[] = {
         {"reply", ReplyBytes("10.0.0.5"), true},
         {"eleven bytes", ReplyBytes("10.0.0.5", 1), false},
-        {"nine bytes", [] { auto d = ReplyBytes("10.0.0.5"); d.pop_back(); return d; }(), false},
+        {"nine bytes",
+         [] {
+             auto d = ReplyBytes("10.0.0.5");
+             d.pop_back();
+             return d;
+         }(),
+         false},
         {"other first byte", ReplyBytes("10.0.0.5", 0, 0xAB), false},
         {"request", {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}, false},
         {"empty", {}, false},
@@ -92,9 +100,9 @@ TEST_F(ConsoleSearch, ListsRepliesSortedOnceAndPresetsTheLastAddress) {
 
     const std::uint16_t port = m_session->SearchPort();
     for (const auto& d : {ReplyBytes("192.168.1.1"), ReplyBytes("10.0.0.5"),
-                          ReplyBytes("192.168.1.1"),                // the same gateway again
-                          ReplyBytes("10.0.0.9", 1),                // 11 bytes
-                          ReplyBytes("10.0.0.8", 0, 0x12)}) {       // another prefix
+                          ReplyBytes("192.168.1.1"),           // the same gateway again
+                          ReplyBytes("10.0.0.9", 1),           // 11 bytes
+                          ReplyBytes("10.0.0.8", 0, 0x12)}) {  // another prefix
         ASSERT_TRUE(m_probe.SendTo(port, d));
     }
     ASSERT_TRUE(waitFor([&] { return m_session->FoundGateways().Size() == 2; }));
@@ -114,8 +122,9 @@ TEST_F(ConsoleSearch, NothingFoundAndLateRepliesIgnored) {
     const std::uint16_t port = m_session->SearchPort();
     const std::string before = m_session->Address();
     ASSERT_TRUE(Idle());
-    EXPECT_EQ(ConsoleText(),
-              "Searching for Tolbane device. Please wait...\nSearch completed. No device is found.\n");
+    EXPECT_EQ(
+        ConsoleText(),
+        "Searching for Tolbane device. Please wait...\nSearch completed. No device is found.\n");
 
     // A reply after timer 1: read and dropped, nothing listed or shown.
     ASSERT_TRUE(m_probe.SendTo(port, ReplyBytes("10.0.0.5")));

@@ -40,13 +40,14 @@ bool InPrivateNamespace(std::string& why) {
 
 // The script sets VORN_NETNS_STRICT so that a missing namespace fails there instead of
 // passing as skipped.
-#define REQUIRE_PRIVATE_NAMESPACE()                                 \
-    do {                                                            \
-        std::string why;                                            \
-        if (!InPrivateNamespace(why)) {                             \
-            if (std::getenv("VORN_NETNS_STRICT")) FAIL() << why;    \
-            GTEST_SKIP() << why;                                    \
-        }                                                           \
+#define REQUIRE_PRIVATE_NAMESPACE()               \
+    do {                                          \
+        std::string why;                          \
+        if (!InPrivateNamespace(why)) {           \
+            if (std::getenv("VORN_NETNS_STRICT")) \
+                FAIL() << why;                    \
+            GTEST_SKIP() << why;                  \
+        }                                         \
     } while (0)
 
 class NetnsConsoleSearch : public SessionFixture {};
@@ -56,8 +57,8 @@ TEST_F(NetnsConsoleSearch, LocalAddressesAreTheBroadcastInterfaces) {
     std::vector<std::string> addresses;
     ASSERT_TRUE(LocalIpv4Addresses(addresses));
     std::sort(addresses.begin(), addresses.end());
-    EXPECT_EQ(addresses, (std::vector<std::string>{"10.0.0.1", "172.16.1.1", "172.16.2.1",
-                                                   "192.168.1.2"}));
+    EXPECT_EQ(addresses,
+              (std::vector<std::string>{"10.0.0.1", "172.16.1.1", "172.16.2.1", "192.168.1.2"}));
 }
 
 // Without a default route the broadcast of the one-socket search has no way out.

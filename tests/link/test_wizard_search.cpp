@@ -13,7 +13,9 @@
 namespace vorn::test {
 namespace {
 
-std::uint32_t Addr(const char* dotted) { return *ParseDottedAddress(dotted); }
+std::uint32_t Addr(const char* dotted) {
+    return *ParseDottedAddress(dotted);
+}
 
 std::vector<std::string> Dotted(const std::vector<std::uint32_t>& list) {
     std::vector<std::string> out;
@@ -29,13 +31,14 @@ protected:
         ASSERT_TRUE(m_search.Open());
     }
     // A responder on 127.0.0.1 announcing `announce`.
-    std::unique_ptr<CSimDiscovery> Responder(const char* announce,
-                                             const std::function<void(SimDiscoveryConfig&)>& edit = {}) {
+    std::unique_ptr<CSimDiscovery> Responder(
+        const char* announce, const std::function<void(SimDiscoveryConfig&)>& edit = {}) {
         SimDiscoveryConfig cfg;
         cfg.bindAddress = "127.0.0.1";
         cfg.port = 0;
         cfg.announce = announce;
-        if (edit) edit(cfg);
+        if (edit)
+            edit(cfg);
         auto r = std::make_unique<CSimDiscovery>(cfg);
         EXPECT_TRUE(r->Start()) << r->LastError();
         return r;
@@ -167,7 +170,8 @@ TEST_F(SelectDevice, OkPostsTheAddressInNetworkByteOrder) {
     CMessageTarget page;
     std::vector<std::pair<WParam, LParam>> posted;
     page.setHandler([&](unsigned msg, WParam w, LParam l) {
-        if (msg == WM_SELECT_DEVICE) posted.push_back({w, l});
+        if (msg == WM_SELECT_DEVICE)
+            posted.push_back({w, l});
     });
     CSelectDevice dialog(&page);
     dialog.Open();

@@ -20,7 +20,8 @@ struct Responder {
         cfg.bindAddress = "127.0.0.1";
         cfg.port = 0;
         cfg.announce = "10.0.0.5";
-        if (edit) edit(cfg);
+        if (edit)
+            edit(cfg);
         sim = std::make_unique<CSimDiscovery>(cfg);
     }
     std::unique_ptr<CSimDiscovery> sim;
@@ -31,7 +32,8 @@ std::vector<std::vector<std::uint8_t>> Drain(UdpProbe& probe, int firstMs, int n
     std::vector<std::vector<std::uint8_t>> got;
     for (int ms = firstMs;; ms = nextMs) {
         auto d = probe.Receive(ms);
-        if (!d) return got;
+        if (!d)
+            return got;
         got.push_back(*d);
     }
 }
@@ -40,10 +42,10 @@ TEST(SimDiscovery, AnswersEachRequestToItsSenderAndIgnoresOtherDatagrams) {
     Responder r;
     ASSERT_TRUE(r.sim->Start()) << r.sim->LastError();
     UdpProbe probe;
-    for (const auto& other : {std::vector<std::uint8_t>{0xAA, 0xBB, 0xCC, 0xDD, 0xEE},
-                              std::vector<std::uint8_t>{0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, 0},
-                              std::vector<std::uint8_t>{0xAB, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF},
-                              ReplyBytes("10.0.0.1")}) {
+    for (const auto& other :
+         {std::vector<std::uint8_t>{0xAA, 0xBB, 0xCC, 0xDD, 0xEE},
+          std::vector<std::uint8_t>{0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, 0},
+          std::vector<std::uint8_t>{0xAB, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}, ReplyBytes("10.0.0.1")}) {
         ASSERT_TRUE(probe.SendTo(r.sim->Port(), other));
     }
     ASSERT_TRUE(probe.SendTo(r.sim->Port(), kRequest));
@@ -67,7 +69,8 @@ TEST(SimDiscovery, FaultsAddMalformedRepliesRepeatOrLeaveTheReplyOut) {
              c.extraOtherPrefix = true;
          },
          {ReplyBytes("10.0.0.5", 0, 0xAB), ReplyBytes("10.0.0.5", 1), ReplyBytes("10.0.0.5")}},
-        {"repeat", [](SimDiscoveryConfig& c) { c.repeat = 2; },
+        {"repeat",
+         [](SimDiscoveryConfig& c) { c.repeat = 2; },
          {ReplyBytes("10.0.0.5"), ReplyBytes("10.0.0.5")}},
         {"no reply",
          [](SimDiscoveryConfig& c) {
@@ -112,24 +115,28 @@ TEST_F(SimDiscoveryProgram, DiscoveryOptionsStartTheResponder) {
                 "--discovery-repeat", "2"});
     ASSERT_TRUE(proc.waitForStarted());
     QString out;
-    const QRegularExpression re("discovery on 127\\.0\\.0\\.1:(\\d+) announcing 192\\.168\\.1\\.1\\n");
-    ASSERT_TRUE(waitFor([&] {
-        proc.waitForReadyRead(50);
-        out += QString::fromLocal8Bit(proc.readAllStandardOutput());
-        return re.match(out).hasMatch();
-    }, 10000)) << out.toStdString();
+    const QRegularExpression re(
+        "discovery on 127\\.0\\.0\\.1:(\\d+) announcing 192\\.168\\.1\\.1\\n");
+    ASSERT_TRUE(waitFor(
+        [&] {
+            proc.waitForReadyRead(50);
+            out += QString::fromLocal8Bit(proc.readAllStandardOutput());
+            return re.match(out).hasMatch();
+        },
+        10000))
+        << out.toStdString();
     const auto port = static_cast<std::uint16_t>(re.match(out).captured(1).toUInt());
     UdpProbe probe;
     ASSERT_TRUE(probe.SendTo(port, kRequest));
-    EXPECT_EQ(Drain(probe, 2000), (std::vector<std::vector<std::uint8_t>>{ReplyBytes("192.168.1.1"),
-                                                                          ReplyBytes("192.168.1.1")}));
+    EXPECT_EQ(Drain(probe, 2000), (std::vector<std::vector<std::uint8_t>>{
+                                      ReplyBytes("192.168.1.1"), ReplyBytes("192.168.1.1")}));
     proc.terminate();
     ASSERT_TRUE(proc.waitForFinished(10000));
     EXPECT_EQ(proc.exitCode(), 0);
 
-    for (const QStringList& bad : {QStringList{"--announce", "nohost"},
-                                   QStringList{"--discovery-port", "65536"},
-                                   QStringList{"--discovery-repeat", "0"}}) {
+    for (const QStringList& bad :
+         {QStringList{"--announce", "nohost"}, QStringList{"--discovery-port", "65536"},
+          QStringList{"--discovery-repeat", "0"}}) {
         QProcess p;
         p.start(VORN_GATEWAY_SIM_PROGRAM,
                 QStringList{"--root", QString::fromStdString(RootDir().string())} + bad);

@@ -7,8 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <vector>
@@ -29,7 +29,9 @@ struct PendingReply {
 
 CSimDiscovery::CSimDiscovery(SimDiscoveryConfig config) : m_config(std::move(config)) {}
 
-CSimDiscovery::~CSimDiscovery() { Stop(); }
+CSimDiscovery::~CSimDiscovery() {
+    Stop();
+}
 
 std::string CSimDiscovery::LastError() const {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -103,7 +105,8 @@ void CSimDiscovery::Run() {
 
     auto answer = [&](const sockaddr_in& to) {
         auto send = [&](const void* data, std::size_t len) {
-            ::sendto(m_fd, data, len, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+            ::sendto(m_fd, data, len, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to),
+                     sizeof to);
         };
         if (m_config.extraOtherPrefix) {
             send(otherPrefix.data(), otherPrefix.size());
