@@ -481,12 +481,7 @@ void CGatewaySession::CloseSession(int kind, int errorCode) {
         ConnectReason = 0;
     } else {
         message = LoadStr(6455);
-        if (errorCode == kSockAborted &&
-            (SessionState == kStateSingleUpdate || CombinedUpdateRunning()) && m_operator) {
-            m_operator->NotifyUpdatePage(7, LoadStr(6766));
-            m_operator->NotifyUpdatePage(12, std::string("FAILED:") + LoadStr(6714));
-            Console(6714, kRed);
-        }
+        OnConnectionLost(SessionState, errorCode);
     }
     m_socket->Close();
     Console(message, kRed);
@@ -502,6 +497,15 @@ void CGatewaySession::CloseSession(int kind, int errorCode) {
     OnSessionClosed();
     if (m_operator) {
         m_operator->NotifyWizard(kWizardDisconnected, "");
+    }
+}
+
+void CGatewaySession::OnConnectionLost(int state, int errorCode) {
+    if (errorCode == kSockAborted && (state == kStateSingleUpdate || CombinedUpdateRunning()) &&
+        m_operator) {
+        m_operator->NotifyUpdatePage(7, LoadStr(6766));
+        m_operator->NotifyUpdatePage(12, std::string("FAILED:") + LoadStr(6714));
+        Console(6714, kRed);
     }
 }
 

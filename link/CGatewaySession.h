@@ -183,6 +183,10 @@ protected:
     virtual void OnSessionClosed() {}
     // A combined update is running (for the connection-aborted report).
     virtual bool CombinedUpdateRunning() const { return false; }
+    // The link dropped while `state` owned it (before the state is reset): reports the loss
+    // to whoever waits for the procedure. The default reports an aborted connection during an
+    // update to the update page.
+    virtual void OnConnectionLost(int state, int errorCode);
     // Timer ids other than 7 and 8.
     virtual void OnTimer(std::uint32_t /*id*/) {}
     // Messages the session does not handle itself.

@@ -9,6 +9,7 @@
 #include "lib/Text.h"
 #include "lib/WorkFolders.h"
 #include "operations/ConsoleProcedures.h"
+#include "operations/GatewayProcedures.h"
 
 namespace vorn {
 
@@ -21,9 +22,11 @@ CMainFrame::CMainFrame(Operator* op, std::string consoleDigest)
     RegisterProcedure(kStateConsoleCommand, m_commandProc.get());
     RegisterProcedure(kStateConsoleUpload, m_uploadProc.get());
     RegisterProcedure(kStateConsoleDownload, m_downloadProc.get());
+    InitGatewayProcedures();
 }
 
 CMainFrame::~CMainFrame() {
+    ReleaseGatewayProcedures();
     RegisterProcedure(kStateConsoleCommand, nullptr);
     RegisterProcedure(kStateConsoleUpload, nullptr);
     RegisterProcedure(kStateConsoleDownload, nullptr);

@@ -2,11 +2,16 @@
 // The main frame of the program without its widgets: the gateway session plus the state and
 // procedures of the operations layer. Front ends own one CMainFrame and talk to it through its
 // public calls; it talks back through the Operator.
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "link/CGatewaySession.h"
+#include "packages/CPackageHost.h"
+#include "packages/PackageState.h"
 
 namespace vorn {
 
@@ -15,8 +20,14 @@ inline constexpr const char* kConsolePasswordDigest = "3f0c9b27d41e86a5c2b07f9e1
 
 // SessionState values of the technical support console.
 enum : int { kStateConsoleUpload = 9, kStateConsoleDownload = 10, kStateConsoleCommand = 11 };
+// SessionState values of the gateway procedures.
+enum : int { kStateFactory = 6, kStateBackup = 7, kStateRestore = 8, kStatePreCheck = 20 };
+// Timer ids: update start (the package passed its load) and pre-upgrade check start.
+enum : std::uint32_t { kTimerUpdateStart = 5, kTimerPreCheckStart = 10 };
+// ConnectReason values of the procedures that reconnect on their own.
+enum : int { kReasonSingleUpdate = 1, kReasonFactory = 3, kReasonPreCheck = 5 };
 
-class CMainFrame : public CGatewaySession {
+class CMainFrame : public CGatewaySession, public CPackageHost {
 public:
     // `consoleDigest`: MD5 (hex) of the console password; the product passes the default.
     explicit CMainFrame(Operator* op, std::string consoleDigest = kConsolePasswordDigest);
@@ -43,6 +54,63 @@ public:
     const std::string& ResultFilePath() const { return m_resultFile; }
     void SetResultFilePath(const std::string& path) { m_resultFile = path; }
 
+    // --- Packages and updates ---
+    PackageState& Package() { return m_pkg; }
+    const PackageState& Package() const { return m_pkg; }
+    // The load page's load of a package (checks, tips, "SUCCEED:" and the update timer).
+    bool LoadLocalPackage(const std::string& path);
+    // A package loaded only for the pre-upgrade check: the load arms timer 10 instead of 5.
+    void SetLoadForCheckOnly(bool on) { m_loadForCheck = on; }
+    // Number of automatic backups to keep (from the options file when an update starts).
+    void SetAutoBackupLimit(int limit) { m_autobakNum = limit < 0 ? 10 : limit; }
+    // The update-tips dialog of the load page; without one the tips are accepted.
+    void SetTipsDialog(std::function<bool(const std::string&, const std::string&,
+                                          const std::string&)> dialog) {
+        m_tipsDialog = std::move(dialog);
+    }
+    // Timer 10: starts the pre-upgrade-check loader after `ms`.
+    void ArmPreCheckTimer(int ms);
+    // Loader threads; their output reaches the Operator on this thread.
+    void StartSingleLoader(const std::string& path, const std::string& fileName);
+    void StartPreCheckLoader();
+    bool LoaderFinished() const { return m_loaderFinished.load(); }
+    bool LoaderIdle() const { return m_loaderIdle.load(); }
+
+    // Single-package update (SessionState 5) and pre-upgrade check (SessionState 20).
+    void StartSingleUpdate();
+    void StartPreUpdateCheck();
+    // Configuration backup (7), restore (8) and factory defaults (6).
+    bool BackupConfig();
+    bool RestoreBackup();
+    bool RestoreFactoryDefaults();
+    // Update history.
+    void RecordLocalHistory();
+    bool ShowGatewayHistory();
+    void ShowLocalHistory();
+    void DeleteLocalHistory();
+    // Result of the last backup, restore or factory-defaults procedure (true = success).
+    bool LastProcedureOk() const { return m_lastProcedureOk; }
+
+    // Combined-update bookkeeping shared with the combined update.
+    int m_memberIndex = 1;
+    bool m_combinedRunning = false;
+    bool m_memberFinished = false;
+    bool m_autoBackup = false;
+    std::string m_backupPath;
+    bool m_ownScripts = false;
+
+    // --- CPackageHost ---
+    bool OperationInProgress() const override { return SessionState != 0; }
+    bool CombinedUpdateRunning() const override { return m_combinedRunning; }
+    std::string GatewayVersion() const override { return DeviceVersion(); }
+    std::string GatewayVersionReport() const override { return m_versionReport; }
+    int GatewayLayoutFlag() const override { return m_layoutFlag; }
+    bool ShowUpdateTipsDialog(const std::string& tips, const std::string& gatewayVersion,
+                              const std::string& packageVersion) override;
+    void SendToLoadPage(const std::string& text) override;
+    void StartUpdateTimer() override;
+    void StartSinglePackageLoader(const std::string& path) override;
+
     // Ping series of the console (target already quoted).
     void SetPingSeries(const std::string& target, int runsLeft) {
         m_pingTarget = target;
@@ -51,8 +119,48 @@ public:
 
 protected:
     void OnSessionClosed() override { m_pingRunsLeft = 0; }
+    void OnLoginVersion(const std::string& version) override;
+    void OnDeviceChosen(int model, int series) override;
+    std::string NormalizeVersion(const std::string& version) const override;
+    void OnConnectionLost(int state, int errorCode) override;
+    void OnTimer(std::uint32_t id) override;
+    void OnOtherMessage(unsigned msg, WParam w, LParam l) override;
+    // The combined-package loader; the combined update plugs in here.
+    virtual void StartCombinedLoader();
 
 private:
+    class CSingleUpdateProc;
+    class CPreCheckProc;
+    class CBackupProc;
+    class CRestoreProc;
+    class CFactoryProc;
+    class CResumeUpdate;
+    class CResumePreCheck;
+    class CResumeFactory;
+    class CLoaderOutput;
+    friend class CSingleUpdateProc;
+    friend class CPreCheckProc;
+    friend class CBackupProc;
+    friend class CRestoreProc;
+    friend class CFactoryProc;
+    friend class CResumeUpdate;
+    friend class CResumePreCheck;
+    friend class CResumeFactory;
+
+    // Shared steps of the gateway procedures.
+    void Notify(int code, const std::string& text);
+    void NotifyCheck(int code, const std::string& text);
+    void BeginSingleUpdate();
+    void ContinueUpdateAfterBackup(bool afterBackup);
+    void BeginFactoryUpload();
+    void CloseAsDropped();
+    void EndGatewayProcedure(bool ok);
+    void OnSingleLoaderDone(bool ok);
+    void OnPreCheckLoaderDone(bool ok);
+    void JoinLoader();
+    void InitGatewayProcedures();
+    void ReleaseGatewayProcedures();
+
     class CConsoleCommandProc;
     class CConsoleUploadProc;
     class CConsoleDownloadProc;
@@ -73,6 +181,30 @@ private:
     int m_pingRunsLeft = 0;
     std::string m_userLocal;
     std::string m_userRemote;
+
+    PackageState m_pkg;
+    std::string m_versionReport;
+    int m_layoutFlag = 1;
+    int m_productLine = 0;
+    int m_autobakNum = 10;
+    bool m_loadForCheck = false;
+    bool m_lastProcedureOk = false;
+    std::function<bool(const std::string&, const std::string&, const std::string&)> m_tipsDialog;
+    std::atomic<bool> m_loaderFinished{false};
+    std::atomic<bool> m_loaderIdle{true};
+    std::atomic<bool> m_loaderOk{false};
+    std::thread m_loader;
+    std::unique_ptr<PackageState> m_loaderState;
+    std::unique_ptr<CLoaderOutput> m_loaderOutput;
+
+    std::unique_ptr<CSingleUpdateProc> m_singleProc;
+    std::unique_ptr<CPreCheckProc> m_preCheckProc;
+    std::unique_ptr<CBackupProc> m_backupProc;
+    std::unique_ptr<CRestoreProc> m_restoreProc;
+    std::unique_ptr<CFactoryProc> m_factoryProc;
+    std::unique_ptr<CResumeUpdate> m_resumeUpdate;
+    std::unique_ptr<CResumePreCheck> m_resumePreCheck;
+    std::unique_ptr<CResumeFactory> m_resumeFactory;
 
     std::unique_ptr<CConsoleCommandProc> m_commandProc;
     std::unique_ptr<CConsoleUploadProc> m_uploadProc;

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds, starts the gateway simulator on 127.0.0.1
-# (a free port, a temporary folder) and logs in to it with vornupdater, then stops it.
+# (a free port, a temporary folder), makes a sample update package with mkpkg, updates the
+# simulated gateway with it (`vornupdater update ... --verify`) and shows the gateway's
+# version before and after; then stops the simulator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 BUILD=${VORN_BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$BUILD" -j"$(nproc)" --target vornupdater gateway-sim
+cmake --build "$BUILD" -j"$(nproc)" --target vornupdater gateway-sim mkpkg zipbridge
 
 WORK=$(mktemp -d)
 SIM_PID=""
@@ -16,7 +18,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$BUILD/tools/gateway-sim/gateway-sim" --root "$WORK/gateway" --port 0 >"$WORK/sim.out" 2>&1 &
+# A program folder of our own, made from the installation folder the build laid out.
+cp -a "$BUILD/dist/STARTUP" "$WORK/program"
+export VORN_HOME="$WORK/program" VORN_LANG=en VORN_NO_TTY=1
+UPDATER="$BUILD/dist/STARTUP/vornupdater"
+
+: >"$WORK/sim.out"  # exists before the simulator writes to it: the polling below reads it
+"$BUILD/tools/gateway-sim/gateway-sim" --root "$WORK/gateway" --port 0 \
+  --version-text 'KELMORA GW V300R001\nbuild 2024-01\n' --reboot-refuse-ms 2000 >"$WORK/sim.out" 2>&1 &
 SIM_PID=$!
 PORT=""
 for _ in $(seq 1 100); do
@@ -29,8 +38,34 @@ if [ -z "$PORT" ]; then
   cat "$WORK/sim.out" >&2
   exit 1
 fi
-
 printf 'admin\n' >"$WORK/password"
-echo "+ vornupdater connect -g 127.0.0.1:$PORT --password-file $WORK/password"
-"$BUILD/dist/STARTUP/vornupdater" connect -g "127.0.0.1:$PORT" \
-  --password-file "$WORK/password"
+GW=(-g "127.0.0.1:$PORT" --password-file "$WORK/password")
+
+# The sample package: a pre-update check, one application image (which carries the version
+# the simulated gateway reports after its restart) with its install script, and update tips.
+PKG="$WORK/sample"
+mkdir -p "$PKG"
+printf 'KELMORA GW V301R002\n' >"$PKG/appversion"
+printf 'KELMORA GW V300R001\n' >"$PKG/cfgversion"
+printf '#!/bin/sh\n# pre-update check\nexit 0\n' >"$PKG/apppre"
+printf '#sim: version KELMORA GW V301R002\nsample firmware image\n' >"$PKG/app1"
+printf '#!/bin/sh\n# install /stmp/app\nexit 0\n' >"$PKG/appsh1"
+printf 'Sample firmware V301R002: demo update.\n' >"$PKG/readme.txt"
+echo "+ mkpkg $PKG $WORK/sample_V301R002.ssu"
+"$BUILD/tools/mkpkg/mkpkg" "$PKG" "$WORK/sample_V301R002.ssu"
+
+version() {
+  "$UPDATER" connect "${GW[@]}" --json |
+    sed -n '/"type":"version"/s/.*"text":"\([^"]*\)".*/\1/p'
+}
+BEFORE=$(version)
+echo "Gateway version before: $BEFORE"
+
+echo "+ vornupdater update $WORK/sample_V301R002.ssu -g 127.0.0.1:$PORT --password-file ... --yes --verify"
+"$UPDATER" update "$WORK/sample_V301R002.ssu" "${GW[@]}" --yes --verify --reboot-timeout 60
+
+AFTER=$(version)
+echo
+echo "Gateway version before: $BEFORE"
+echo "Gateway version after:  $AFTER"
+[ "$AFTER" = "KELMORA GW V301R002" ]

@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
 #include "app/cli/CliCommands.h"
+#include "app/cli/CliUpdateCommands.h"
 #include "app/cli/CliOperator.h"
 #include "app/cli/CmdDiscover.h"
 
@@ -16,7 +17,8 @@ const std::vector<CliCommand>& CliCommands() {
     static const CliOptionSpec kConsolePassword = {
         "console-password-file", 0, true, "FILE",
         "console password from the first line of FILE (else asked on the terminal)"};
-    static const std::vector<CliCommand> kCommands = {
+    static const std::vector<CliCommand> kCommands = [] {
+        std::vector<CliCommand> commands = {
         {"connect", "", "log in, print the gateway's version, disconnect", {}, 0, 0, true,
          &CmdConnect},
         {"passwd", "", "change the gateway password",
@@ -32,7 +34,11 @@ const std::vector<CliCommand>& CliCommands() {
         {"discover", "", "search the local networks for gateways (UDP broadcast)",
          {{"timeout-ms", 0, true, "N", "collect replies for N ms (default 1000)"}}, 0, 0, false,
          &CmdDiscover},
-    };
+        };
+        // The update and configuration commands.
+        for (CliCommand& c : UpdateCommands()) commands.push_back(std::move(c));
+        return commands;
+    }();
     return kCommands;
 }
 
@@ -49,6 +55,8 @@ std::string ProgramUsage() {
         head.resize(std::max<std::size_t>(head.size() + 2, 26), ' ');
         s += head + c.summary + "\n";
     }
+    s += "  inspect PACKAGE [--gateway-version-file FILE]\n"
+         "                          check a package offline (no gateway)\n";
     s += "\n'vornupdater COMMAND --help' shows the options of a command.\n"
          "Exit status: 0 success, 1 the operation failed, 2 usage error, 3 could not connect or\n"
          "log in, 4 start-up refused.\n";

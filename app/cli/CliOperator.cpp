@@ -4,6 +4,8 @@
 #include <QJsonObject>
 #include <QString>
 
+#include "operations/CUpdateEvents.h"
+
 namespace vorn::cli {
 namespace {
 
@@ -170,6 +172,9 @@ int CliOperator::NotifyUpdatePage(int code, const std::string& text) {
     if (m_mode.json) {
         Json("update", text, "code", code);
     }
+    if (m_events) {
+        return m_events->NotifyUpdatePage(code, text);
+    }
     if (code == 2) {
         return Ask(text) ? 1 : 2;  // OK / Cancel
     }
@@ -180,7 +185,7 @@ int CliOperator::NotifyCheckPage(int code, const std::string& text) {
     if (m_mode.json) {
         Json("check", text, "code", code);
     }
-    return -1;
+    return m_events ? m_events->NotifyCheckPage(code, text) : -1;
 }
 
 void CliOperator::Note(const std::string& text, bool error) {

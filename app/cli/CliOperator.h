@@ -10,6 +10,10 @@
 #include "app/cli/CliTerminal.h"
 #include "lib/Operator.h"
 
+namespace vorn {
+class CUpdateEvents;
+}
+
 namespace vorn::cli {
 
 struct CliOutputMode {
@@ -26,6 +30,8 @@ public:
     void SetDevice(std::optional<std::pair<int, int>> device) { m_device = device; }
     void SetOpenFile(std::optional<std::string> f) { m_openFile = std::move(f); }
     void SetSaveFile(std::optional<std::string> f) { m_saveFile = std::move(f); }
+    // The wizard's event handling that update and check events go to (none: ignored).
+    void SetUpdateEvents(CUpdateEvents* events) { m_events = events; }
     // The answer to the next secret question (the console password from a file).
     void SetSecretAnswer(std::optional<std::string> s) { m_secret = std::move(s); }
 
@@ -62,6 +68,7 @@ private:
     CliOutputMode m_mode;
     CliTerminal& m_terminal;
     bool m_yes = false;
+    CUpdateEvents* m_events = nullptr;
     std::optional<std::pair<int, int>> m_device;
     std::optional<std::string> m_openFile, m_saveFile, m_secret;
     std::string m_line;          // text of the current (unfinished) output line

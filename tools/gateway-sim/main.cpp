@@ -10,6 +10,7 @@
 
 #include "tools/gateway-sim/CGatewaySim.h"
 #include "tools/gateway-sim/SimDiscovery.h"
+#include "tools/gateway-sim/SimScripts.h"
 
 namespace {
 
@@ -46,6 +47,9 @@ const char kUsage[] =
     "  --discovery-extra-long     also send an 11-byte search reply\n"
     "  --discovery-extra-prefix   also send a 10-byte reply with another prefix\n"
     "The --discovery-* options and --announce switch the responder on.\n"
+    "  --fail-script NAME[=TEXT]  the gateway script NAME (path or file name) fails and writes\n"
+    "                             TEXT to the result file (repeatable)\n"
+    "  --config-etc-link          make /config/etc a symbolic link (history in /app/updhistory)\n"
     "CMD is a message word (login, get, put, putover, excute, changepwd, version) or an\n"
     "excute command line or its first word (reboot, ls, /etc/vorncmd/apppre).\n"
     "Prints \"listening on ADDR:PORT\" once ready (and, with discovery, a second line\n"
@@ -88,6 +92,8 @@ int main(int argc, char** argv) {
     vorn::SimDiscoveryConfig discovery;
     bool discoveryOn = false;
     bool announceGiven = false;
+    vorn::SimScriptOptions scripts;
+    bool configEtcLink = false;
     for (int i = 1; i < argc; ++i) {
         const std::string opt = argv[i];
         auto value = [&](const char** out) {
@@ -110,6 +116,8 @@ int main(int argc, char** argv) {
             cfg.getWithoutSize = true;
         } else if (opt == "--fault-wrong-password") {
             cfg.faults.wrongPassword = true;
+        } else if (opt == "--config-etc-link") {
+            configEtcLink = true;
         } else if (opt == "--fault-garbage-after-login") {
             cfg.faults.garbageAfterLogin = true;
         } else if (opt == "--discovery") {
@@ -196,6 +204,10 @@ int main(int argc, char** argv) {
             cfg.faults.abortOnCommand = v;
         } else if (opt == "--fault-silent-on") {
             cfg.faults.silentOnCommand = v;
+        } else if (opt == "--fail-script") {
+            const std::string spec = v;
+            const std::size_t eq = spec.find('=');
+            scripts.failing[spec.substr(0, eq)] = eq == std::string::npos ? "" : spec.substr(eq + 1);
         } else {
             return Fail("unknown option " + opt + " (see --help)");
         }
@@ -212,8 +224,12 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     vorn::CGatewaySim sim(cfg);
+    vorn::AddScriptCommands(sim, scripts);
     if (!sim.Start()) {
         return Fail(sim.LastError());
+    }
+    if (configEtcLink && !vorn::MakeConfigEtcLink(sim.Root())) {
+        return Fail("cannot make /config/etc a link under the root folder");
     }
     if (!announceGiven && cfg.listenAddress != "0.0.0.0") {
         discovery.announce = cfg.listenAddress;

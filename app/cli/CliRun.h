@@ -1,0 +1,168 @@
+#pragma once
+// One run of a gateway command of vornupdater: the operator, the frame, the login and the
+// quiet close. Shared by the command files.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/ConnectRules.h"
+#include "app/cli/Cli.h"
+#include "app/cli/CliOperator.h"
+
+namespace vorn::cli {
+
+inline constexpr int kLoginTimeoutMs = 30000;
+inline constexpr int kVersionReplyMs = 5000;
+// A procedure whose link moves no byte for this long is given up.
+inline constexpr int kSilenceTimeoutMs = 120000;
+
+inline bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs) {
+            return done();
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+// One run of a gateway command: the operator, the frame, the login and the quiet close.
+class CliRun {
+public:
+    CliRun(const CliArgs& args, CliEnvironment& env)
+        : m_args(args),
+          m_env(env),
+          m_op(env.out, {args.Has("json"), env.outIsTerminal && !args.Has("json")}, env.terminal),
+          m_frame(&m_op, env.consoleDigest) {
+        m_op.SetAssumeYes(args.Has("yes"));
+    }
+
+    CliOperator& Op() { return m_op; }
+    CMainFrame& Frame() { return m_frame; }
+    const std::string& Address() const { return m_address; }
+
+    int Usage(const std::string& error) {
+        m_env.err << "vornupdater: " << error << "\n";
+        if (m_args.Has("json")) {
+            m_op.Note(error, true);
+            m_op.Exit(kExitUsage);
+        }
+        return kExitUsage;
+    }
+
+    // Gateway address, device choice and password; 0 or an exit status.
+    int Prepare() {
+        const std::string error = ParseGateway(m_args.Value("gateway"), m_address, m_port);
+        if (!error.empty()) {
+            return Usage(error);
+        }
+        // The login lockout of the connection page holds here too.
+        m_check = CheckConnectAllowed(m_args.Value("gateway"));
+        if (!m_check.allowed) {
+            m_op.AppendConsole(m_check.message + "\n", kRed);
+            m_op.Exit(kExitConnect);
+            return kExitConnect;
+        }
+        if (m_args.values.count("model")) {
+            int model = 0, series = 0;
+            if (!ParseCount(m_args.Value("model"), model) ||
+                !ParseCount(m_args.Value("series"), series)) {
+                return Usage("--model and --series take non-negative numbers");
+            }
+            m_op.SetDevice(std::make_pair(model, series));
+        }
+        std::string perror;
+        std::optional<std::string> password = GatewayPassword(m_args, m_env.terminal, perror);
+        if (!password) {
+            return Usage(perror);
+        }
+        m_password = *password;
+        return 0;
+    }
+
+    // Connects and logs in; 0 or kExitConnect.
+    int Login() {
+        if (!m_frame.ConnectGateway(m_address, m_password, m_port)) {
+            return kExitConnect;
+        }
+        const bool ended = RunUntil(
+            [&] {
+                return m_frame.SessionState == 0 ||
+                       (m_frame.SessionState == kStateLogin && m_frame.SessionStep == 0);
+            },
+            kLoginTimeoutMs);
+        if (!ended) {
+            m_op.Note("vornupdater: no answer from the gateway", true);
+        }
+        ConnectOutcome outcome = ConnectOutcome::Failed;
+        if (m_frame.Connected) {
+            outcome = m_frame.DeviceVersion().empty() ? ConnectOutcome::ConnectedAfterVersionChoice
+                                                      : ConnectOutcome::Connected;
+        } else if (ended && m_frame.SessionState == kStateLogin) {
+            outcome = ConnectOutcome::WrongPassword;
+        }
+        const std::string warning =
+            RecordLoginResult(m_check, m_password, outcome, m_args.Has("remember"));
+        if (!warning.empty()) {
+            m_op.AppendConsole(warning + (warning.back() == '\n' ? "" : "\n"), kRed);
+        }
+        if (!ended || !m_frame.Connected) {
+            return kExitConnect;
+        }
+        // Let the gateway's answer to the version message arrive before anything else.
+        RunUntil([&] { return !m_frame.VersionReplyPending() || !m_frame.Connected; },
+                 kVersionReplyMs);
+        return kExitOk;
+    }
+
+    // Waits until the procedure started on the frame has ended; false when the link fell
+    // silent for too long.
+    bool WaitProcedure() {
+        std::uint64_t moved = 0;
+        QElapsedTimer quiet;
+        quiet.start();
+        while (m_frame.SessionState != 0) {
+            const std::uint64_t now = m_frame.BytesSent() + m_frame.BytesReceived();
+            if (now != moved) {
+                moved = now;
+                quiet.restart();
+            } else if (quiet.elapsed() > kSilenceTimeoutMs) {
+                m_op.Note("vornupdater: the gateway stopped answering", true);
+                m_frame.Disconnect();
+                return false;
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
+                                            20);
+        }
+        return true;
+    }
+
+    // Closes the link without the disconnect messages and reports the status.
+    int Finish(int code) {
+        // A close that is already queued (a failed send posts one) reports itself first.
+        QCoreApplication::processEvents();
+        if (m_frame.SessionState != 0) {
+            m_frame.Disconnect();
+        }
+        m_frame.CanClose();
+        m_op.Exit(code);
+        return code;
+    }
+
+private:
+    const CliArgs& m_args;
+    CliEnvironment& m_env;
+    CliOperator m_op;
+    CMainFrame m_frame;
+    std::string m_address;
+    std::uint16_t m_port = kLinkPort;
+    std::string m_password;
+    ConnectCheck m_check;
+};
+
+}  // namespace vorn::cli

@@ -1,0 +1,351 @@
+#include "app/cli/CliUpdateCommands.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <filesystem>
+
+#include "app/cli/CliRun.h"
+#include "lib/StringTable.h"
+#include "operations/CUpdateEvents.h"
+#include "packages/BackupFile.h"
+#include "packages/VersionRules.h"
+#include "packages/ZipBridgeLoader.h"
+#include "platform/ProfileString.h"
+#include "platform/ProgramFolder.h"
+
+namespace vorn::cli {
+namespace {
+
+constexpr int kDefaultRebootTimeoutS = 300;
+
+void Pump() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+}
+
+// The update page and the confirmation dialog on a terminal: statuses as lines, questions
+// through the operator (--yes answers them), the pre-upgrade check waited for in place.
+class CCliWizardView : public CWizardView {
+public:
+    CCliWizardView(CliRun& run, const CUpdateEvents*& events) : m_run(run), m_events(events) {}
+
+    void AppendDetail(const std::string&, std::uint32_t) override {}  // the console shows them
+    void ClearDetails() override {}
+    void ShowProgress(const std::string&) override {}
+    void SetStatus(const std::string& text) override { m_run.Op().Note("[" + text + "]", false); }
+    void ShowMessage(const std::string& text) override { m_run.Op().ShowMessage(text); }
+    bool AskOkCancel(const std::string& text) override { return m_run.Op().AskOkCancel(text); }
+    void SetBackEnabled(bool) override {}
+    void SetCheckStatus(const std::string& text) override {
+        m_run.Op().Note("[check] " + text, false);
+    }
+    bool RunConfirmDialog(const std::string& tips, const std::string& from, const std::string& to,
+                          bool preCheck) override {
+        CliOperator& op = m_run.Op();
+        op.Note("Update tips:\n" + tips, false);
+        op.Note("From version: " + from, false);
+        op.Note("To version:   " + to, false);
+        if (preCheck) {
+            QElapsedTimer t;
+            t.start();
+            while (!m_events->CheckFinished() && m_run.Frame().Connected &&
+                   t.elapsed() < kSilenceTimeoutMs) {
+                Pump();
+            }
+            if (!m_events->CheckPassed()) {
+                op.Note(
+                    "vornupdater: the pre-upgrade check did not pass; the update is not started",
+                    true);
+                m_checkRefused = true;
+                return false;
+            }
+        }
+        return op.AskYesNo("Install this package on the gateway?");
+    }
+    bool CheckRefused() const { return m_checkRefused; }
+
+private:
+    CliRun& m_run;
+    const CUpdateEvents*& m_events;
+    bool m_checkRefused = false;
+};
+
+// Runs the event loop until `done`, giving up when neither the link nor a loader moved for a
+// long time.
+bool WaitFor(CliRun& run, const std::function<bool()>& done) {
+    std::uint64_t moved = 0;
+    QElapsedTimer quiet;
+    quiet.start();
+    while (!done()) {
+        const std::uint64_t now = run.Frame().BytesSent() + run.Frame().BytesReceived();
+        if (now != moved || !run.Frame().LoaderIdle()) {
+            moved = now;
+            quiet.restart();
+        } else if (quiet.elapsed() > kSilenceTimeoutMs) {
+            run.Op().Note("vornupdater: the gateway stopped answering", true);
+            run.Frame().Disconnect();
+            return false;
+        }
+        Pump();
+    }
+    return true;
+}
+
+int LoadArchiveComponent(CliRun& run) {
+    std::string error;
+    if (!LoadZipBridge(error)) {
+        run.Op().Note("vornupdater: " + error, true);
+        return kExitStartup;
+    }
+    return 0;
+}
+
+// Number of automatic backups to keep, from the options file (missing or negative: 10).
+int AutoBackupLimit() {
+    const std::string v = GetProfileString("AUTO_BAK", "AUTOBAK_NUM", "10", 16,
+                                           (ProgramFolder() / "updaterconf.ini").string());
+    int n = 10;
+    return ParseCount(v, n) ? n : 10;
+}
+
+// After the restart: log in again until the gateway answers, then compare its version.
+int VerifyVersion(CliRun& run, const std::string& expected, int timeoutS) {
+    CliOperator& op = run.Op();
+    op.Note("Waiting for the gateway to come back (up to " + std::to_string(timeoutS) + " s)...",
+            false);
+    QElapsedTimer t;
+    t.start();
+    while (!run.Frame().Connected) {
+        if (t.elapsed() > static_cast<qint64>(timeoutS) * 1000) {
+            op.Note("vornupdater: the gateway did not come back within " +
+                        std::to_string(timeoutS) + " s; its version could not be checked",
+                    true);
+            return kExitFailed;
+        }
+        QElapsedTimer pause;
+        pause.start();
+        while (pause.elapsed() < 1000) Pump();
+        if (run.Login() == kExitOk)
+            break;
+    }
+    const std::string now = NormalizeVendorName(run.Frame().DeviceVersion());
+    const std::string want = NormalizeVendorName(expected);
+    if (now != want) {
+        op.Note("vornupdater: after the update the gateway reports version '" + now +
+                    "', expected '" + want + "'",
+                true);
+        return kExitFailed;
+    }
+    op.Note("Verified: the gateway now reports version " + now, false);
+    return kExitOk;
+}
+
+int LoginForCommand(CliRun& run) {
+    if (int rc = run.Prepare()) {
+        return rc;
+    }
+    if (int rc = LoadArchiveComponent(run)) {
+        return run.Finish(rc);
+    }
+    if (int rc = run.Login()) {
+        return run.Finish(rc);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
+    CliRun run(args, env);
+    int rebootTimeout = kDefaultRebootTimeoutS;
+    if (args.values.count("reboot-timeout") &&
+        !ParseCount(args.Value("reboot-timeout"), rebootTimeout)) {
+        return run.Usage("--reboot-timeout takes a number of seconds");
+    }
+    if (int rc = LoginForCommand(run)) {
+        return rc;
+    }
+    CMainFrame& frame = run.Frame();
+    const CUpdateEvents* eventsRef = nullptr;
+    CCliWizardView view(run, eventsRef);
+    CUpdateEvents events(frame, view);
+    eventsRef = &events;
+    run.Op().SetUpdateEvents(&events);
+    events.SetPreCheckMode(args.Has("pre-check"));
+    frame.SetAutoBackupLimit(AutoBackupLimit());
+    events.BeginUpdate();
+    if (!frame.LoadLocalPackage(args.positional[0])) {
+        run.Op().SetUpdateEvents(nullptr);
+        return run.Finish(kExitFailed);
+    }
+    const bool ended = WaitFor(
+        run, [&] { return events.Finished() && frame.SessionState == 0 && frame.LoaderIdle(); });
+    run.Op().SetUpdateEvents(nullptr);
+    const bool ok = ended && events.Result() == CUpdateEvents::Outcome::Succeeded;
+    if (!ok) {
+        return run.Finish(kExitFailed);
+    }
+    if (args.Has("verify")) {
+        return run.Finish(VerifyVersion(run, frame.Package().m_packageVersion, rebootTimeout));
+    }
+    return run.Finish(kExitOk);
+}
+
+int CmdCheck(const CliArgs& args, CliEnvironment& env) {
+    CliRun run(args, env);
+    if (int rc = LoginForCommand(run)) {
+        return rc;
+    }
+    CMainFrame& frame = run.Frame();
+    const CUpdateEvents* eventsRef = nullptr;
+    CCliWizardView view(run, eventsRef);
+    CUpdateEvents events(frame, view);
+    eventsRef = &events;
+    run.Op().SetUpdateEvents(&events);
+    events.BeginCheck();
+    frame.SetLoadForCheckOnly(true);
+    if (!frame.LoadLocalPackage(args.positional[0])) {
+        run.Op().SetUpdateEvents(nullptr);
+        return run.Finish(kExitFailed);
+    }
+    const bool ended = WaitFor(run, [&] {
+        return (events.CheckFinished() && frame.SessionState == 0 && frame.LoaderIdle()) ||
+               !frame.Connected;
+    });
+    run.Op().SetUpdateEvents(nullptr);
+    return run.Finish(ended && events.CheckPassed() ? kExitOk : kExitFailed);
+}
+
+int CmdBackup(const CliArgs& args, CliEnvironment& env) {
+    CliRun run(args, env);
+    if (int rc = LoginForCommand(run)) {
+        return rc;
+    }
+    const std::string target =
+        args.values.count("output") ? args.Value("output") : DefaultBackupName(run.Address());
+    run.Op().SetSaveFile(std::filesystem::absolute(target).string());
+    if (!run.Frame().BackupConfig()) {
+        return run.Finish(kExitFailed);
+    }
+    const bool ended = run.WaitProcedure();
+    const bool ok = ended && run.Frame().LastProcedureOk() &&
+                    std::filesystem::exists(std::filesystem::absolute(target));
+    return run.Finish(ok ? kExitOk : kExitFailed);
+}
+
+int CmdRestore(const CliArgs& args, CliEnvironment& env) {
+    CliRun run(args, env);
+    if (int rc = LoginForCommand(run)) {
+        return rc;
+    }
+    run.Op().SetOpenFile(std::filesystem::absolute(args.positional[0]).string());
+    if (!run.Frame().RestoreBackup()) {
+        return run.Finish(kExitFailed);
+    }
+    const bool ended = run.WaitProcedure();
+    return run.Finish(ended && run.Frame().LastProcedureOk() ? kExitOk : kExitFailed);
+}
+
+int CmdFactoryReset(const CliArgs& args, CliEnvironment& env) {
+    CliRun run(args, env);
+    if (int rc = LoginForCommand(run)) {
+        return rc;
+    }
+    run.Op().SetOpenFile(std::filesystem::absolute(args.positional[0]).string());
+    if (!run.Frame().RestoreFactoryDefaults()) {
+        return run.Finish(kExitFailed);
+    }
+    // A reconnect may be pending before the procedure owns the link.
+    const bool ended = WaitFor(
+        run, [&] { return run.Frame().SessionState == 0 && run.Frame().ConnectReason == 0; });
+    return run.Finish(ended && run.Frame().LastProcedureOk() ? kExitOk : kExitFailed);
+}
+
+int CmdHistory(const CliArgs& args, CliEnvironment& env) {
+    CliRun run(args, env);
+    if (args.Has("local") || args.Has("delete-local")) {
+        if (args.Has("local") && args.Has("delete-local")) {
+            return run.Usage("--local and --delete-local exclude each other");
+        }
+        if (args.Has("local")) {
+            run.Frame().ShowLocalHistory();
+        } else {
+            run.Frame().DeleteLocalHistory();
+        }
+        run.Op().Exit(kExitOk);
+        return kExitOk;
+    }
+    if (!args.values.count("gateway")) {
+        return run.Usage("the gateway address is required (-g ADDR[:PORT]), or --local");
+    }
+    if (int rc = run.Prepare()) {
+        return rc;
+    }
+    if (int rc = run.Login()) {
+        return run.Finish(rc);
+    }
+    if (!run.Frame().ShowGatewayHistory()) {
+        return run.Finish(kExitFailed);
+    }
+    const bool ended = run.WaitProcedure();
+    return run.Finish(ended && run.Frame().LastConsoleOk() ? kExitOk : kExitFailed);
+}
+
+std::vector<CliCommand> UpdateCommands() {
+    return {
+        {"update",
+         "PACKAGE",
+         "update the gateway from a single package (.ssu)",
+         {{"pre-check", 0, false, nullptr, "run the pre-upgrade check first; a failed check stops"},
+          {"verify", 0, false, nullptr,
+           "after the restart, log in again and check the gateway's new version"},
+          {"reboot-timeout", 0, true, "SECONDS", "how long --verify waits for the gateway (300)"}},
+         1,
+         1,
+         true,
+         &CmdUpdate},
+        {"check",
+         "PACKAGE",
+         "run the pre-upgrade check of a package on the gateway",
+         {},
+         1,
+         1,
+         true,
+         &CmdCheck},
+        {"backup",
+         "",
+         "back up the gateway's configuration into a .bcf file",
+         {{"output", 'o', true, "FILE", "backup file (default kelmora_ADDR_YYYYMMDD.bcf here)"}},
+         0,
+         0,
+         true,
+         &CmdBackup},
+        {"restore",
+         "FILE",
+         "restore a configuration backup (.bcf); the gateway restarts",
+         {},
+         1,
+         1,
+         true,
+         &CmdRestore},
+        {"factory-reset",
+         "PACKAGE",
+         "restore factory defaults from a package; the gateway restarts",
+         {},
+         1,
+         1,
+         true,
+         &CmdFactoryReset},
+        {"history",
+         "",
+         "show the gateway's update history (or the local one)",
+         {{"local", 0, false, nullptr, "show this workstation's update history instead"},
+          {"delete-local", 0, false, nullptr, "delete this workstation's update history"}},
+         0,
+         0,
+         false,
+         &CmdHistory},
+    };
+}
+
+}  // namespace vorn::cli
