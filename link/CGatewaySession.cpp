@@ -25,6 +25,7 @@ CGatewaySession::CGatewaySession(Operator* op)
 
 CGatewaySession::~CGatewaySession() {
     CancelReconnectTimer();
+    CTimer::Instance().DelTimer(m_searchTimer);
     m_target.setHandler({});
     CloseTransferFile();
     m_socket->Close();
@@ -71,6 +72,8 @@ void CGatewaySession::OnMessage(unsigned msg, WParam w, LParam l) {
         case WM_LINK_READABLE:
             if (kind == kSocketTcp) {
                 OnReadable(kind);
+            } else if (kind == kSocketUdp) {
+                OnSearchReadable();
             } else {
                 OnOtherMessage(msg, w, l);
             }
@@ -97,6 +100,8 @@ void CGatewaySession::OnMessage(unsigned msg, WParam w, LParam l) {
                 if (static_cast<std::uint32_t>(l) == m_reconnectSerial) {
                     OnReconnectTimeout();
                 }
+            } else if (w == kTimerSearch) {
+                OnSearchTimer(static_cast<std::uint32_t>(l));
             } else {
                 OnTimer(static_cast<std::uint32_t>(w));
             }
@@ -518,6 +523,9 @@ bool CGatewaySession::CanClose() {
     }
     CancelReconnectTimer();
     m_socket->Close();
+    if (m_udpSocket) {
+        m_udpSocket->Close();
+    }
     return true;
 }
 

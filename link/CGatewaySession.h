@@ -16,6 +16,7 @@
 
 #include "lib/CTimer.h"
 #include "lib/Operator.h"
+#include "link/Discovery.h"
 #include "link/LinkFrame.h"
 #include "platform/CMessageTarget.h"
 #include "platform/Socket.h"
@@ -119,6 +120,17 @@ public:
     // State and step 0, the transfer file closed.
     void EndProcedure();
 
+    // --- Console search for gateways (link/GatewaySearch.cpp) ---
+    // Broadcasts one search request from the UDP socket and lists the replies at timer 1.
+    // Only in state 0 (else string 6553); false when refused.
+    bool SearchGateways();
+    // Addresses found by the running or the last search (network byte order, arrival order).
+    const CFoundGateways& FoundGateways() const { return m_found; }
+    // Tests on 127.0.0.1 only: where the request goes and how long replies are collected.
+    void SetDiscoveryTarget(const DiscoveryTarget& target) { m_discoveryTarget = target; }
+    void SetSearchTime(int ms) { m_searchTimeMs = ms; }
+    std::uint16_t SearchPort() const { return m_udpSocket ? m_udpSocket->LocalPort() : 0; }
+
     // --- File transfer ---
     void RequestPut(const std::string& remotePath);
     int PutFile(const std::filesystem::path& localPath);
@@ -196,6 +208,9 @@ private:
     void OnReconnectTimeout();
     void CancelReconnectTimer();
     void ShowFileError(int err);
+    bool CreateSearchSocket();
+    void OnSearchReadable();
+    void OnSearchTimer(std::uint32_t serial);
 
     // Login sequence (state 3).
     bool LoginResult(int result, const std::optional<std::string>& msg);
@@ -205,6 +220,12 @@ private:
     Operator* m_operator;
     CMessageTarget m_target;
     std::unique_ptr<Socket> m_socket;
+    std::unique_ptr<Socket> m_udpSocket;  // kind 1, discovery; made by the first search
+    CFoundGateways m_found;
+    DiscoveryTarget m_discoveryTarget;
+    int m_searchTimeMs = kSearchTimeMs;
+    TimerHandle m_searchTimer;
+    std::uint32_t m_searchSerial = 0;  // value of the search timer armed last
     std::map<int, CProcedureHandler*> m_procedures;
     std::map<int, CReconnectHandler*> m_reconnects;
 

@@ -3,6 +3,7 @@
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliUpdateCommands.h"
 #include "app/cli/CliOperator.h"
+#include "app/cli/CmdDiscover.h"
 #include "app/cli/CmdSupport.h"
 
 namespace vorn::cli {
@@ -31,6 +32,9 @@ const std::vector<CliCommand>& CliCommands() {
          2, 2, true, &CmdGet},
         {"exec", "\"CMD\"", "run a command on the gateway and print its output (console)",
          {kConsolePassword}, 1, 1, true, &CmdExec},
+        {"discover", "", "search the local networks for gateways (UDP broadcast)",
+         {{"timeout-ms", 0, true, "N", "collect replies for N ms (default 1000)"}}, 0, 0, false,
+         &CmdDiscover},
         };
         // The update and configuration commands.
         for (CliCommand& c : UpdateCommands()) commands.push_back(std::move(c));
@@ -65,7 +69,7 @@ std::string ProgramUsage() {
 std::string CommandUsage(const CliCommand& c) {
     std::string s = std::string("Usage: vornupdater ") + c.name;
     if (*c.arguments) s += std::string(" ") + c.arguments;
-    s += " -g ADDR[:PORT] [OPTIONS...]\n\n";
+    s += c.needsGateway ? " -g ADDR[:PORT] [OPTIONS...]\n\n" : " [OPTIONS...]\n\n";
     s += std::string(c.summary) + ".\n\nOptions:\n";
     std::vector<CliOptionSpec> all = CommonOptions();
     all.insert(all.end(), c.options.begin(), c.options.end());

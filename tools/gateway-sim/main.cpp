@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tools/gateway-sim/CGatewaySim.h"
+#include "tools/gateway-sim/SimDiscovery.h"
 #include "tools/gateway-sim/SimScripts.h"
 #include "tools/gateway-sim/SimDiagnostics.h"
 
@@ -37,12 +38,24 @@ const char kUsage[] =
     "  --fault-garbage-on CMD     send a garbage frame instead of the reply to CMD\n"
     "  --fault-abort-on CMD       send \"abort\" instead of the reply to CMD\n"
     "  --fault-silent-on CMD      do not answer CMD\n"
+    "  --discovery                answer search requests on UDP (port 51111 by default)\n"
+    "  --discovery-port N         UDP port of the search responder; 0 picks a free one\n"
+    "  --discovery-listen ADDR    IPv4 address the responder binds (default 0.0.0.0)\n"
+    "  --announce ADDR            address announced in search replies (default: --listen)\n"
+    "  --discovery-delay-ms N     answer each search request after N ms\n"
+    "  --discovery-repeat N       send the search reply N times (default 1)\n"
+    "  --discovery-no-reply       send no proper search reply (only the extras below)\n"
+    "  --discovery-extra-long     also send an 11-byte search reply\n"
+    "  --discovery-extra-prefix   also send a 10-byte reply with another prefix\n"
+    "The --discovery-* options and --announce switch the responder on.\n"
     "  --fail-script NAME[=TEXT]  the gateway script NAME (path or file name) fails and writes\n"
     "                             TEXT to the result file (repeatable)\n"
     "  --config-etc-link          make /config/etc a symbolic link (history in /app/updhistory)\n"
     "CMD is a message word (login, get, put, putover, excute, changepwd, version) or an\n"
     "excute command line or its first word (reboot, ls, /etc/vorncmd/apppre).\n"
-    "Prints \"listening on ADDR:PORT\" once ready; runs until SIGINT or SIGTERM.\n";
+    "Prints \"listening on ADDR:PORT\" once ready (and, with discovery, a second line\n"
+    "\"discovery on ADDR:PORT announcing ADDR\", then \"search request from ADDR:PORT\"\n"
+    "for each request); runs until SIGINT or SIGTERM.\n";
 
 bool ParseInt(const char* text, long long min, long long max, long long& out) {
     char* end = nullptr;
@@ -77,6 +90,9 @@ int Fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     vorn::GatewaySimConfig cfg;
+    vorn::SimDiscoveryConfig discovery;
+    bool discoveryOn = false;
+    bool announceGiven = false;
     vorn::SimScriptOptions scripts;
     bool configEtcLink = false;
     for (int i = 1; i < argc; ++i) {
@@ -105,6 +121,17 @@ int main(int argc, char** argv) {
             configEtcLink = true;
         } else if (opt == "--fault-garbage-after-login") {
             cfg.faults.garbageAfterLogin = true;
+        } else if (opt == "--discovery") {
+            discoveryOn = true;
+        } else if (opt == "--discovery-no-reply") {
+            discoveryOn = true;
+            discovery.properReply = false;
+        } else if (opt == "--discovery-extra-long") {
+            discoveryOn = true;
+            discovery.extraLongReply = true;
+        } else if (opt == "--discovery-extra-prefix") {
+            discoveryOn = true;
+            discovery.extraOtherPrefix = true;
         } else if (!value(&v)) {
             return Fail(opt.rfind("--", 0) == 0 ? "missing value for " + opt
                                                 : "unexpected argument " + opt);
@@ -115,6 +142,31 @@ int main(int argc, char** argv) {
                 return Fail("bad port: " + std::string(v));
             }
             cfg.port = static_cast<std::uint16_t>(n);
+        } else if (opt == "--discovery-port") {
+            if (!ParseInt(v, 0, 65535, n)) {
+                return Fail("bad port: " + std::string(v));
+            }
+            discoveryOn = true;
+            discovery.port = static_cast<std::uint16_t>(n);
+        } else if (opt == "--discovery-listen") {
+            discoveryOn = true;
+            discovery.bindAddress = v;
+        } else if (opt == "--announce") {
+            discoveryOn = true;
+            announceGiven = true;
+            discovery.announce = v;
+        } else if (opt == "--discovery-delay-ms") {
+            if (!ParseInt(v, 0, 3600000, n)) {
+                return Fail("bad time: " + std::string(v));
+            }
+            discoveryOn = true;
+            discovery.delayMs = static_cast<int>(n);
+        } else if (opt == "--discovery-repeat") {
+            if (!ParseInt(v, 1, 100, n)) {
+                return Fail("bad repeat count: " + std::string(v));
+            }
+            discoveryOn = true;
+            discovery.repeat = static_cast<int>(n);
         } else if (opt == "--root") {
             cfg.root = v;
         } else if (opt == "--password") {
@@ -181,9 +233,25 @@ int main(int argc, char** argv) {
     if (configEtcLink && !vorn::MakeConfigEtcLink(sim.Root())) {
         return Fail("cannot make /config/etc a link under the root folder");
     }
+    if (!announceGiven && cfg.listenAddress != "0.0.0.0") {
+        discovery.announce = cfg.listenAddress;
+    }
+    discovery.onRequest = [](const std::string& from) {
+        std::cout << "search request from " << from << std::endl;
+    };
+    vorn::CSimDiscovery responder(discovery);
+    if (discoveryOn && !responder.Start()) {
+        sim.Stop();
+        return Fail(responder.LastError());
+    }
     std::cout << "listening on " << cfg.listenAddress << ":" << sim.Port() << std::endl;
+    if (discoveryOn) {
+        std::cout << "discovery on " << discovery.bindAddress << ":" << responder.Port()
+                  << " announcing " << discovery.announce << std::endl;
+    }
     int sig = 0;
     sigwait(&stopSignals, &sig);
+    responder.Stop();
     sim.Stop();
     return 0;
 }
