@@ -37,4 +37,41 @@ std::string FormatStr(int id, ...) {
     return s;
 }
 
+std::string AsciiLower(std::string s) {
+    for (char& c : s) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return s;
+}
+
+namespace {
+
+// Finds the next case-insensitive occurrence of `name` and replaces every occurrence of that
+// exact spelling, until no further occurrence is left.
+void NormalizeOne(std::string& text, const std::string& name) {
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t hit = AsciiLower(text).find(name, from);
+        if (hit == std::string::npos) {
+            return;
+        }
+        const std::string spelling = text.substr(hit, name.size());
+        for (std::size_t pos = 0; (pos = text.find(spelling, pos)) != std::string::npos;
+             pos += 7) {
+            text.replace(pos, spelling.size(), "KELMORA");
+        }
+        from = hit + 1;
+    }
+}
+
+}  // namespace
+
+std::string NormalizeVendorName(std::string text) {
+    NormalizeOne(text, "kelmora");
+    NormalizeOne(text, "dravel");
+    return text;
+}
+
 }  // namespace vorn

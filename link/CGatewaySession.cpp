@@ -362,30 +362,9 @@ bool CGatewaySession::LoginGetOver() {
 }
 
 std::string CGatewaySession::NormalizeVersion(const std::string& version) const {
-    return NormalizeVendorWord(version);
+    return NormalizeVendorName(version);
 }
 
-// TODO(lead): fold into the packages layer's NormalizeVendorName.
-std::string NormalizeVendorWord(const std::string& version) {
-    std::string lower(version);
-    for (char& c : lower) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    std::string out;
-    std::size_t i = 0;
-    while (i < version.size()) {
-        if (lower.compare(i, 7, "kelmora") == 0) {
-            out += "KELMORA";
-            i += 7;
-        } else if (lower.compare(i, 6, "dravel") == 0) {
-            out += "KELMORA";
-            i += 6;
-        } else {
-            out += version[i++];
-        }
-    }
-    return out;
-}
 
 int CGatewaySession::HandleVersion(int value) {
     ProtocolVersion = value;

@@ -268,7 +268,5 @@ private:
 
 // Decimal digits with "," every three digits from the right (1234567 -> "1,234,567").
 std::string FormatThousands(std::uint64_t value);
-// The version text with every case-insensitive "kelmora" or "dravel" replaced by "KELMORA".
-std::string NormalizeVendorWord(const std::string& version);
 
 }  // namespace vorn

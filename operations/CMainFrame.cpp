@@ -2,7 +2,6 @@
 
 #include <QString>
 
-#include <nettle/md5.h>
 
 #include "lib/Log.h"
 #include "lib/StringTable.h"
@@ -58,21 +57,6 @@ bool CMainFrame::ReadResultFile(std::string& text) {
         return false;
     }
     return true;
-}
-
-std::string Md5HexOfText(const std::string& text) {
-    md5_ctx ctx;
-    md5_init(&ctx);
-    md5_update(&ctx, text.size(), reinterpret_cast<const std::uint8_t*>(text.data()));
-    std::uint8_t digest[MD5_DIGEST_SIZE];
-    md5_digest(&ctx, MD5_DIGEST_SIZE, digest);
-    static const char kHex[] = "0123456789abcdef";
-    std::string out;
-    for (std::uint8_t b : digest) {
-        out += kHex[b >> 4];
-        out += kHex[b & 15];
-    }
-    return out;
 }
 
 bool IsGatewayUtf8(const std::string& bytes) {

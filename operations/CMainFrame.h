@@ -166,7 +166,6 @@ protected:
     void OnSessionClosed() override { m_pingRunsLeft = 0; }
     void OnLoginVersion(const std::string& version) override;
     void OnDeviceChosen(int model, int series) override;
-    std::string NormalizeVersion(const std::string& version) const override;
     void OnConnectionLost(int state, int errorCode) override;
     void OnTimer(std::uint32_t id) override;
     void OnOtherMessage(unsigned msg, WParam w, LParam l) override;
@@ -293,9 +292,6 @@ extern std::atomic<int> g_memberInProgress;
 // A member name of a combined plan names a file directly inside "compose_unpkg".
 bool PlainMemberName(const std::string& name);
 
-// MD5 (RFC 1321) of a text as 32 lower-case hex digits.
-// TODO(lead): fold together with the packages layer's Md5Hex.
-std::string Md5HexOfText(const std::string& text);
 // True when the bytes hold at least one byte of 0x80 or above and form UTF-8 by the
 // gateway output rule (lead bytes 0xC0-0xFD announcing 2 to 6 bytes, continuations 0x80-0xBF).
 bool IsGatewayUtf8(const std::string& bytes);

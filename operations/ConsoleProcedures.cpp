@@ -1,3 +1,4 @@
+#include "packages/Md5.h"
 #include "operations/ConsoleProcedures.h"
 
 #include "lib/Log.h"
@@ -41,7 +42,7 @@ bool CMainFrame::CommandConsole() {
     if (!typed) {
         return false;
     }
-    if (Md5HexOfText(*typed) != m_consoleDigest) {
+    if (Md5Hex(*typed) != m_consoleDigest) {
         Console(6457, kRed);
         return false;
     }

@@ -56,10 +56,6 @@ void CMainFrame::ReleaseGatewayProcedures() {
 // ---------------------------------------------------------------------------------------------
 // Login hooks
 
-std::string CMainFrame::NormalizeVersion(const std::string& version) const {
-    return NormalizeVendorName(version);
-}
-
 void CMainFrame::OnLoginVersion(const std::string& version) {
     // The whole version report is still in the downloaded version file.
     std::ifstream in(WorkPath("version.txt", "tmp"), std::ios::binary);

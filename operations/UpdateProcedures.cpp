@@ -41,12 +41,6 @@ enum : int {
 };
 constexpr int kUpdateBase = 4;
 
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 std::string Unpkg(const std::string& name) {
     return WorkPath(name, "unpkg").string();
 }
@@ -74,7 +68,7 @@ void CMainFrame::StartSingleUpdate() {
 }
 
 void CMainFrame::BeginSingleUpdate() {
-    if (Lower(m_pkg.m_packageFileName).rfind("switch_", 0) == 0) {
+    if (AsciiLower(m_pkg.m_packageFileName).rfind("switch_", 0) == 0) {
         // Packages that switch the firmware line keep a copy of the configuration first.
         m_autoBackup = true;
         m_backupPath = AutoBackupPath(Address(), DeviceVersion(), "unknown");

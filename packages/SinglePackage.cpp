@@ -27,12 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 std::string Trim(const std::string& s, const char* ws = " \t\r\n") {
     size_t b = s.find_first_not_of(ws);
     if (b == std::string::npos) {
@@ -154,7 +148,7 @@ bool LoadPackageFromPath(PackageState& state, Operator& op, const std::string& p
     state.m_needRestart = 1;
     ConfSectionReader conf;
     if (conf.Load(WorkPath("package.conf", "unpkg").string()) &&
-        Lower(conf.Get("restart", "needrestart")) == "no") {
+        AsciiLower(conf.Get("restart", "needrestart")) == "no") {
         state.m_needRestart = 0;
     }
     std::string notice = LoadStr(state.m_needRestart ? 6556 : 6557);
@@ -261,7 +255,7 @@ bool PackageNeedsRestart() {
     std::string value = GetProfileString("restart", "needrestart", "yes", 10,
                                          WorkPath("package.conf", "unpkg").string());
     value.erase(std::remove(value.begin(), value.end(), ' '), value.end());
-    return Lower(value) != "no";
+    return AsciiLower(value) != "no";
 }
 
 bool LoadCurrentSinglePackage(PackageState& state, Operator& op, bool combinedUpdateRunning,

@@ -12,32 +12,6 @@
 namespace vorn {
 namespace {
 
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-void ReplaceAll(std::string& s, const std::string& from, const std::string& to) {
-    for (size_t pos = 0; (pos = s.find(from, pos)) != std::string::npos; pos += to.size()) {
-        s.replace(pos, from.size(), to);
-    }
-}
-
-void NormalizeOne(std::string& text, const std::string& name) {
-    size_t from = 0;
-    for (;;) {
-        std::string lower = Lower(text);
-        size_t hit = lower.find(name, from);
-        if (hit == std::string::npos) {
-            return;
-        }
-        std::string spelling = text.substr(hit, name.size());
-        ReplaceAll(text, spelling, "KELMORA");
-        from = hit + 1;
-    }
-}
-
 int Apply(const VersionTagRule* rules, int count, int fallback, const std::string& lower) {
     for (int i = 0; i < count; ++i) {
         const auto& r = rules[i];
@@ -102,14 +76,9 @@ bool RuleApplies(const CXmlUI& xml, const XmlNode* rule,
 
 }  // namespace
 
-std::string NormalizeVendorName(std::string text) {
-    NormalizeOne(text, "kelmora");
-    NormalizeOne(text, "dravel");
-    return text;
-}
 
 VersionClass ClassifyVersion(const std::string& version) {
-    const std::string lower = Lower(version);
+    const std::string lower = AsciiLower(version);
     const VersionTagTable& t = ProductTagTable();
     return {Apply(t.layoutRules, t.layoutCount, t.layoutFallback, lower),
             Apply(t.productRules, t.productCount, t.productFallback, lower)};

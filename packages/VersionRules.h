@@ -5,12 +5,12 @@
 #include <map>
 #include <string>
 
+#include "lib/Text.h"  // NormalizeVendorName
+
 namespace vorn {
 
 class CXmlUI;
 
-// Every spelling of "kelmora" and "dravel", in any letter case, becomes "KELMORA".
-std::string NormalizeVendorName(std::string text);
 
 struct VersionClass {
     int layoutFlag = 1;   // 1: "/etc" layout, 0: "/var" layout

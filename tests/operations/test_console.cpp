@@ -9,6 +9,7 @@
 #include <iterator>
 #include <vector>
 
+#include "packages/Md5.h"
 #include "lib/StringTable.h"
 #include "operations/CMainFrame.h"
 #include "platform/ProgramFolder.h"
@@ -30,7 +31,7 @@ std::string QtMd5(const std::string& s) {
 TEST(ConsoleText, Md5HexMatchesAnIndependentImplementation) {
     for (const std::string& s : std::vector<std::string>{"", "a", "letmein", std::string(1000, 'x'),
                                                          std::string("\0\xff", 2)})
-        EXPECT_EQ(Md5HexOfText(s), QtMd5(s));
+        EXPECT_EQ(Md5Hex(s), QtMd5(s));
 }
 
 TEST(ConsoleText, Utf8RuleOfGatewayOutput) {
