@@ -1,3 +1,4 @@
+#include "lib/QuietOperator.h"
 #include "app/cli/CmdInspect.h"
 
 #include <QTemporaryDir>
@@ -29,7 +30,7 @@ const char kInspectUsage[] =
     "\"updversion\" rules. Exit status 0 when the package is valid (and allowed), else 1.\n";
 
 // Console output of the package functions goes to the report; questions are not asked.
-class ReportOperator : public Operator {
+class ReportOperator : public CQuietOperator {
 public:
     explicit ReportOperator(std::ostream& out) : m_out(out) {}
     bool quiet = false;
@@ -37,23 +38,7 @@ public:
         if (!quiet)
             m_out << text;
     }
-    void SetProgressAnchor() override {}
-    void ReplaceProgress(const std::string&, std::uint32_t) override {}
-    void SetWindowTitle(const std::string&) override {}
-    bool AskYesNo(const std::string&) override { return false; }
-    bool AskOkCancel(const std::string&) override { return false; }
     void ShowMessage(const std::string& text) override { m_out << text << "\n"; }
-    std::optional<std::string> AskText(const std::string&, bool) override { return std::nullopt; }
-    std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> ChooseSaveFile(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    bool ChooseDevice(int&, int&) override { return false; }
-    void NotifyWizard(int, const std::string&) override {}
-    int NotifyUpdatePage(int, const std::string&) override { return -1; }
-    int NotifyCheckPage(int, const std::string&) override { return -1; }
 
 private:
     std::ostream& m_out;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "lib/QuietOperator.h"
 #include "lib/Operator.h"
 #include "packages/ArchiveAccess.h"
 #include "packages/Envelope.h"
@@ -19,28 +20,11 @@
 
 namespace {
 
-class PrintOperator : public vorn::Operator {
+class PrintOperator : public vorn::CQuietOperator {
 public:
     void AppendConsole(const std::string& text, std::uint32_t) override {
         std::fputs(text.c_str(), stderr);
     }
-    void SetProgressAnchor() override {}
-    void ReplaceProgress(const std::string&, std::uint32_t) override {}
-    void SetWindowTitle(const std::string&) override {}
-    bool AskYesNo(const std::string&) override { return false; }
-    bool AskOkCancel(const std::string&) override { return false; }
-    void ShowMessage(const std::string&) override {}
-    std::optional<std::string> AskText(const std::string&, bool) override { return std::nullopt; }
-    std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> ChooseSaveFile(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    bool ChooseDevice(int&, int&) override { return false; }
-    void NotifyWizard(int, const std::string&) override {}
-    int NotifyUpdatePage(int, const std::string&) override { return -1; }
-    int NotifyCheckPage(int, const std::string&) override { return -1; }
 };
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "lib/QuietOperator.h"
 #include "lib/Operator.h"
 #include "link/CDES.h"
 #include "link/CGatewaySession.h"
@@ -28,29 +29,6 @@ namespace {
 using namespace vorn;
 
 constexpr double kBudget = 0.6;
-
-// Discards everything; the benchmark measures the link, not the console.
-class QuietOperator : public Operator {
-public:
-    void AppendConsole(const std::string&, std::uint32_t) override {}
-    void SetProgressAnchor() override {}
-    void ReplaceProgress(const std::string&, std::uint32_t) override {}
-    void SetWindowTitle(const std::string&) override {}
-    bool AskYesNo(const std::string&) override { return false; }
-    bool AskOkCancel(const std::string&) override { return false; }
-    void ShowMessage(const std::string&) override {}
-    std::optional<std::string> AskText(const std::string&, bool) override { return std::nullopt; }
-    std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> ChooseSaveFile(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    bool ChooseDevice(int&, int&) override { return false; }
-    void NotifyWizard(int, const std::string&) override {}
-    int NotifyUpdatePage(int, const std::string&) override { return -1; }
-    int NotifyCheckPage(int, const std::string&) override { return -1; }
-};
 
 // put -> data -> putover, as every procedure runs an upload.
 struct Upload : CProcedureHandler {
@@ -150,7 +128,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "simulator: %s\n", sim.LastError().c_str());
         return 2;
     }
-    QuietOperator op;
+    CQuietOperator op;
     CGatewaySession session(&op);
     session.ConnectGateway("127.0.0.1", "admin", sim.Port());
     QElapsedTimer wait;

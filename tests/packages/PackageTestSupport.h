@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "lib/QuietOperator.h"
 #include "lib/Operator.h"
 #include "lib/WorkFolders.h"
 #include "packages/CPackageHost.h"
@@ -31,7 +32,7 @@ struct ConsoleLine {
     std::uint32_t colour;
 };
 
-class RecordingOperator : public Operator {
+class RecordingOperator : public CQuietOperator {
 public:
     std::vector<ConsoleLine> console;
     std::vector<std::pair<int, std::string>> updateEvents;
@@ -54,9 +55,6 @@ public:
     void AppendConsole(const std::string& text, std::uint32_t colour) override {
         console.push_back({text, colour});
     }
-    void SetProgressAnchor() override {}
-    void ReplaceProgress(const std::string&, std::uint32_t) override {}
-    void SetWindowTitle(const std::string&) override {}
     bool AskYesNo(const std::string& text) override {
         questions.push_back(text);
         return yesAnswer;
@@ -65,21 +63,10 @@ public:
         questions.push_back(text);
         return yesAnswer;
     }
-    void ShowMessage(const std::string&) override {}
-    std::optional<std::string> AskText(const std::string&, bool) override { return std::nullopt; }
-    std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> ChooseSaveFile(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    bool ChooseDevice(int&, int&) override { return false; }
-    void NotifyWizard(int, const std::string&) override {}
     int NotifyUpdatePage(int code, const std::string& text) override {
         updateEvents.emplace_back(code, text);
         return -1;
     }
-    int NotifyCheckPage(int, const std::string&) override { return -1; }
 };
 
 class RecordingHost : public CPackageHost {

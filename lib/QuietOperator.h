@@ -1,0 +1,31 @@
+#pragma once
+// An Operator that shows nothing and answers every question with No / Cancel. Headless users
+// (package inspection, benchmarks, fuzz targets, tests) derive from it and override only what
+// they need.
+#include "lib/Operator.h"
+
+namespace vorn {
+
+class CQuietOperator : public Operator {
+public:
+    void AppendConsole(const std::string&, std::uint32_t) override {}
+    void SetProgressAnchor() override {}
+    void ReplaceProgress(const std::string&, std::uint32_t) override {}
+    void SetWindowTitle(const std::string&) override {}
+    bool AskYesNo(const std::string&) override { return false; }
+    bool AskOkCancel(const std::string&) override { return false; }
+    void ShowMessage(const std::string&) override {}
+    std::optional<std::string> AskText(const std::string&, bool) override { return std::nullopt; }
+    std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> ChooseSaveFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    bool ChooseDevice(int&, int&) override { return false; }
+    void NotifyWizard(int, const std::string&) override {}
+    int NotifyUpdatePage(int, const std::string&) override { return -1; }
+    int NotifyCheckPage(int, const std::string&) override { return -1; }
+};
+
+}  // namespace vorn
