@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <regex>
+#include <vector>
 
 #include "lib/CXmlUI.h"
 #include "lib/Text.h"
@@ -119,7 +120,101 @@ std::map<std::string, std::string> ParseVersionReport(const std::string& report)
     return out;
 }
 
+namespace {
+
+// std::regex backtracks: a quantifier stacked on a quantifier, or a quantified group that itself
+// holds a quantifier or an alternative, can take exponential time on a short text. Rule files
+// come inside packages, so such patterns (and overlong ones) are refused instead of run.
+constexpr std::size_t kMaxPatternLength = 256;
+constexpr std::size_t kMaxMatchedText = 1024;
+
+bool IsQuantifier(char c) { return c == '*' || c == '+' || c == '?' || c == '{'; }
+
+bool IsSafePattern(const std::string& p) {
+    if (p.size() > kMaxPatternLength) {
+        return false;
+    }
+    std::vector<bool> groupRisky;  // per open group: holds a quantifier or an alternative
+    bool afterQuantifier = false;  // the previous token was a quantifier
+    bool lazyTaken = false;        // a single '?' after a quantifier (lazy) was seen
+    bool afterRiskyGroup = false;  // the previous token closed a risky group
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        const char c = p[i];
+        if (IsQuantifier(c)) {
+            if (afterQuantifier) {
+                if (c != '?' || lazyTaken) {
+                    return false;
+                }
+                lazyTaken = true;
+                continue;
+            }
+            if (afterRiskyGroup) {
+                return false;
+            }
+            if (c == '{') {
+                const std::size_t close = p.find('}', i);
+                if (close == std::string::npos) {
+                    return false;
+                }
+                i = close;
+            }
+            if (!groupRisky.empty()) {
+                groupRisky.back() = true;
+            }
+            afterQuantifier = true;
+            lazyTaken = false;
+            afterRiskyGroup = false;
+            continue;
+        }
+        afterQuantifier = false;
+        afterRiskyGroup = false;
+        if (c == '\\') {
+            ++i;
+        } else if (c == '[') {
+            // A bracket class, POSIX classes such as [:digit:] included; a ']' right after the
+            // opening (or after '^') is a literal.
+            std::size_t j = i + 1;
+            if (j < p.size() && p[j] == '^') ++j;
+            if (j < p.size() && p[j] == ']') ++j;
+            while (j < p.size() && p[j] != ']') {
+                if (p[j] == '[' && j + 1 < p.size() && p[j + 1] == ':') {
+                    const std::size_t end = p.find(":]", j + 2);
+                    if (end == std::string::npos) {
+                        return false;
+                    }
+                    j = end + 2;
+                } else {
+                    j += p[j] == '\\' ? 2 : 1;
+                }
+            }
+            if (j >= p.size()) {
+                return false;
+            }
+            i = j;
+        } else if (c == '(') {
+            groupRisky.push_back(false);
+        } else if (c == ')') {
+            if (groupRisky.empty()) {
+                return false;
+            }
+            afterRiskyGroup = groupRisky.back();
+            groupRisky.pop_back();
+            if (afterRiskyGroup && !groupRisky.empty()) {
+                groupRisky.back() = true;
+            }
+        } else if (c == '|' && !groupRisky.empty()) {
+            groupRisky.back() = true;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 bool PatternMatches(const std::string& pattern, const std::string& text) {
+    if (!IsSafePattern(pattern) || text.size() > kMaxMatchedText) {
+        return false;
+    }
     try {
         std::regex re(pattern, std::regex::ECMAScript);
         return std::regex_search(text, re);

@@ -21,7 +21,7 @@ for t in "${targets[@]}"; do
   seeds=fuzz/seeds/${name#fuzz_}
   [ -d "$seeds" ] || seeds=""
   echo "fuzz: $name for ${SECS}s"
-  "$t" -max_total_time="$SECS" -rss_limit_mb=2048 "$corpus" $seeds >build-fuzz/$name.log 2>&1 || {
+  "$t" -max_total_time="$SECS" -timeout=10 -rss_limit_mb=2048 "$corpus" $seeds >build-fuzz/$name.log 2>&1 || {
     tail -50 build-fuzz/$name.log; echo "fuzz: $name found a problem"; exit 1; }
 done
 echo "fuzz: all targets ran clean"

@@ -306,5 +306,33 @@ TEST(VersionText, CurrentDeviceListsMatchClassification) {
     }
 }
 
+// Rule patterns come inside packages: ordinary ones run, ones that make the regex engine
+// backtrack for ever are refused (no match) instead of hanging the loader.
+TEST(VersionPatternTest, BacktrackingPatternsAreRefused) {
+    struct Case {
+        const char* pattern;
+        const char* text;
+        bool match;
+    };
+    const Case cases[] = {
+        {"V5", "KELMORA-GW-2100 V5", true},
+        {"^KELMORA-GW", "KELMORA-GW-2100 V5", true},
+        {"V[[:digit:]]+R", "V300R001", true},
+        {"V[0-9]{1,3}R", "V300R001", true},
+        {"(V5|V6)", "V6", true},
+        {"a+?b", "aab", true},
+        {"(a+)+$", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa!", false},
+        {"(a|a)*$", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa!", false},
+        {"((a+))+", "aaaa", false},
+        {"a**", "aaaa", false},
+        {"G????+++++++++", "G", false},
+        {"(V5", "V5", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PatternMatches(c.pattern, c.text), c.match) << c.pattern;
+    }
+    EXPECT_FALSE(PatternMatches(std::string(300, 'a'), std::string(300, 'a')));
+}
+
 }  // namespace
 }  // namespace vorn::test
