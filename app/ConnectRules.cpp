@@ -37,17 +37,17 @@ ConnectEffect ApplyConnectResult(ConnectOutcome outcome, const ConnectCheck& che
     }
     const std::string address = check.address.Text();
     switch (outcome) {
-        case ConnectOutcome::Connected:
-        case ConnectOutcome::ConnectedAfterVersionChoice:
+        case kWizardConnected:
+        case kWizardDeviceChosen:
             if (remember != RememberMode::LeaveList) {
                 recent.Add(address,
                            remember == RememberMode::AddressAndPassword ? password : std::string());
             }
             log.Update(address, LoginErrorLog::NoErrorTime(), 0);
             break;
-        case ConnectOutcome::Failed:
+        default:  // failed: nothing changes
             break;
-        case ConnectOutcome::WrongPassword:
+        case kWizardLoginRefused:
             if (log.Exists(address)) {
                 int c = log.Count(address);
                 if (c > 1) {

@@ -6,6 +6,10 @@
 #include <optional>
 #include <string>
 
+#include "lib/CheckPageEvents.h"
+#include "lib/UpdatePageEvents.h"
+#include "lib/WizardEvents.h"
+
 namespace vorn {
 
 // Console colours as the program stores them (0x00BBGGRR).
@@ -30,6 +34,7 @@ public:
     virtual void SetWindowTitle(const std::string& title) = 0;
 
     // Modal questions and messages. No answer available means No / Cancel.
+    // AskYesNo: true for Yes. AskOkCancel: true for OK.
     virtual bool AskYesNo(const std::string& text) = 0;
     virtual bool AskOkCancel(const std::string& text) = 0;
     virtual void ShowMessage(const std::string& text) = 0;
@@ -44,9 +49,15 @@ public:
     // series positions; false when cancelled.
     virtual bool ChooseDevice(int& model, int& series) = 0;
 
-    // Wizard events.
+    // Wizard events. `code` is a WizardEvent (lib/WizardEvents.h).
     virtual void NotifyWizard(int code, const std::string& text) = 0;
+    // `code` is an UpdatePageEvent (lib/UpdatePageEvents.h). Returns the answer of the two
+    // questions: kUpdateAsk gives kAnswerOk (1) or kAnswerCancel (2), kUpdateConfirm gives
+    // kConfirmUpdate (1) or kConfirmCancel (0); -1 for every other code and whenever no page
+    // takes the event. Callers stop only on the explicit refusal (kAnswerCancel,
+    // kConfirmCancel), so -1 lets the procedure go on.
     virtual int NotifyUpdatePage(int code, const std::string& text) = 0;
+    // `code` is a CheckPageEvent (lib/CheckPageEvents.h). Always returns -1.
     virtual int NotifyCheckPage(int code, const std::string& text) = 0;
 };
 

@@ -27,6 +27,7 @@ CGatewaySession::~CGatewaySession() {
     CancelReconnectTimer();
     CTimer::Instance().DelTimer(m_searchTimer);
     m_target.setHandler({});
+    AbortUpload();
     CloseTransferFile();
     m_socket->Close();
 }
@@ -53,18 +54,33 @@ void CGatewaySession::Console(const std::string& text, std::uint32_t colour) {
     }
 }
 
-void CGatewaySession::Console(int stringId, std::uint32_t colour) { Console(std::string(LoadStr(stringId)), colour); }
+void CGatewaySession::Console(int stringId, std::uint32_t colour) {
+    Console(std::string(LoadStr(stringId)), colour);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Messages
 
 void CGatewaySession::OnMessage(unsigned msg, WParam w, LParam l) {
-    if (m_inPutFile) {
-        // PutFile keeps the event loop alive; nothing may step a procedure meanwhile.
-        m_deferred.push_back({msg, w, l});
-        return;
-    }
     const int kind = static_cast<int>(w);
+    if (m_uploading) {
+        // The upload owns the link: it goes on when the socket takes data again, stops when
+        // the link closes; everything else waits until it has ended.
+        if (msg == WM_LINK_WRITABLE && kind == kSocketTcp) {
+            PumpUpload();
+            return;
+        }
+        if (msg == WM_UPLOAD_CONTINUE) {
+            PumpUpload();
+            return;
+        }
+        if (msg == WM_LINK_ERROR && kind == kSocketTcp) {
+            AbortUpload();
+        } else {
+            m_deferred.push_back({msg, w, l});
+            return;
+        }
+    }
     switch (msg) {
         case WM_LINK_CONNECTED:
             OnConnectNotification(kind);
@@ -365,7 +381,6 @@ std::string CGatewaySession::NormalizeVersion(const std::string& version) const 
     return NormalizeVendorName(version);
 }
 
-
 int CGatewaySession::HandleVersion(int value) {
     ProtocolVersion = value;
     m_versionPending = false;
@@ -451,6 +466,7 @@ void CGatewaySession::CloseSession(int kind, int errorCode) {
     if (kind != kSocketTcp) {
         return;
     }
+    AbortUpload();
     std::string message;
     if (SessionState == kStateLogin && (SessionStep == 1 || SessionStep == 2)) {
         message = LoadStr(6454);
@@ -482,8 +498,8 @@ void CGatewaySession::CloseSession(int kind, int errorCode) {
 void CGatewaySession::OnConnectionLost(int state, int errorCode) {
     if (errorCode == kSockAborted && (state == kStateSingleUpdate || CombinedUpdateRunning()) &&
         m_operator) {
-        m_operator->NotifyUpdatePage(7, LoadStr(6766));
-        m_operator->NotifyUpdatePage(12, std::string("FAILED:") + LoadStr(6714));
+        m_operator->NotifyUpdatePage(kUpdateError, LoadStr(6766));
+        m_operator->NotifyUpdatePage(kUpdateFinal, std::string("FAILED:") + LoadStr(6714));
         Console(6714, kRed);
     }
 }
@@ -547,8 +563,8 @@ void CGatewaySession::OnReconnectTimer() {
         ConnectGateway(address, password, m_port);
         CancelReconnectTimer();
         CTimer::Instance().start();
-        m_reconnectTimer =
-            CTimer::Instance().AddTimer(&m_target, kTimerReconnectTimeout, 5000, ++m_reconnectSerial);
+        m_reconnectTimer = CTimer::Instance().AddTimer(&m_target, kTimerReconnectTimeout, 5000,
+                                                       ++m_reconnectSerial);
         return;
     }
     ReportAutoConnectFailure("");
@@ -584,7 +600,7 @@ bool CGatewaySession::ReportAutoConnectFailure(const std::string& text) {
         case 1:
         case 2:
             if (m_operator) {
-                m_operator->NotifyUpdatePage(12, "FAILED:" + text);
+                m_operator->NotifyUpdatePage(kUpdateFinal, "FAILED:" + text);
             }
             return true;
         case 3:

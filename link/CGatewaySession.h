@@ -28,6 +28,8 @@ inline constexpr int kLoginVersionCapableResult = 7629414;
 inline constexpr int kUpdaterProtocolVersion = 1568;  // 0x620, sent in the version message
 inline constexpr std::uint32_t kSessionRingSize = 16384;
 inline constexpr int kFlushWaitMs = 10;
+// File bytes an upload frames and sends before it lets other events run.
+inline constexpr std::uint64_t kUploadSliceBytes = 256 * 1024;
 
 // SessionState values owned by the session itself.
 enum : int {
@@ -40,16 +42,8 @@ enum : int {
 
 // Timer ids the session arms (the timer service posts WM_TIMER_EXPIRED with the id).
 enum : std::uint32_t { kTimerReconnect = 7, kTimerReconnectTimeout = 8 };
-
-// Connection events for NotifyWizard.
-enum : int {
-    kWizardConnected = 0,
-    kWizardConnectFailed = 1,
-    kWizardLoginRefused = 2,
-    kWizardDeviceChosen = 3,
-    kWizardReconnected = 5,
-    kWizardDisconnected = 6,
-};
+// Posted to itself by an upload that has used its share of the event loop.
+inline constexpr unsigned WM_UPLOAD_CONTINUE = 0x610;
 
 // The procedure that owns the link in one SessionState.
 class CProcedureHandler {
@@ -63,6 +57,10 @@ public:
     // Writing downloaded bytes to the local file failed (text = the system's error text);
     // the session has shown the text and closed the file and ends the procedure afterwards.
     virtual void OnDownloadWriteFailed(const std::string& /*text*/) {}
+    // Reading the local file of an upload failed after PutFile had started it (the session
+    // has shown the error, closed the file and dropped the texts queued behind the upload).
+    // The default ends the procedure.
+    virtual void OnUploadFailed() {}
 };
 
 // The continuation of a procedure that asked for an automatic reconnect.
@@ -133,6 +131,12 @@ public:
 
     // --- File transfer ---
     void RequestPut(const std::string& remotePath);
+    // Starts the upload of a local file; 0 (after showing the error) when it cannot be opened.
+    // The file streams from the event loop as the socket takes data: the call returns at
+    // once, and texts sent before the upload ends (SendPutOver) follow its last frame.
+    // Replies, timers and other messages for the session wait until the upload has ended;
+    // a read error ends it through CProcedureHandler::OnUploadFailed, a closed link through
+    // the usual close.
     int PutFile(const std::filesystem::path& localPath);
     void SendPutOver();
     void RequestGet(const std::string& remotePath);
@@ -156,7 +160,8 @@ public:
     const std::string& DeviceVersion() const { return m_deviceVersion; }
     bool ReconnectAllowed() const { return m_reconnectAllowed; }
     void SetReconnectAllowed(bool allowed) { m_reconnectAllowed = allowed; }
-    bool Transferring() const { return m_inPutFile; }
+    // An upload started by PutFile is still streaming.
+    bool Transferring() const { return m_uploading; }
     Operator* GetOperator() const { return m_operator; }
     CMessageTarget* Target() { return &m_target; }
     // How long a connect may wait to complete before it is reported as "would block".
@@ -208,6 +213,12 @@ private:
     void OnReconnectTimeout();
     void CancelReconnectTimer();
     void ShowFileError(int err);
+    // Upload (link/SessionTransfer.cpp).
+    void PumpUpload();
+    int SendPending();
+    void FinishUpload(bool ok);
+    void AbortUpload();
+    void ReleaseDeferred();
     bool CreateSearchSocket();
     void OnSearchReadable();
     void OnSearchTimer(std::uint32_t serial);
@@ -256,8 +267,18 @@ private:
     std::uint64_t m_receivedTotal = 0;
     std::int64_t m_progressMark = -1;
 
-    // Messages that arrive while PutFile keeps the event loop alive wait until it returns.
-    bool m_inPutFile = false;
+    // The upload started by PutFile, driven by the socket's writable notifications.
+    // Messages that would step a procedure wait until it ends; texts sent meanwhile
+    // ("putover") follow the file's last frame.
+    bool m_uploading = false;
+    bool m_uploadEof = false;
+    bool m_uploadUpdatePage = false;
+    bool m_uploadStarting = false;  // inside PutFile's first slice
+    bool m_uploadFailed = false;
+    std::uint64_t m_uploadSize = 0;
+    std::uint64_t m_uploadSent = 0;
+    int m_uploadPercent = -1;
+    std::vector<std::string> m_afterUpload;
     struct Deferred {
         unsigned msg;
         WParam w;

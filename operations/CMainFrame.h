@@ -25,6 +25,11 @@ enum : int { kStateConsoleUpload = 9, kStateConsoleDownload = 10, kStateConsoleC
 enum : int { kStateFactory = 6, kStateBackup = 7, kStateRestore = 8, kStatePreCheck = 20 };
 // Timer ids: update start (the package passed its load) and pre-upgrade check start.
 enum : std::uint32_t { kTimerUpdateStart = 5, kTimerPreCheckStart = 10 };
+// The wait between a restart command and the close of the link (the link stays owned so no
+// command starts meanwhile; replies are ignored).
+enum : int { kStateRestartWait = 30 };
+enum : std::uint32_t { kTimerRestartWait = 11 };
+inline constexpr int kRestartWaitMs = 500;
 // ConnectReason values of the procedures that reconnect on their own.
 enum : int { kReasonSingleUpdate = 1, kReasonFactory = 3, kReasonPreCheck = 5 };
 // SessionState values of the NIC exchange and the combined update's own procedures.
@@ -189,6 +194,7 @@ private:
     class CResumePreCheck;
     class CResumeFactory;
     class CLoaderOutput;
+    class CRestartWaitProc;
     friend class CSingleUpdateProc;
     friend class CPreCheckProc;
     friend class CBackupProc;
@@ -262,6 +268,7 @@ private:
     std::thread m_loader;
     std::unique_ptr<PackageState> m_loaderState;
     std::unique_ptr<CLoaderOutput> m_loaderOutput;
+    std::unique_ptr<CRestartWaitProc> m_restartWaitProc;
 
     std::unique_ptr<CSingleUpdateProc> m_singleProc;
     std::unique_ptr<CPreCheckProc> m_preCheckProc;

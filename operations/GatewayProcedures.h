@@ -99,6 +99,7 @@ public:
     void UploadFailed();
     void Finish(bool historyRecorded);
 
+    void OnUploadFailed() override { UploadFailed(); }
 private:
     void ResultFileFailed(bool refused, const std::string& text);
     CMainFrame& m_f;
@@ -112,6 +113,7 @@ public:
     void OnDownloadWriteFailed(const std::string& text) override;
     void Fail(const std::optional<std::string>& text);
 
+    void OnUploadFailed() override { Fail(std::nullopt); }
 private:
     CMainFrame& m_f;
 };
@@ -123,6 +125,7 @@ public:
     bool OnGetOver() override;
     void OnDownloadWriteFailed(const std::string& text) override;
 
+    void OnUploadFailed() override { Fail(std::nullopt); }
 private:
     void Fail(const std::optional<std::string>& text);
     bool OpenLocal(const char* name);
@@ -135,6 +138,7 @@ public:
     bool OnResult(int result, const std::optional<std::string>& msg) override;
     bool OnGetOver() override { return false; }
 
+    void OnUploadFailed() override { Fail(std::nullopt); }
 private:
     void Fail(const std::optional<std::string>& text);
     CMainFrame& m_f;
@@ -146,9 +150,18 @@ public:
     bool OnResult(int result, const std::optional<std::string>& msg) override;
     bool OnGetOver() override { return false; }
 
+    void OnUploadFailed() override { Fail(std::nullopt, false); }
 private:
     void Fail(const std::optional<std::string>& text, bool refused);
     CMainFrame& m_f;
+};
+
+// SessionState kStateRestartWait: the restart command went out; whatever the gateway still
+// answers is dropped until the wait ends and the link is closed.
+class CMainFrame::CRestartWaitProc : public CProcedureHandler {
+public:
+    bool OnResult(int, const std::optional<std::string>&) override { return true; }
+    bool OnGetOver() override { return true; }
 };
 
 class CMainFrame::CResumeUpdate : public CReconnectHandler {

@@ -203,7 +203,7 @@ bool LoadCombinedPackageForUpdate(PackageState& state, Operator& op, const std::
         op.AppendConsole(text, kRed);
         ClearWorkFolder("tmp");
         ClearWorkFolder("compose_unpkg");
-        op.NotifyUpdatePage(7, text);
+        op.NotifyUpdatePage(kUpdateError, text);
         return false;
     }
     ClearWorkFolder("compose_pkg");
@@ -213,7 +213,7 @@ bool LoadCombinedPackageForUpdate(PackageState& state, Operator& op, const std::
     if (ec) {
         std::string text = LoadStr(6574);
         op.AppendConsole(text, kRed);
-        op.NotifyUpdatePage(7, text);
+        op.NotifyUpdatePage(kUpdateError, text);
         for (const char* folder : {"tmp", "compose_unpkg", "compose_pkg"}) {
             ClearWorkFolder(folder);
         }

@@ -91,12 +91,11 @@ public:
         if (!ended) {
             m_op.Note("vornupdater: no answer from the gateway", true);
         }
-        ConnectOutcome outcome = ConnectOutcome::Failed;
+        ConnectOutcome outcome = kWizardConnectFailed;
         if (m_frame.Connected) {
-            outcome = m_frame.DeviceVersion().empty() ? ConnectOutcome::ConnectedAfterVersionChoice
-                                                      : ConnectOutcome::Connected;
+            outcome = m_frame.DeviceVersion().empty() ? kWizardDeviceChosen : kWizardConnected;
         } else if (ended && m_frame.SessionState == kStateLogin) {
-            outcome = ConnectOutcome::WrongPassword;
+            outcome = kWizardLoginRefused;
         }
         const std::string warning =
             RecordLoginResult(m_check, m_password, outcome, m_args.Has("remember"));

@@ -164,6 +164,50 @@ TEST_F(Console, UploadAndDownloadAUserFile) {
     EXPECT_TRUE(m_frame->LastConsoleOk());
 }
 
+TEST_F(Console, SecondCommandDuringAnUploadIsRefusedWhileTheUploadGoesOn) {
+    const fs::path local = Dir() / "big.bin";
+    std::string data(4 << 20, '\0');
+    std::uint32_t x = 12345;
+    for (char& c : data) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    std::ofstream(local, std::ios::binary) << data;
+    const auto refusals = [&] {
+        int n = 0;
+        for (const auto& line : m_op.console)
+            n += line.text == LoadStr(6553) && line.colour == kRed;
+        return n;
+    };
+
+    m_op.openFile = local.string();
+    ASSERT_TRUE(m_frame->ConsoleUpload("/stmp/big.bin"));
+    // The event loop runs while the file streams; part of it is out, not all.
+    ASSERT_TRUE(waitFor([&] { return m_op.progress.size() >= 3; }, 30000));
+    ASSERT_TRUE(m_frame->Transferring());
+    ASSERT_EQ(refusals(), 0);
+    EXPECT_FALSE(m_frame->RunConsoleCommand("true", true));
+    EXPECT_FALSE(m_frame->ConsoleDownload("/stmp/other"));
+    EXPECT_FALSE(m_frame->BackupConfig());
+    EXPECT_EQ(refusals(), 3);
+    EXPECT_TRUE(m_frame->Transferring());
+
+    ASSERT_TRUE(waitFor([&] { return m_frame->SessionState == 0; }, 60000));
+    EXPECT_TRUE(m_op.ShownIn("Upload file successfully!\n", kBlue));
+    EXPECT_TRUE(m_frame->LastConsoleOk());
+    EXPECT_EQ(m_op.progress.back().text, "100%");
+    EXPECT_EQ(QtMd5(Read(m_sim->LocalPath("/stmp/big.bin"))), QtMd5(data));
+    // Nothing of the refused commands reached the gateway: the put, the file, the putover.
+    std::vector<std::string> sent;
+    for (const auto& e : m_sim->Transcript()) {
+        if (!e.binary)
+            sent.push_back(e.text);
+    }
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[sent.size() - 2], "put\nfile:/stmp/big.bin\n");
+    EXPECT_EQ(sent.back(), "putover\n");
+}
+
 TEST_F(Console, TransferRefusalsAndFailures) {
     // A proposed name a file dialog cannot hold.
     EXPECT_FALSE(m_frame->ConsoleDownload("/tmp/a:b"));
