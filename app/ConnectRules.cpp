@@ -79,15 +79,18 @@ ConnectCheck CheckConnectAllowed(std::string_view addressText) {
 }
 
 std::string RecordLoginResult(const ConnectCheck& check, const std::string& password,
-                              ConnectOutcome outcome, bool remember) {
+                              ConnectOutcome outcome, RememberMode remember) {
     LoginErrorLog log;
     log.Load(LoginErrorPath());
     RecentAddressList recent;
     recent.Load(WorkPath(RecentAddressList::kFileName, ""));
-    return ApplyConnectResult(outcome, check, password,
-                              remember ? RememberMode::AddressAndPassword : RememberMode::LeaveList,
-                              recent, log)
-        .message;
+    return ApplyConnectResult(outcome, check, password, remember, recent, log).message;
+}
+
+std::string RecordLoginResult(const ConnectCheck& check, const std::string& password,
+                              ConnectOutcome outcome, bool remember) {
+    return RecordLoginResult(check, password, outcome,
+                             remember ? RememberMode::AddressAndPassword : RememberMode::LeaveList);
 }
 
 }  // namespace vorn

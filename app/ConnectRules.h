@@ -58,5 +58,7 @@ ConnectCheck CheckConnectAllowed(std::string_view addressText);
 // 6798 text, or "".
 std::string RecordLoginResult(const ConnectCheck& check, const std::string& password,
                               ConnectOutcome outcome, bool remember);
+std::string RecordLoginResult(const ConnectCheck& check, const std::string& password,
+                              ConnectOutcome outcome, RememberMode remember);
 
 }  // namespace vorn

@@ -27,9 +27,33 @@ CGatewaySession::~CGatewaySession() {
     CancelReconnectTimer();
     CTimer::Instance().DelTimer(m_searchTimer);
     m_target.setHandler({});
-    AbortUpload();
+    // The procedures above are gone already: an upload still running just stops.
+    m_uploading = false;
+    m_uploadOwner = nullptr;
     CloseTransferFile();
     m_socket->Close();
+}
+
+int CGatewaySession::AddSessionListener(SessionListener listener) {
+    const int id = m_nextListener++;
+    m_listeners.emplace(id, std::move(listener));
+    return id;
+}
+
+void CGatewaySession::RemoveSessionListener(int id) { m_listeners.erase(id); }
+
+void CGatewaySession::NotifySessionChanged() {
+    // A listener may remove itself (or another) while being called.
+    std::vector<int> ids;
+    for (const auto& entry : m_listeners) {
+        ids.push_back(entry.first);
+    }
+    for (int id : ids) {
+        if (auto it = m_listeners.find(id); it != m_listeners.end()) {
+            SessionListener call = it->second;
+            call();
+        }
+    }
 }
 
 void CGatewaySession::RegisterProcedure(int state, CProcedureHandler* handler) {
@@ -466,7 +490,6 @@ void CGatewaySession::CloseSession(int kind, int errorCode) {
     if (kind != kSocketTcp) {
         return;
     }
-    AbortUpload();
     std::string message;
     if (SessionState == kStateLogin && (SessionStep == 1 || SessionStep == 2)) {
         message = LoadStr(6454);
@@ -493,6 +516,8 @@ void CGatewaySession::CloseSession(int kind, int errorCode) {
     if (m_operator) {
         m_operator->NotifyWizard(kWizardDisconnected, "");
     }
+    // An upload cut off by the close tells its procedure last.
+    AbortUpload();
 }
 
 void CGatewaySession::OnConnectionLost(int state, int errorCode) {

@@ -8,6 +8,7 @@
 // by ConnectReason (CReconnectHandler). Everything shown to the person goes through Operator.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -18,6 +19,7 @@
 #include "lib/Operator.h"
 #include "link/Discovery.h"
 #include "link/LinkFrame.h"
+#include "link/SessionField.h"
 #include "platform/CMessageTarget.h"
 #include "platform/Socket.h"
 
@@ -57,9 +59,10 @@ public:
     // Writing downloaded bytes to the local file failed (text = the system's error text);
     // the session has shown the text and closed the file and ends the procedure afterwards.
     virtual void OnDownloadWriteFailed(const std::string& /*text*/) {}
-    // Reading the local file of an upload failed after PutFile had started it (the session
-    // has shown the error, closed the file and dropped the texts queued behind the upload).
-    // The default ends the procedure.
+    // An upload that PutFile had started did not reach its end: reading the local file
+    // failed or the link closed. Called on the procedure that started it (even when the link
+    // closed and the state is 0 already); the file is closed and the texts queued behind the
+    // upload are dropped. A procedure still in its state afterwards is ended by the session.
     virtual void OnUploadFailed() {}
 };
 
@@ -80,12 +83,22 @@ public:
     CGatewaySession& operator=(const CGatewaySession&) = delete;
 
     // --- Procedure bookkeeping (the program's names) ---
-    int SessionState = 0;
+    // SessionState and Connected announce their changes to the session listeners.
+    CSessionField<int, CGatewaySession> SessionState{this, 0};
     int SessionStep = 0;
-    bool Connected = false;
+    CSessionField<bool, CGatewaySession> Connected{this, false};
     int ConnectReason = 0;
     int ProtocolVersion = 0;
     bool VersionCapable = false;
+
+    // --- Session-change notification ---
+    // Listeners are called on the session's thread right after SessionState, Connected, the
+    // script layout or the pending version reply changed: a front end refreshes what it
+    // enables and shows. A listener must not start or end a procedure itself (post that).
+    using SessionListener = std::function<void()>;
+    int AddSessionListener(SessionListener listener);
+    void RemoveSessionListener(int id);
+    void NotifySessionChanged();
 
     void RegisterProcedure(int state, CProcedureHandler* handler);
     void RegisterReconnect(int reason, CReconnectHandler* handler);
@@ -135,8 +148,7 @@ public:
     // The file streams from the event loop as the socket takes data: the call returns at
     // once, and texts sent before the upload ends (SendPutOver) follow its last frame.
     // Replies, timers and other messages for the session wait until the upload has ended;
-    // a read error ends it through CProcedureHandler::OnUploadFailed, a closed link through
-    // the usual close.
+    // a read error or a closed link ends it through CProcedureHandler::OnUploadFailed.
     int PutFile(const std::filesystem::path& localPath);
     void SendPutOver();
     void RequestGet(const std::string& remotePath);
@@ -238,6 +250,8 @@ private:
     TimerHandle m_searchTimer;
     std::uint32_t m_searchSerial = 0;  // value of the search timer armed last
     std::map<int, CProcedureHandler*> m_procedures;
+    std::map<int, SessionListener> m_listeners;
+    int m_nextListener = 1;
     std::map<int, CReconnectHandler*> m_reconnects;
 
     std::string m_address;
@@ -258,7 +272,7 @@ private:
     std::uint64_t m_bytesSent = 0;
     std::uint64_t m_bytesReceived = 0;
     int m_lastPasswordResult = -1;
-    bool m_versionPending = false;
+    CSessionField<bool, CGatewaySession> m_versionPending{this, false};
 
     // Transfer file and progress.
     int m_fileFd = -1;
@@ -275,6 +289,8 @@ private:
     bool m_uploadUpdatePage = false;
     bool m_uploadStarting = false;  // inside PutFile's first slice
     bool m_uploadFailed = false;
+    int m_uploadState = 0;
+    CProcedureHandler* m_uploadOwner = nullptr;
     std::uint64_t m_uploadSize = 0;
     std::uint64_t m_uploadSent = 0;
     int m_uploadPercent = -1;

@@ -139,6 +139,9 @@ int CGatewaySession::PutFile(const std::filesystem::path& localPath) {
         m_operator->SetProgressAnchor();
     }
     m_uploading = true;
+    m_uploadState = SessionState;
+    auto owner = m_procedures.find(SessionState);
+    m_uploadOwner = owner == m_procedures.end() ? nullptr : owner->second;
     m_uploadEof = false;
     m_uploadSent = 0;
     m_uploadPercent = -1;
@@ -244,27 +247,27 @@ void CGatewaySession::FinishUpload(bool ok) {
             SendText(text);
         }
     } else if (m_uploadStarting) {
-        m_uploadFailed = true;
+        m_uploadFailed = true;  // PutFile reports it by its return value
     } else {
-        if (auto it = m_procedures.find(SessionState); it != m_procedures.end()) {
-            it->second->OnUploadFailed();
+        // The procedure that started the upload learns of the failure even when the link
+        // closed meanwhile (it may already be out of its state).
+        CProcedureHandler* owner = m_uploadOwner;
+        if (owner) {
+            owner->OnUploadFailed();
         }
-        if (SessionState != 0) {
+        if (SessionState != 0 && SessionState == m_uploadState) {
             EndProcedure();
         }
     }
+    m_uploadOwner = nullptr;
     ReleaseDeferred();
 }
 
 void CGatewaySession::AbortUpload() {
-    if (!m_uploading) {
-        return;
+    if (m_uploading) {
+        LogWrite("upload stopped: the link closed", kLogError);
+        FinishUpload(false);
     }
-    LogWrite("upload stopped: the link closed", kLogError);
-    m_uploading = false;
-    m_afterUpload.clear();
-    CloseTransferFile();
-    ReleaseDeferred();
 }
 
 void CGatewaySession::ReleaseDeferred() {

@@ -71,6 +71,7 @@ void CMainFrame::OnLoginVersion(const std::string& version) {
     SetProductLineCode(m_productLine);
     SelectRemoteLayout(m_layoutFlag);
     SetResultFilePath(CurrentRemotePaths().result);
+    NotifySessionChanged();
 }
 
 void CMainFrame::OnDeviceChosen(int model, int series) {
@@ -80,6 +81,7 @@ void CMainFrame::OnDeviceChosen(int model, int series) {
     SetProductLineCode(m_productLine);
     SelectRemoteLayout(m_layoutFlag);
     SetResultFilePath(CurrentRemotePaths().result);
+    NotifySessionChanged();
 }
 
 void CMainFrame::OnConnectionLost(int state, int /*errorCode*/) {

@@ -4,6 +4,7 @@
 #include "app/cli/CliUpdateCommands.h"
 #include "app/cli/CliOperator.h"
 #include "app/cli/CmdDiscover.h"
+#include "app/cli/CmdInspect.h"
 #include "app/cli/CmdSupport.h"
 
 namespace vorn::cli {
@@ -40,6 +41,8 @@ const std::vector<CliCommand>& CliCommands() {
         for (CliCommand& c : UpdateCommands()) commands.push_back(std::move(c));
         // The diagnostic commands of the support console.
         for (CliCommand& c : SupportCommands()) commands.push_back(std::move(c));
+        // Offline package check.
+        commands.push_back(InspectCommand());
         return commands;
     }();
     return kCommands;
@@ -58,8 +61,6 @@ std::string ProgramUsage() {
         head.resize(std::max<std::size_t>(head.size() + 2, 26), ' ');
         s += head + c.summary + "\n";
     }
-    s += "  inspect PACKAGE [--gateway-version-file FILE]\n"
-         "                          check a package offline (no gateway)\n";
     s += "\n'vornupdater COMMAND --help' shows the options of a command.\n"
          "Exit status: 0 success, 1 the operation failed, 2 usage error, 3 could not connect or\n"
          "log in, 4 start-up refused.\n";
@@ -82,6 +83,18 @@ std::string CommandUsage(const CliCommand& c) {
         s += head + o.help + "\n";
     }
     return s;
+}
+
+bool RunsWithoutStartup(const std::vector<std::string>& args) {
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        return true;
+    }
+    for (const CliCommand& c : CliCommands()) {
+        if (args[0] == c.name) {
+            return c.offline;
+        }
+    }
+    return false;
 }
 
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
