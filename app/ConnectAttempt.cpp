@@ -21,9 +21,8 @@ CConnectAttempt::~CConnectAttempt() {
     }
 }
 
-bool CConnectAttempt::Start(const ConnectCheck& check, const std::string& host,
-                            std::uint16_t port, const std::string& password,
-                            RememberMode remember, Done done) {
+bool CConnectAttempt::Start(const ConnectCheck& check, const std::string& host, std::uint16_t port,
+                            const std::string& password, RememberMode remember, Done done) {
     if (m_running || !check.allowed) {
         return false;
     }

@@ -40,7 +40,9 @@ int CGatewaySession::AddSessionListener(SessionListener listener) {
     return id;
 }
 
-void CGatewaySession::RemoveSessionListener(int id) { m_listeners.erase(id); }
+void CGatewaySession::RemoveSessionListener(int id) {
+    m_listeners.erase(id);
+}
 
 void CGatewaySession::NotifySessionChanged() {
     // A listener may remove itself (or another) while being called.

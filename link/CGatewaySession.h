@@ -156,8 +156,8 @@ public:
     // Opens the local file of a download (create or truncate, readable too). With `show`, the
     // console gets the size line and the progress anchor; msg is the get reply's message (the
     // size). False after showing the file error in red.
-    bool BeginDownload(const std::filesystem::path& localPath, const std::optional<std::string>& msg,
-                       bool show);
+    bool BeginDownload(const std::filesystem::path& localPath,
+                       const std::optional<std::string>& msg, bool show);
     // Closes the file of a finished download and shows the final progress.
     void EndDownload();
     // Reads the whole transfer file from its start and closes it; false on a read error.

@@ -46,6 +46,16 @@ struct NicSettings {
     std::optional<int> mtu;  // the MTU box checked, with its number
 };
 
+// The rules of those choices, for the dialog, the command line and ModifyNicSettings.
+inline constexpr int kMtuMin = 700;
+inline constexpr int kMtuMax = 1500;
+// A listed NIC name starting with `prefix` ("eth", "ppp", or "" for any).
+bool IsNicName(const std::string& nic, const std::string& prefix = "");
+bool IsNicSpeed(const std::string& speed);
+bool IsValidMtu(int mtu);
+// 0, or the number of the refusal text: 6533 (NIC), 6534 (speed of an "eth" NIC), 6547 (MTU).
+int CheckNicSettings(const NicSettings& s);
+
 class CMainFrame : public CGatewaySession, public CPackageHost {
 public:
     // `consoleDigest`: MD5 (hex) of the console password; the product passes the default.

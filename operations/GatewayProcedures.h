@@ -100,6 +100,7 @@ public:
     void Finish(bool historyRecorded);
 
     void OnUploadFailed() override { UploadFailed(); }
+
 private:
     void ResultFileFailed(bool refused, const std::string& text);
     CMainFrame& m_f;
@@ -114,6 +115,7 @@ public:
     void Fail(const std::optional<std::string>& text);
 
     void OnUploadFailed() override { Fail(std::nullopt); }
+
 private:
     CMainFrame& m_f;
 };
@@ -126,6 +128,7 @@ public:
     void OnDownloadWriteFailed(const std::string& text) override;
 
     void OnUploadFailed() override { Fail(std::nullopt); }
+
 private:
     void Fail(const std::optional<std::string>& text);
     bool OpenLocal(const char* name);
@@ -139,6 +142,7 @@ public:
     bool OnGetOver() override { return false; }
 
     void OnUploadFailed() override { Fail(std::nullopt); }
+
 private:
     void Fail(const std::optional<std::string>& text);
     CMainFrame& m_f;
@@ -151,6 +155,7 @@ public:
     bool OnGetOver() override { return false; }
 
     void OnUploadFailed() override { Fail(std::nullopt, false); }
+
 private:
     void Fail(const std::optional<std::string>& text, bool refused);
     CMainFrame& m_f;

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "app/OptionsFile.h"
 #include "app/cli/CliRun.h"
 #include "app/cli/CmdUpdateCombined.h"
 #include "lib/StringTable.h"
@@ -104,10 +105,10 @@ int LoadArchiveComponent(CliRun& run) {
 
 // Number of automatic backups to keep, from the options file (missing or negative: 10).
 int AutoBackupLimit() {
-    const std::string v = GetProfileString("AUTO_BAK", "AUTOBAK_NUM", "10", 16,
-                                           (ProgramFolder() / "updaterconf.ini").string());
-    int n = 10;
-    return ParseCount(v, n) ? n : 10;
+    COptionFile options;
+    options.Load(ProgramFolder() / kOptionFileName);
+    const int n = options.GetAutobakNum();
+    return n >= 0 ? n : 10;
 }
 
 // After the restart: log in again until the gateway answers, then compare its version.

@@ -1,5 +1,5 @@
-#include "lib/QuietOperator.h"
 #include "app/cli/CmdInspect.h"
+#include "lib/QuietOperator.h"
 
 #include <QTemporaryDir>
 

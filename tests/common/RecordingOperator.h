@@ -91,6 +91,18 @@ public:
     }
 
     // Helpers for assertions.
+    std::string ConsoleText() const {
+        std::string all;
+        for (const Line& l : console) all += l.text;
+        return all;
+    }
+    bool ShowedInRed(const std::string& text) const { return ShownIn(text, kRed); }
+    // The update-page events as (code, text) pairs.
+    std::vector<std::pair<int, std::string>> UpdateEvents() const {
+        std::vector<std::pair<int, std::string>> out;
+        for (const Event& e : updatePage) out.emplace_back(e.code, e.text);
+        return out;
+    }
     bool Shown(const std::string& text) const {
         for (const Line& l : console) {
             if (l.text.find(text) != std::string::npos)

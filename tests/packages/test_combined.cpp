@@ -179,7 +179,7 @@ TEST_F(CombinedTest, UpdateLoadFailures) {
     std::string pkg = MakeCombined("f.cssu", Plan({}), "unknown-password");
     EXPECT_FALSE(LoadCombinedPackageForUpdate(state, op, pkg, "f.cssu"));
     EXPECT_TRUE(op.ShowedInRed(LoadStr(6571)));
-    EXPECT_EQ(op.updateEvents.back(), std::make_pair(7, std::string(LoadStr(6571))));
+    EXPECT_EQ(op.UpdateEvents().back(), std::make_pair(7, std::string(LoadStr(6571))));
     EXPECT_TRUE(fs::is_empty(Folder("compose_unpkg")));
 
     EXPECT_FALSE(PrepareCombinedUpdate(state, op));  // nothing stored
