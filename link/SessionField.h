@@ -7,7 +7,7 @@ template <typename T, typename Owner>
 class CSessionField {
 public:
     explicit CSessionField(Owner* owner, T value = T{}) : m_owner(owner), m_value(value) {}
-    CSessionField(const CSessionField&) = delete;
+    CSessionField(const CSessionField&) = default;  // a copy is a snapshot of the value
 
     CSessionField& operator=(T value) {
         if (value != m_value) {

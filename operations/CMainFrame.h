@@ -92,11 +92,6 @@ public:
     void SetLoadForCheckOnly(bool on) { m_loadForCheck = on; }
     // Number of automatic backups to keep (from the options file when an update starts).
     void SetAutoBackupLimit(int limit) { m_autobakNum = limit < 0 ? 10 : limit; }
-    // The update-tips dialog of the load page; without one the tips are accepted.
-    void SetTipsDialog(std::function<bool(const std::string&, const std::string&,
-                                          const std::string&)> dialog) {
-        m_tipsDialog = std::move(dialog);
-    }
     // Timer 10: starts the pre-upgrade-check loader after `ms`.
     void ArmPreCheckTimer(int ms);
     // Loader threads; their output reaches the Operator on this thread.
@@ -271,7 +266,6 @@ private:
     int m_autobakNum = 10;
     bool m_loadForCheck = false;
     bool m_lastProcedureOk = false;
-    std::function<bool(const std::string&, const std::string&, const std::string&)> m_tipsDialog;
     std::atomic<bool> m_loaderFinished{false};
     std::atomic<bool> m_loaderIdle{true};
     std::atomic<bool> m_loaderOk{false};

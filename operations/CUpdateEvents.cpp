@@ -203,7 +203,7 @@ bool CUpdateEvents::ConfirmUpdate(const std::string& tips) {
         SetCheckStatus(LoadStr(104));
         m_frame.ArmPreCheckTimer(1000);
     }
-    const bool confirmed = m_view.RunConfirmDialog(tips, m_frame.DeviceVersion(),
+    const bool confirmed = m_view.RunConfirmDialog(*this, tips, m_frame.DeviceVersion(),
                                                    m_frame.Package().m_packageVersion, m_preCheck);
     // Back to updating either way: a cancel still reports its "ABORT:" to the page.
     m_activity = kUpdating;

@@ -113,7 +113,9 @@ bool CMainFrame::LoadLocalPackage(const std::string& path) {
 
 bool CMainFrame::ShowUpdateTipsDialog(const std::string& tips, const std::string& gatewayVersion,
                                       const std::string& packageVersion) {
-    return m_tipsDialog ? m_tipsDialog(tips, gatewayVersion, packageVersion) : true;
+    // The load page's tips dialog is a question to the person like any other.
+    Operator* op = GetOperator();
+    return op ? op->ConfirmTips(tips, gatewayVersion, packageVersion) : true;
 }
 
 void CMainFrame::SendToLoadPage(const std::string& text) {

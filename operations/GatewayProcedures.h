@@ -49,19 +49,19 @@ public:
     void SetWindowTitle(const std::string& title) override {
         Queue([=](Operator& op) { op.SetWindowTitle(title); });
     }
-    bool AskYesNo(const std::string&) override { return false; }
-    bool AskOkCancel(const std::string&) override { return false; }
+    bool OnAskYesNo(const std::string&) override { return false; }
+    bool OnAskOkCancel(const std::string&) override { return false; }
     void ShowMessage(const std::string& text) override {
         Queue([=](Operator& op) { op.ShowMessage(text); });
     }
-    std::optional<std::string> AskText(const std::string&, bool) override { return std::nullopt; }
-    std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override {
+    std::optional<std::string> OnAskText(const std::string&, bool) override { return std::nullopt; }
+    std::optional<std::string> OnChooseOpenFile(const std::string&, const std::string&) override {
         return std::nullopt;
     }
-    std::optional<std::string> ChooseSaveFile(const std::string&, const std::string&) override {
+    std::optional<std::string> OnChooseSaveFile(const std::string&, const std::string&) override {
         return std::nullopt;
     }
-    bool ChooseDevice(int&, int&) override { return false; }
+    bool OnChooseDevice(int&, int&) override { return false; }
     void NotifyWizard(int code, const std::string& text) override {
         Queue([=](Operator& op) { op.NotifyWizard(code, text); });
     }

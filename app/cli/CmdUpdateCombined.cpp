@@ -33,11 +33,7 @@ int RunCombinedUpdate(const CliArgs& args, CliEnvironment& env) {
     CliOperator& op = run.Op();
 
     // The plan has been listed on the console by the load; the tips dialog is the confirmation.
-    frame.SetTipsDialog(
-        [&op](const std::string&, const std::string& gatewayVersion, const std::string&) {
-            return op.AskOkCancel("Update the gateway (" + gatewayVersion +
-                                  ") with this combined package?");
-        });
+    op.SetTipsQuestion(true);
 
     bool succeeded = false;
     bool failed = false;

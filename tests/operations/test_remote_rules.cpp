@@ -182,7 +182,7 @@ public:
         return confirm;
     }
     void SetBackEnabled(bool) override {}
-    bool RunConfirmDialog(const std::string&, const std::string&, const std::string&,
+    bool RunConfirmDialog(const CUpdateEvents&, const std::string&, const std::string&, const std::string&,
                           bool) override {
         if (duringDialog)
             duringDialog();

@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 class ScriptedOperator : public RecordingOperator {
 public:
     std::deque<bool> answers;
-    bool AskYesNo(const std::string& text) override {
+    bool OnAskYesNo(const std::string& text) override {
         messages.push_back(text);
         if (answers.empty())
             return false;
