@@ -97,7 +97,9 @@ CDeviceSearch::CDeviceSearch(CWizardSearch& search, std::function<void(const std
     m_search.SetListener(this);
 }
 
-CDeviceSearch::~CDeviceSearch() { m_search.SetListener(nullptr); }
+CDeviceSearch::~CDeviceSearch() {
+    m_search.SetListener(nullptr);
+}
 
 bool CDeviceSearch::Search() {
     m_found.clear();
@@ -119,7 +121,9 @@ bool CDeviceSearch::Search() {
     return true;
 }
 
-void CDeviceSearch::Close() { m_closed = std::move(m_dialog); }
+void CDeviceSearch::Close() {
+    m_closed = std::move(m_dialog);
+}
 
 void CDeviceSearch::OnRefresh() {
     if (m_dialog) {

@@ -72,8 +72,12 @@ bool Operator::ConfirmTips(const std::string& tips, const std::string& gatewayVe
     return OnConfirmTips(tips, gatewayVersion, packageVersion);
 }
 
-void Operator::SetNextAnswer(bool yes) { m_nextAnswers.push_back(yes); }
-void Operator::SetNextText(std::optional<std::string> text) { m_nextTexts.push_back(std::move(text)); }
+void Operator::SetNextAnswer(bool yes) {
+    m_nextAnswers.push_back(yes);
+}
+void Operator::SetNextText(std::optional<std::string> text) {
+    m_nextTexts.push_back(std::move(text));
+}
 void Operator::SetNextFileName(std::optional<std::string> name) {
     m_nextFiles.push_back(std::move(name));
 }

@@ -13,6 +13,7 @@
 #include "lib/StringTable.h"
 #include "operations/CMainFrame.h"
 #include "platform/ProgramFolder.h"
+#include "tests/common/GatewayChain.h"
 #include "tests/common/RecordingOperator.h"
 #include "tests/common/WaitFor.h"
 #include "tools/gateway-sim/CGatewaySim.h"
@@ -57,32 +58,24 @@ TEST(ConsoleText, Utf8RuleOfGatewayOutput) {
 class Console : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetLanguage(Language::English);
-        SetProgramFolderForTests(Dir() / "prog");
-        fs::create_directories(Dir() / "prog");
-        GatewaySimConfig cfg;
-        cfg.root = Dir() / "root";
-        m_sim = std::make_unique<CGatewaySim>(cfg);
-        ASSERT_TRUE(m_sim->Start()) << m_sim->LastError();
+        m_sim = StartGatewaySim(m_folders.SimRoot(), {}, 3000);
+        ASSERT_TRUE(m_sim);
         m_frame = std::make_unique<CMainFrame>(&m_op, QtMd5("letmein"));
-        ASSERT_TRUE(m_frame->ConnectGateway("127.0.0.1", "admin", m_sim->Port()));
-        ASSERT_TRUE(waitFor([&] { return m_frame->Connected && m_frame->SessionState == 0; }));
+        ASSERT_TRUE(LoginSession(*m_frame, *m_sim));
+        ASSERT_TRUE(m_frame->Connected);
     }
     void TearDown() override {
         m_frame.reset();
-        m_sim->Stop();
-        SetProgramFolderForTests({});
+        if (m_sim)
+            m_sim->Stop();
     }
-    fs::path Dir() const { return m_dir.path().toStdString(); }
+    fs::path Dir() const { return m_folders.Dir(); }
     bool Idle() {
         return waitFor([&] { return m_frame->SessionState == 0; });
     }
-    static std::string Read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    static std::string Read(const fs::path& p) { return ReadLocal(p); }
 
-    QTemporaryDir m_dir;
+    CTestFolders m_folders;
     RecordingOperator m_op;
     std::unique_ptr<CGatewaySim> m_sim;
     std::unique_ptr<CMainFrame> m_frame;
