@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/CGatewaySession.h"
+#include "operations/RemotePaths.h"
 #include "packages/CPackageHost.h"
 #include "packages/PackageState.h"
 
@@ -158,6 +159,8 @@ public:
     bool ExchangeNics(const std::string& nic1, const std::string& nic2);
     // Product-line code of the gateway (from its version, or the device chosen at login).
     int GatewayProductLine() const { return m_productLine; }
+    // Where things live on the gateway in its script layout.
+    const RemotePaths& Paths() const { return m_paths; }
 
     // --- Combined update ---
     // Extracts the stored combined package, builds the step list and starts the driver
@@ -216,6 +219,8 @@ private:
     void ContinueUpdateAfterBackup(bool afterBackup);
     void BeginFactoryUpload();
     void CloseAsDropped();
+    // The script layout and product line of the gateway logged in to (announced).
+    void SetLayout(int flag, int productLine);
     void EndGatewayProcedure(bool ok);
     void OnSingleLoaderDone(bool ok);
     void OnPreCheckLoaderDone(bool ok);
@@ -261,8 +266,10 @@ private:
 
     PackageState m_pkg;
     std::string m_versionReport;
+    // The script layout of the gateway (the "/etc" layout until a login says otherwise).
     int m_layoutFlag = 1;
     int m_productLine = 0;
+    RemotePaths m_paths = RemotePathsFor(1, 0);
     int m_autobakNum = 10;
     bool m_loadForCheck = false;
     bool m_lastProcedureOk = false;

@@ -15,6 +15,10 @@
 
 namespace vorn {
 
+std::string UpdatingMemberText(const std::string& number, int total) {
+    return LoadStr(6709) + number + FormatStr(6708, total);
+}
+
 void CUpdateEvents::BeginUpdate() {
     m_activity = kUpdating;
     m_outcome = Outcome::None;
@@ -112,7 +116,7 @@ int CUpdateEvents::NotifyUpdatePage(int code, const std::string& text) {
         case kUpdateMember: {
             const std::size_t colon = text.find(':');
             const std::string number = colon == std::string::npos ? text : text.substr(colon + 1);
-            SetStatus(LoadStr(6709) + number + FormatStr(6708, m_memberCount));
+            SetStatus(UpdatingMemberText(number, m_memberCount));
             return -1;
         }
         case kUpdateConfirm:

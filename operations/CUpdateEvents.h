@@ -35,6 +35,9 @@ public:
     virtual void RefreshCheckButtons() {}
 };
 
+// The status line of the member being updated: "Updating N/M. Please wait...".
+std::string UpdatingMemberText(const std::string& number, int total);
+
 class CUpdateEvents {
 public:
     enum Activity : int { kIdle = 0, kConnecting = 2, kUpdating = 3, kChecking = 5 };

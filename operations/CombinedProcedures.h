@@ -14,6 +14,7 @@ public:
     void OnDownloadWriteFailed(const std::string& text) override;
 
     void OnUploadFailed() override;
+
 private:
     CMainFrame& m_f;
 };

@@ -184,7 +184,7 @@ void CMainFrame::RunScriptMember(const std::string& name) {
         UpdateFailure("Invalid member name in the package plan: " + name);
         return;
     }
-    RequestPut(CurrentRemotePaths().composeScript);
+    RequestPut(Paths().composeScript);
 }
 
 void CMainFrame::CScriptMemberProc::OnUploadFailed() {
@@ -218,7 +218,7 @@ bool CMainFrame::CScriptMemberProc::OnResult(int result, const std::optional<std
             f.SessionStep = kStepScriptPutOver;
             return true;
         case kStepScriptPutOver:
-            f.ExecuteCommand(CurrentRemotePaths().composeScript);
+            f.ExecuteCommand(f.Paths().composeScript);
             f.SessionStep = kStepScriptRun;
             return true;
         case kStepScriptRun:

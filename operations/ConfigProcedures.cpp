@@ -49,8 +49,8 @@ constexpr int kRestoreBase = kStepRcovLs;
 constexpr int kFactoryBase = kStepCfgpreUpload - 1;
 constexpr const char* kPackageFilter = "Package (*.ssu ; *.SSU) |*.ssu;*.SSU|All Files (*.*)|*.*||";
 
-std::string Helper(const std::string& name) {
-    return WorkPath(name, CurrentRemotePaths().helperFolder).string();
+std::string Helper(const RemotePaths& paths, const std::string& name) {
+    return WorkPath(name, paths.helperFolder).string();
 }
 
 }  // namespace
@@ -111,7 +111,7 @@ bool CMainFrame::CBackupProc::OpenLocal(const char* name) {
 bool CMainFrame::CBackupProc::OnResult(int result, const std::optional<std::string>& msg) {
     CMainFrame& f = m_f;
     const bool failed = result != 0;
-    const RemotePaths& paths = CurrentRemotePaths();
+    const RemotePaths& paths = m_f.Paths();
     switch (f.SessionStep) {
         case kStepBakLs:
             if (!failed) {
@@ -127,7 +127,7 @@ bool CMainFrame::CBackupProc::OnResult(int result, const std::optional<std::stri
         case kStepBakPut:
             if (failed)
                 return Fail(msg), true;
-            if (!f.PutFile(Helper("bakcfgsh")))
+            if (!f.PutFile(Helper(paths, "bakcfgsh")))
                 return Fail(std::nullopt), true;
             f.SendPutOver();
             f.SessionStep = kStepBakOver;
@@ -240,7 +240,7 @@ void CMainFrame::CRestoreProc::Fail(const std::optional<std::string>& text) {
 bool CMainFrame::CRestoreProc::OnResult(int result, const std::optional<std::string>& msg) {
     CMainFrame& f = m_f;
     const bool failed = result != 0;
-    const RemotePaths& paths = CurrentRemotePaths();
+    const RemotePaths& paths = m_f.Paths();
     if (failed && f.SessionStep != kStepRcovLs) {
         Fail(msg);
         return true;
@@ -257,7 +257,7 @@ bool CMainFrame::CRestoreProc::OnResult(int result, const std::optional<std::str
             }
             return true;
         case kStepPreRcovPut:
-            if (!f.PutFile(Helper("prercovcfgsh")))
+            if (!f.PutFile(Helper(paths, "prercovcfgsh")))
                 return Fail(std::nullopt), true;
             f.SendPutOver();
             f.SessionStep = kStepPreRcovOver;
@@ -282,7 +282,7 @@ bool CMainFrame::CRestoreProc::OnResult(int result, const std::optional<std::str
             f.SessionStep = kStepRcovPut;
             return true;
         case kStepRcovPut:
-            if (!f.PutFile(Helper("rcovcfgsh")))
+            if (!f.PutFile(Helper(paths, "rcovcfgsh")))
                 return Fail(std::nullopt), true;
             f.SendPutOver();
             f.SessionStep = kStepRcovRun;
@@ -381,7 +381,7 @@ void CMainFrame::BeginFactoryUpload() {
     if (m_combinedRunning) {
         Notify(kUpdateDetail, LoadStr(6516));
     }
-    RequestPut(CurrentRemotePaths().cfgpre);
+    RequestPut(Paths().cfgpre);
     SessionState = kStateFactory;
     SessionStep = kStepCfgpreUpload;
 }
@@ -413,7 +413,7 @@ void CMainFrame::CFactoryProc::Fail(const std::optional<std::string>& text, bool
 bool CMainFrame::CFactoryProc::OnResult(int result, const std::optional<std::string>& msg) {
     CMainFrame& f = m_f;
     const bool failed = result != 0;
-    const RemotePaths& paths = CurrentRemotePaths();
+    const RemotePaths& paths = m_f.Paths();
     if (failed) {
         Fail(msg, f.SessionStep == kStepCfgpreRun || f.SessionStep == kStepFactoryDone);
         return true;

@@ -23,6 +23,7 @@ public:
     bool OnGetOver() override { return false; }
 
     void OnUploadFailed() override { Fail(std::nullopt); }
+
 private:
     void Fail(const std::optional<std::string>& msg);
     CMainFrame& m_f;

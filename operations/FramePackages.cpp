@@ -39,9 +39,7 @@ void CMainFrame::InitGatewayProcedures() {
     RegisterReconnect(kReasonSingleUpdate, m_resumeUpdate.get());
     RegisterReconnect(kReasonPreCheck, m_resumePreCheck.get());
     RegisterReconnect(kReasonFactory, m_resumeFactory.get());
-    // The "/etc" layout until a login says otherwise.
-    SelectRemoteLayout(1);
-    SetResultFilePath(CurrentRemotePaths().result);
+    SetResultFilePath(m_paths.result);
 }
 
 void CMainFrame::ReleaseGatewayProcedures() {
@@ -66,22 +64,20 @@ void CMainFrame::OnLoginVersion(const std::string& version) {
         m_versionReport = version;
     }
     const VersionClass c = ClassifyVersion(version);
-    m_layoutFlag = c.layoutFlag;
-    m_productLine = c.productLine;
-    SetProductLineCode(m_productLine);
-    SelectRemoteLayout(m_layoutFlag);
-    SetResultFilePath(CurrentRemotePaths().result);
+    SetLayout(c.layoutFlag, c.productLine);
+}
+
+void CMainFrame::SetLayout(int flag, int productLine) {
+    m_layoutFlag = flag;
+    m_productLine = productLine;
+    m_paths = RemotePathsFor(m_layoutFlag, m_productLine);
+    SetResultFilePath(m_paths.result);
     NotifySessionChanged();
 }
 
 void CMainFrame::OnDeviceChosen(int model, int series) {
     m_versionReport.clear();
-    m_layoutFlag = model == 0 ? 0 : 1;
-    m_productLine = series;
-    SetProductLineCode(m_productLine);
-    SelectRemoteLayout(m_layoutFlag);
-    SetResultFilePath(CurrentRemotePaths().result);
-    NotifySessionChanged();
+    SetLayout(model == 0 ? 0 : 1, series);
 }
 
 void CMainFrame::OnConnectionLost(int state, int /*errorCode*/) {

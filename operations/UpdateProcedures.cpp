@@ -90,7 +90,7 @@ void CMainFrame::ContinueUpdateAfterBackup(bool afterBackup) {
     m_memberIndex = 1;
     PruneAutoBackups(m_autobakNum);
     Console(6511, kBlack);
-    RequestPut(CurrentRemotePaths().apppre);
+    RequestPut(Paths().apppre);
     SessionState = kStateSingleUpdate;
     SessionStep = kStepApppreUpload;
 }
@@ -116,7 +116,7 @@ void CMainFrame::StartPreUpdateCheck() {
     }
     ConnectReason = 0;
     SessionState = kStatePreCheck;
-    RequestPut(CurrentRemotePaths().apppre);
+    RequestPut(Paths().apppre);
     SessionStep = kStepCheckPut;
 }
 
@@ -131,7 +131,7 @@ bool CMainFrame::CResumeUpdate::Failed(const std::string& text) {
 
 void CMainFrame::CResumePreCheck::Resume() {
     m_f.SessionState = kStatePreCheck;
-    m_f.RequestPut(CurrentRemotePaths().apppre);
+    m_f.RequestPut(m_f.Paths().apppre);
     m_f.SessionStep = kStepCheckPut;
 }
 
@@ -176,7 +176,7 @@ void CMainFrame::CSingleUpdateProc::ResultFileFailed(bool, const std::string& te
 }
 
 bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std::string>& msg) {
-    const RemotePaths& paths = CurrentRemotePaths();
+    const RemotePaths& paths = m_f.Paths();
     const bool failed = result != 0;
     CMainFrame& f = m_f;
     switch (f.SessionStep) {
@@ -411,7 +411,7 @@ bool CMainFrame::CPreCheckProc::OnResult(int result, const std::optional<std::st
         case kStepCheckOver:
             if (failed)
                 return Fail(msg), true;
-            f.ExecuteCommand(CurrentRemotePaths().apppre);
+            f.ExecuteCommand(f.Paths().apppre);
             f.SessionStep = kStepCheckRun;
             return true;
         case kStepCheckRun:

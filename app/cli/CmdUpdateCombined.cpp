@@ -6,6 +6,7 @@
 #include "lib/ResultTokens.h"
 #include "lib/StringTable.h"
 #include "lib/Text.h"
+#include "operations/CUpdateEvents.h"
 #include "packages/CombinedPackage.h"
 
 namespace vorn::cli {
@@ -43,8 +44,9 @@ int RunCombinedUpdate(const CliArgs& args, CliEnvironment& env) {
         if (code == kUpdateMember && HasToken(text, kTokenCompose)) {
             // "Updating N/M. Please wait..." as the wizard's status line.
             const int member = std::atoi(text.c_str() + kTokenCompose.size());
-            op.AppendConsole(std::string(LoadStr(6709)) + std::to_string(member) +
-                                 FormatStr(6708, frame.Package().m_combinedTotal) + "\n",
+            op.AppendConsole(UpdatingMemberText(std::to_string(member),
+                                                frame.Package().m_combinedTotal) +
+                                 "\n",
                              kBlue);
         } else if (code == kUpdateFinal) {
             if (text == kTokenSucceedEnd) {
