@@ -9,6 +9,7 @@
 
 #include "lib/ConfSectionReader.h"
 #include "lib/Log.h"
+#include "lib/MemberName.h"
 #include "lib/StringTable.h"
 #include "lib/Text.h"
 #include "lib/WorkFolders.h"
@@ -54,23 +55,6 @@ int PlanCount(const ConfSectionReader& conf) {
 // listing busy for minutes over sections that do not exist.
 constexpr int kMaxPlanEntries = 10000;
 
-// A plan names files inside the package; a name that is absolute or climbs out with ".."
-// would make the update install or run a file that the package does not carry.
-bool SafeMemberName(const std::string& name) {
-    if (!name.empty() && (name[0] == '/' || name[0] == '\\')) {
-        return false;
-    }
-    size_t start = 0;
-    for (size_t i = 0; i <= name.size(); ++i) {
-        if (i == name.size() || name[i] == '/' || name[i] == '\\') {
-            if (i - start == 2 && name.compare(start, 2, "..") == 0) {
-                return false;
-            }
-            start = i + 1;
-        }
-    }
-    return true;
-}
 
 }  // namespace
 

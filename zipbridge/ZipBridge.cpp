@@ -16,12 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "lib/MemberName.h"
 #include "unzip.h"
 #include "zip.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using vorn::SafeMemberName;
 
 constexpr size_t kBlock = 256 * 1024;
 
@@ -88,23 +90,6 @@ struct Reader {
     }
 };
 
-// A member name may not be absolute nor climb out of the destination with "..", whichever
-// separator it uses.
-bool SafeMemberName(const std::string& name) {
-    if (name.empty() || name[0] == '/' || name[0] == '\\') {
-        return false;
-    }
-    size_t start = 0;
-    for (size_t i = 0; i <= name.size(); ++i) {
-        if (i == name.size() || name[i] == '/' || name[i] == '\\') {
-            if (i - start == 2 && name.compare(start, 2, "..") == 0) {
-                return false;
-            }
-            start = i + 1;
-        }
-    }
-    return true;
-}
 
 bool WriteAll(int fd, const char* p, size_t n) {
     while (n > 0) {

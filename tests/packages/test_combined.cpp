@@ -136,6 +136,7 @@ TEST_F(CombinedTest, PlanToSteps) {
         {"UnknownType", {{{"type", "9"}}}, -1, false, {}},
         {"NameLeavesThePackage", {{{"type", "1"}, {"name", "../../curpkg/x.ssu"}}}, -1, false, {}},
         {"AbsoluteScriptName", {{{"type", "3"}, {"name", "/bin/sh"}}}, -1, false, {}},
+        {"EmptyName", {{{"type", "1"}, {"name", ""}}}, -1, false, {}},
         {"CountBeyondEntries", {{{"type", "2"}}}, 2, false, {}},
     };
     for (const auto& c : cases) {
