@@ -35,11 +35,11 @@ bool CConnectAttempt::Start(const ConnectCheck& check, const std::string& host, 
     if (!m_listener) {
         m_listener = m_session.AddSessionListener([this] { OnSessionChanged(); });
     }
-    m_running = true;
+    // Changes during the call itself are read once it has returned.
     if (!m_session.ConnectGateway(host, password, port)) {
-        m_running = false;
         return false;
     }
+    m_running = true;
     m_timer.start(m_loginTimeoutMs);
     OnSessionChanged();  // a connect that completed at once
     return true;
