@@ -1,5 +1,5 @@
 // vornupdater: chooses the front end. With a command it runs the command line; without one
-// it opens the desktop program (when built; until then the command line prints its usage).
+// it opens the desktop program (when built with it).
 #include <QCoreApplication>
 
 #include "app/Startup.h"
@@ -13,8 +13,16 @@
 #include <vector>
 
 #include "app/cli/Cli.h"
+#ifdef VORN_WITH_GUI
+#include "app/gui/GuiMain.h"
+#endif
 
 int main(int argc, char** argv) {
+#ifdef VORN_WITH_GUI
+    if (argc < 2) {
+        return vorn::gui::RunGui(argc, argv);
+    }
+#endif
     QCoreApplication app(argc, argv);
     vorn::cli::CTtyTerminal terminal;
     vorn::cli::CliEnvironment env{std::cout, std::cerr, terminal, ::isatty(STDOUT_FILENO) == 1};

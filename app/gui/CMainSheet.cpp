@@ -1,0 +1,455 @@
+#include "app/gui/CMainSheet.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/OptionsFile.h"
+#include "app/gui/CAboutDlg.h"
+#include "app/gui/CConfirmStopDlg.h"
+#include "app/gui/CConfirmUpdateDlg.h"
+#include "app/gui/CConsoleWindow.h"
+#include "app/gui/COptionDlg.h"
+#include "app/gui/CPageConnect.h"
+#include "app/gui/CPageLoad.h"
+#include "app/gui/CPageUpdate.h"
+#include "app/gui/GuiText.h"
+#include "lib/Log.h"
+#include "lib/ResultTokens.h"
+#include "lib/UpdatePageEvents.h"
+#include "platform/ProgramFolder.h"
+
+namespace vorn::gui {
+namespace {
+
+int AutoBackupLimit() {
+    COptionFile options;
+    options.Load(ProgramFolder() / kOptionFileName);
+    const int n = options.GetAutobakNum();
+    return n >= 0 ? n : 10;
+}
+
+}  // namespace
+
+CMainSheet::CMainSheet(bool unattended, QWidget* parent) : QWidget(parent) {
+    m_op.SetUnattended(unattended);
+    m_op.SetParentWidget(this);
+    m_frame = std::make_unique<CMainFrame>(&m_op);
+    m_search = std::make_unique<CWizardSearch>(&m_op);
+    m_attempt = std::make_unique<CConnectAttempt>(*m_frame);
+    m_events = std::make_unique<CUpdateEvents>(*m_frame, *this);
+
+    LogWrite("Add About Menu", kLogDebug);
+    m_search->Open();
+
+    m_pages = new QStackedWidget(this);
+    m_pageConnect = new CPageConnect(*this);
+    m_pageLoad = new CPageLoad(*this);
+    m_pageUpdate = new CPageUpdate(*this);
+    m_pages->addWidget(m_pageConnect);
+    m_pages->addWidget(m_pageLoad);
+    m_pages->addWidget(m_pageUpdate);
+
+    m_about = new QToolButton(this);
+    m_about->setText(QStringLiteral("?"));
+    m_about->setToolTip(Str(6733).remove('&'));
+    m_about->setAccessibleName(Str(6733).remove('&'));
+    m_options = new QPushButton(Str(6629), this);
+    m_back = new QPushButton(this);
+    m_next = new QPushButton(this);
+    for (QPushButton* b : {m_options, m_back, m_next}) {
+        b->setAutoDefault(false);
+    }
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_about);
+    buttons->addStretch();
+    buttons->addWidget(m_options);
+    buttons->addWidget(m_back);
+    buttons->addWidget(m_next);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_pages, 1);
+    layout->addLayout(buttons);
+
+    connect(m_back, &QPushButton::clicked, this, &CMainSheet::OnBack);
+    connect(m_next, &QPushButton::clicked, this, &CMainSheet::OnNext);
+    connect(m_options, &QPushButton::clicked, this, &CMainSheet::OpenOptions);
+    connect(m_about, &QToolButton::clicked, this, &CMainSheet::ShowAbout);
+    auto* about = new QAction(Str(6733), this);
+    connect(about, &QAction::triggered, this, &CMainSheet::ShowAbout);
+    addAction(about);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::Key_F10), QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_F10)}) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this, &CMainSheet::ShowConsole);
+    }
+
+    m_console = new CConsoleWindow(m_op);
+    m_op.SetSheet(this);
+    m_pages->setCurrentIndex(kPageConnect);
+    UpdateTitle();
+    UpdateButtons();
+}
+
+CMainSheet::~CMainSheet() {
+    m_op.SetSheet(nullptr);
+    m_op.SetConsoleSink({});
+    delete m_console;
+}
+
+void CMainSheet::SetConnectTimeouts(int loginMs, int versionMs) {
+    m_attempt->SetLoginTimeout(loginMs);
+    m_attempt->SetVersionReplyTimeout(versionMs);
+}
+
+int CMainSheet::ActivePage() const {
+    return m_pages->currentIndex();
+}
+
+void CMainSheet::UpdateTitle() {
+    QString title = Str(6635);
+    if (m_connected) {
+        title += " - " + Q(m_address);
+    } else if (m_activity == kConnecting) {
+        title += Str(6639);
+    } else {
+        title += Str(6640);
+    }
+    setWindowTitle(title);
+}
+
+void CMainSheet::UpdateButtons() {
+    switch (ActivePage()) {
+        case kPageConnect: {
+            SetVersionText("");
+            m_options->setVisible(true);
+            const bool connecting = m_activity == kConnecting;
+            m_back->setText(Str(6641));
+            m_back->setVisible(connecting);
+            m_back->setEnabled(connecting);
+            m_next->setText(Str(6634));
+            m_next->setVisible(!connecting);
+            m_next->setEnabled(!connecting);
+            m_options->setEnabled(!connecting);
+            break;
+        }
+        case kPageLoad: {
+            m_pageLoad->Refresh();
+            m_options->setVisible(false);
+            m_options->setEnabled(false);
+            m_next->setText(Str(6632));
+            m_next->setVisible(true);
+            m_back->setText(Str(6630));
+            const bool updating = m_activity == kUpdating;
+            m_back->setVisible(!updating);
+            m_back->setEnabled(!updating);
+            m_next->setEnabled(!updating);
+            break;
+        }
+        default: {
+            m_options->setVisible(false);
+            m_options->setEnabled(false);
+            m_back->setVisible(true);
+            m_back->setText(m_activity == kUpdating ? Str(6793) : Str(6630));
+            m_next->setVisible(false);
+            m_next->setEnabled(false);
+            break;
+        }
+    }
+    UpdateTitle();
+}
+
+void CMainSheet::ShowPage(int page) {
+    m_pages->setCurrentIndex(page);
+    if (page == kPageLoad) {
+        m_pageLoad->Refresh();
+    }
+    UpdateButtons();
+}
+
+void CMainSheet::SetVersionText(const std::string& version) {
+    m_version = version;
+    m_pageLoad->SetGateway(Q(m_address), Q(m_version));
+}
+
+bool CMainSheet::Connect(const ConnectCheck& check, const std::string& password,
+                         RememberMode remember) {
+    m_address = check.address.Text();
+    if (m_activity != kIdle) {
+        return false;
+    }
+    m_activity = kConnecting;
+    UpdateButtons();
+    const bool started = m_attempt->Start(
+        check, check.address.address, static_cast<std::uint16_t>(check.address.ConnectPort()),
+        password, remember, [this](const CConnectAttempt::Result& r) {
+            if (r.timedOut && !m_frame->Connected) {
+                m_frame->Disconnect();
+                m_activity = kIdle;
+                UpdateButtons();
+            }
+            m_pageConnect->ConnectResult(r.outcome, r.warning);
+        });
+    if (!started) {
+        m_activity = kIdle;
+        UpdateButtons();
+        return false;
+    }
+    return true;
+}
+
+void CMainSheet::NotifyWizard(int code, const std::string& text) {
+    switch (code) {
+        case kWizardConnected:
+            if (m_activity != kConnecting) {
+                return;
+            }
+            m_connected = true;
+            m_activity = kIdle;
+            ShowPage(kPageLoad);
+            SetVersionText(text);
+            break;
+        case kWizardConnectFailed:
+        case kWizardLoginRefused:
+            m_connected = false;
+            if (m_activity == kConnecting) {
+                m_activity = kIdle;
+            }
+            UpdateButtons();
+            m_op.ShowMessage(text);
+            m_pageConnect->FocusPassword();
+            break;
+        case kWizardDeviceChosen:
+            m_connected = true;
+            m_activity = kIdle;
+            ShowPage(kPageLoad);
+            SetVersionText(LoadStr(6458));
+            break;
+        case kWizardReconnected:
+            if (text.rfind("LOGIN:", 0) == 0) {
+                m_connected = true;
+                if (ActivePage() == kPageConnect) {
+                    ShowPage(kPageLoad);
+                    SetVersionText(text.substr(6));
+                }
+            } else {
+                m_connected = false;
+            }
+            UpdateTitle();
+            m_back->setEnabled(true);
+            break;
+        case kWizardDisconnected:
+            m_connected = false;
+            UpdateButtons();
+            break;
+        default:
+            break;
+    }
+}
+
+bool CMainSheet::StartUpdate(const std::string& path, bool preCheck) {
+    if (m_activity != kIdle) {
+        return false;
+    }
+    const int limit = AutoBackupLimit();
+    LogWrite("Get the autobak_num before the upgrate -->" + std::to_string(limit), kLogDebug);
+    m_frame->SetAutoBackupLimit(limit);
+    m_activity = kUpdating;
+    m_packagePath = path;
+    m_events->SetPreCheckMode(preCheck);
+    m_events->BeginUpdate();
+    m_pageUpdate->Clear();
+    UpdateButtons();
+    if (!m_frame->LoadLocalPackage(path)) {
+        m_activity = kIdle;
+        m_pageLoad->SetControlsEnabled(true);
+        UpdateButtons();
+        return false;
+    }
+    return true;
+}
+
+int CMainSheet::NotifyUpdatePage(int code, const std::string& text) {
+    const bool loadFailed = code == kUpdateLoadResult && HasToken(text, kTokenFailed);
+    if (m_activity == kUpdating && !loadFailed && ActivePage() != kPageUpdate) {
+        ShowPage(kPageUpdate);
+    }
+    const int answer = m_events->NotifyUpdatePage(code, text);
+    if (loadFailed && m_activity == kUpdating) {
+        m_activity = kIdle;
+        m_pageLoad->SetControlsEnabled(true);
+        UpdateButtons();
+    }
+    AfterUpdateEvent();
+    return answer;
+}
+
+int CMainSheet::NotifyCheckPage(int code, const std::string& text) {
+    return m_events->NotifyCheckPage(code, text);
+}
+
+void CMainSheet::AfterUpdateEvent() {
+    if (m_activity == kUpdating && m_events->Finished()) {
+        m_activity = kIdle;
+        m_pageLoad->SetControlsEnabled(true);
+        UpdateButtons();
+    }
+}
+
+void CMainSheet::OnNext() {
+    if (!m_next->isEnabled() || !m_next->isVisible()) {
+        return;
+    }
+    if (ActivePage() == kPageConnect) {
+        m_pageConnect->ConnectAction();
+    } else if (ActivePage() == kPageLoad) {
+        m_pageLoad->NextAction();
+    }
+}
+
+bool CMainSheet::ConfirmStop() {
+    CConfirmStopDlg dlg(this);
+    return dlg.exec() == QDialog::Accepted;
+}
+
+void CMainSheet::OnBack() {
+    if (ActivePage() == kPageConnect) {
+        // "&Cancel" while connecting.
+        if (m_activity == kConnecting) {
+            m_frame->Disconnect();
+            m_activity = kIdle;
+            UpdateButtons();
+        }
+        return;
+    }
+    if (ActivePage() == kPageLoad && m_frame->SessionState != 0) {
+        m_op.ShowMessage(LoadStr(6502));
+        return;
+    }
+    ResetAfterDisconnect();
+}
+
+void CMainSheet::ResetAfterDisconnect() {
+    if (m_activity == kUpdating && !ConfirmStop()) {
+        return;
+    }
+    if (ActivePage() == kPageUpdate) {
+        m_pageUpdate->Clear();
+    }
+    m_frame->Disconnect();
+    m_connected = false;
+    m_activity = kIdle;
+    m_pageLoad->SetControlsEnabled(true);
+    m_pages->setCurrentIndex(kPageConnect);
+    UpdateButtons();
+    m_pageConnect->FocusPassword();
+}
+
+void CMainSheet::ShowConsole() {
+    if (!m_consoleShown) {
+        m_console->move(pos() + QPoint(20, 20));
+        m_consoleShown = true;
+    }
+    m_console->setWindowState(m_console->windowState() & ~Qt::WindowMinimized);
+    m_console->show();
+    m_console->raise();
+    m_console->activateWindow();
+}
+
+void CMainSheet::ShowAbout() {
+    CAboutDlg dlg(this);
+    dlg.exec();
+}
+
+void CMainSheet::OpenOptions() {
+    if (!m_options->isEnabled()) {
+        return;
+    }
+    COptionDlg dlg(m_op, this);
+    dlg.exec();
+}
+
+void CMainSheet::closeEvent(QCloseEvent* event) {
+    if (m_activity != kIdle) {
+        m_op.ShowMessage(LoadStr(6502));
+        event->ignore();
+        return;
+    }
+    m_console->close();
+    event->accept();
+}
+
+void CMainSheet::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Enter is the Next button's; while Next is disabled it does nothing.
+        if (m_next->isEnabled() && m_next->isVisible()) {
+            m_next->click();
+        }
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+// --- CWizardView ---
+
+void CMainSheet::AppendDetail(const std::string& text, std::uint32_t colour) {
+    m_pageUpdate->AppendDetail(Q(text), colour);
+}
+
+void CMainSheet::ClearDetails() {
+    m_pageUpdate->Clear();
+}
+
+void CMainSheet::ShowProgress(const std::string& text) {
+    m_pageUpdate->ShowProgress(Q(text), m_frame->BytesSent());
+}
+
+void CMainSheet::SetStatus(const std::string& text) {
+    m_pageUpdate->SetState(Q(text));
+}
+
+void CMainSheet::ShowMessage(const std::string& text) {
+    m_op.ShowMessage(text);
+}
+
+bool CMainSheet::AskOkCancel(const std::string& text) {
+    return m_op.AskOkCancel(text);
+}
+
+void CMainSheet::SetBackEnabled(bool enabled) {
+    m_back->setEnabled(enabled);
+}
+
+bool CMainSheet::RunConfirmDialog(const CUpdateEvents& events, const std::string& tips,
+                                  const std::string& fromVersion, const std::string& toVersion,
+                                  bool preCheck) {
+    CConfirmUpdateDlg dlg(events, Q(tips), Q(fromVersion), Q(toVersion), preCheck, this);
+    connect(&dlg, &CConfirmUpdateDlg::RetryRequested, this, [this] { m_events->RetryCheck(); });
+    m_confirm = &dlg;
+    const bool ok = dlg.exec() == QDialog::Accepted;
+    m_confirm = nullptr;
+    return ok;
+}
+
+void CMainSheet::SetCheckStatus(const std::string& text) {
+    if (m_confirm) {
+        m_confirm->SetCheckStatus(Q(text));
+    }
+}
+
+void CMainSheet::RefreshCheckButtons() {
+    if (m_confirm) {
+        m_confirm->RefreshCheckButtons();
+    }
+}
+
+}  // namespace vorn::gui

@@ -1,0 +1,126 @@
+#include "app/gui/CPageUpdate.h"
+
+#include <QLabel>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "app/gui/CMainSheet.h"
+#include "app/gui/GuiLabels.h"
+#include "app/gui/GuiText.h"
+
+namespace vorn::gui {
+namespace {
+
+constexpr int kMaxDetailBlocks = 5000;
+
+QTextCharFormat Format(std::uint32_t colour) {
+    QTextCharFormat f;
+    f.setForeground(QColor(colour & 0xff, (colour >> 8) & 0xff, (colour >> 16) & 0xff));
+    return f;
+}
+
+}  // namespace
+
+CPageUpdate::CPageUpdate(CMainSheet&) {
+    m_state = new QLabel(this);
+    m_state->setTextFormat(Qt::PlainText);
+    m_state->setWordWrap(true);
+    m_details = new QPlainTextEdit(this);
+    m_details->setReadOnly(true);
+    m_details->setMaximumBlockCount(kMaxDetailBlocks);
+    m_details->setAccessibleName(Label(L::DetailsName));
+    m_bar = new QProgressBar(this);
+    m_bar->setRange(0, 100);
+    m_bar->setAccessibleName(Label(L::ProgressIdle));
+    m_progressText = new QLabel(this);
+    m_progressText->setTextFormat(Qt::PlainText);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_state);
+    layout->addWidget(m_details, 1);
+    layout->addWidget(m_bar);
+    layout->addWidget(m_progressText);
+    Clear();
+}
+
+void CPageUpdate::SetState(const QString& text) {
+    m_state->setText(text.trimmed());
+    m_state->setAccessibleDescription(text.trimmed());
+}
+
+void CPageUpdate::AppendDetail(const QString& text, std::uint32_t colour) {
+    m_inProgress = false;
+    QTextCursor c(m_details->document());
+    c.movePosition(QTextCursor::End);
+    c.insertText(text, Format(colour));
+    m_mark = c.position();
+    m_details->moveCursor(QTextCursor::End);
+    m_details->ensureCursorVisible();
+}
+
+void CPageUpdate::ReplaceLastDetail(const QString& text, std::uint32_t colour) {
+    QTextCursor c(m_details->document());
+    c.movePosition(QTextCursor::End);
+    m_mark = std::min(m_mark, c.position());
+    c.setPosition(m_mark, QTextCursor::KeepAnchor);
+    c.insertText(text, Format(colour));
+    m_details->moveCursor(QTextCursor::End);
+}
+
+void CPageUpdate::ShowProgress(const QString& text, std::uint64_t bytesSent) {
+    ReplaceLastDetail(text, 0);
+    QString digits = text;
+    digits.remove(QRegularExpression(QStringLiteral("[^0-9]")));
+    const int percent = std::clamp(digits.toInt(), 0, 100);
+    if (!m_inProgress) {
+        m_inProgress = true;
+        m_started.start();
+        m_lastDraw.invalidate();
+        m_startBytes = bytesSent;
+    }
+    m_bar->setVisible(true);
+    m_progressText->setVisible(true);
+    m_bar->setValue(percent);
+    // The text below the bar is redrawn at most ten times a second.
+    if (m_lastDraw.isValid() && m_lastDraw.elapsed() < 100 && percent < 100) {
+        return;
+    }
+    m_lastDraw.start();
+    const double seconds = std::max<qint64>(m_started.elapsed(), 1) / 1000.0;
+    const double sent = static_cast<double>(bytesSent - m_startBytes);
+    const double total = percent > 0 ? sent * 100.0 / percent : 0.0;
+    const double rate = sent / seconds;
+    const double left = rate > 0 ? (total - sent) / rate : 0.0;
+    const QLocale locale;
+    m_progressText->setText(Label(L::Progress)
+                                .arg(locale.formattedDataSize(static_cast<qint64>(sent)))
+                                .arg(locale.formattedDataSize(static_cast<qint64>(total)))
+                                .arg(locale.formattedDataSize(static_cast<qint64>(rate)))
+                                .arg(QStringLiteral("%1 s").arg(static_cast<int>(left + 0.5))));
+}
+
+void CPageUpdate::Clear() {
+    m_details->clear();
+    m_mark = 0;
+    m_inProgress = false;
+    SetState(Str(6511));
+    m_bar->setValue(0);
+    m_bar->setVisible(false);
+    m_progressText->clear();
+    m_progressText->setVisible(false);
+}
+
+QString CPageUpdate::StateText() const {
+    return m_state->text();
+}
+
+QString CPageUpdate::DetailsText() const {
+    return m_details->toPlainText();
+}
+
+}  // namespace vorn::gui
