@@ -1,0 +1,120 @@
+#pragma once
+// The wizard over the test chain: a temporary program folder, the simulator on 127.0.0.1 and
+// an unattended CMainSheet (messages recorded, questions never shown).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/gui/CMainSheet.h"
+#include "app/gui/CPageConnect.h"
+#include "packages/ZipBridgeLoader.h"
+#include "tests/common/GatewayChain.h"
+#include "tools/gateway-sim/SimScripts.h"
+#include "tools/mkpkg/PackageWriter.h"
+
+namespace vorn::test {
+
+class GuiFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* folder : {"arm_bin", "bin", "bin_harddisk"}) {
+            std::filesystem::create_directories(m_folders.Prog() / folder);
+            for (const char* s : {"updhistory.sh", "bakcfgsh", "prercovcfgsh", "rcovcfgsh"}) {
+                std::filesystem::copy_file(
+                    std::filesystem::path(VORN_SOURCE_DIR) / "helper-scripts/gateway" / s,
+                    m_folders.Prog() / folder / s);
+            }
+        }
+        std::string error;
+        ASSERT_TRUE(LoadZipBridge(error, VORN_ZIPBRIDGE_PATH)) << error;
+        m_sim = StartGatewaySim(m_folders.SimRoot(), {}, 300,
+                                [](CGatewaySim& sim) { AddScriptCommands(sim); });
+        ASSERT_TRUE(m_sim);
+    }
+    void TearDown() override {
+        while (QWidget* w = QApplication::activeModalWidget()) {
+            w->close();
+        }
+        m_sheet.reset();
+        if (m_sim) {
+            m_sim->Stop();
+        }
+    }
+
+    gui::CMainSheet& Sheet() {
+        if (!m_sheet) {
+            m_sheet = std::make_unique<gui::CMainSheet>(true);
+            m_sheet->SetConnectTimeouts(10000, 3000);
+            m_sheet->show();
+        }
+        return *m_sheet;
+    }
+    std::string Address() const { return "127.0.0.1:" + std::to_string(m_sim->Port()); }
+
+    // Types address and password on the connect page and presses Next; waits for the end.
+    void Connect(const std::string& password) {
+        gui::CPageConnect* page = Sheet().ConnectPage();
+        page->AddressBox()->setEditText(QString::fromStdString(Address()));
+        page->PasswordEdit()->setText(QString::fromStdString(password));
+        Sheet().NextButton()->click();
+        ASSERT_TRUE(waitFor([&] { return Sheet().Activity() == 0 && page->isEnabled() &&
+                                         page->AddressBox()->isEnabled(); },
+                            20000));
+    }
+    bool HasMessage(const std::string& text) const {
+        for (const std::string& m : m_sheet->Op().Messages()) {
+            if (m == text) {
+                return true;
+            }
+        }
+        return false;
+    }
+    std::string Package(const std::string& name, std::map<std::string, std::string> extra = {}) {
+        std::map<std::string, std::string> m = {
+            {"appversion", "KELMORA GW V301\n"}, {"cfgversion", "KELMORA GW V300R001\n"},
+            {"apppre", "#!/bin/sh\n"},           {"app1", "#sim: version KELMORA GW V301\nimage"},
+            {"appsh1", "#!/bin/sh\n"},           {"cfgpre", "#!/bin/sh\n"},
+            {"cfg", "hostname=factory\n"},       {"cfgsh", "#!/bin/sh\n"},
+        };
+        for (auto& [k, v] : extra) m[k] = v;
+        const std::filesystem::path folder = m_folders.Dir() / (name + ".d");
+        for (const auto& [member, data] : m) WriteLocal(folder / member, data);
+        const std::string out = (m_folders.Dir() / name).string();
+        std::string error;
+        EXPECT_TRUE(BuildPackage(folder.string(), out, "", error)) << error;
+        return out;
+    }
+    bool SimReceived(const std::string& text) const {
+        for (const auto& t : m_sim->ReceivedTexts()) {
+            if (t == text) return true;
+        }
+        return false;
+    }
+    // Calls `act` on every tick of the event loop (also inside modal dialogs) until it
+    // returns true.
+    void WhenReady(std::function<bool()> act) {
+        auto* timer = new QTimer(m_sheet.get());
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+            if (act()) {
+                timer->stop();
+                timer->deleteLater();
+            }
+        });
+        timer->start(20);
+    }
+
+    CTestFolders m_folders;
+    std::unique_ptr<CGatewaySim> m_sim;
+    std::unique_ptr<gui::CMainSheet> m_sheet;
+};
+
+}  // namespace vorn::test

@@ -1,0 +1,78 @@
+// Pictures of the wizard's pages and dialogs for docs/screenshots/: each window is laid out
+// offscreen and grabbed to a PNG named after it. Usage: gui-screenshots OUTPUT_FOLDER SUFFIX
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyleHints>
+
+#include <functional>
+
+#include "app/gui/CAboutDlg.h"
+#include "app/gui/CConfirmStopDlg.h"
+#include "app/gui/CConfirmUpdateDlg.h"
+#include "app/gui/CMainSheet.h"
+#include "app/gui/COptionDlg.h"
+#include "app/gui/CPageLoad.h"
+#include "app/gui/CPageUpdate.h"
+#include "app/gui/GuiText.h"
+#include "lib/StringTable.h"
+#include "operations/CUpdateEvents.h"
+
+using namespace vorn;
+using namespace vorn::gui;
+
+namespace {
+
+void Save(QWidget& w, const QString& folder, const QString& name, const QString& suffix) {
+    w.show();
+    w.adjustSize();
+    QApplication::processEvents();
+    w.grab().save(folder + "/" + name + "-" + suffix + ".png");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        return 2;
+    }
+    QApplication::styleHints()->setCursorFlashTime(0);
+    SetLanguage(LanguageFromEnvironment());
+    const QString folder = argv[1];
+    const QString suffix = argv[2];
+    QDir().mkpath(folder);
+
+    CMainSheet sheet(true);
+    sheet.resize(sheet.sizeHint().expandedTo(QSize(560, 380)));
+    Save(sheet, folder, "connect", suffix);
+
+    sheet.ShowPage(CMainSheet::kPageLoad);
+    sheet.LoadPage()->SetGateway("192.168.1.1", "KELMORA GW V300R001");
+    sheet.LoadPage()->PathEdit()->setText("/home/user/sample_V301R002.ssu");
+    Save(sheet, folder, "load", suffix);
+
+    sheet.ShowPage(CMainSheet::kPageUpdate);
+    CPageUpdate* update = sheet.UpdatePage();
+    update->SetState(Str(6724));
+    update->AppendDetail(Str(6725).arg(1).replace("%d", "1"), kGreen);
+    update->AppendDetail("put /etc/vorncmd/app1\n", kBlack);
+    update->ShowProgress("42%", 0);
+    Save(sheet, folder, "update", suffix);
+
+    COptionDlg options(sheet.Op(), &sheet);
+    Save(options, folder, "options", suffix);
+
+    CUpdateEvents events(sheet.Frame(), sheet);
+    CConfirmUpdateDlg confirm(events, "Fixes the DHCP lease renewal.\nAdds IPv6 routing.",
+                              "KELMORA GW V300R001", "KELMORA GW V301R002", true, &sheet);
+    Save(confirm, folder, "confirm-update", suffix);
+
+    CConfirmStopDlg stop(&sheet);
+    Save(stop, folder, "confirm-stop", suffix);
+
+    CAboutDlg about(&sheet);
+    Save(about, folder, "about", suffix);
+    return 0;
+}
