@@ -83,17 +83,17 @@ public:
     CGatewaySession& operator=(const CGatewaySession&) = delete;
 
     // --- Procedure bookkeeping (the program's names) ---
-    // SessionState and Connected announce their changes to the session listeners.
+    // SessionState, SessionStep and Connected announce their changes to the session listeners.
     CSessionField<int, CGatewaySession> SessionState{this, 0};
-    int SessionStep = 0;
+    CSessionField<int, CGatewaySession> SessionStep{this, 0};
     CSessionField<bool, CGatewaySession> Connected{this, false};
     int ConnectReason = 0;
     int ProtocolVersion = 0;
     bool VersionCapable = false;
 
     // --- Session-change notification ---
-    // Listeners are called on the session's thread right after SessionState, Connected, the
-    // script layout or the pending version reply changed: a front end refreshes what it
+    // Listeners are called on the session's thread right after SessionState, SessionStep,
+    // Connected, the script layout or the pending version reply changed: a front end refreshes what it
     // enables and shows. A listener must not start or end a procedure itself (post that).
     using SessionListener = std::function<void()>;
     int AddSessionListener(SessionListener listener);

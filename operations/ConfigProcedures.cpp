@@ -50,7 +50,7 @@ constexpr int kFactoryBase = kStepCfgpreUpload - 1;
 constexpr const char* kPackageFilter = "Package (*.ssu ; *.SSU) |*.ssu;*.SSU|All Files (*.*)|*.*||";
 
 std::string Helper(const RemotePaths& paths, const std::string& name) {
-    return WorkPath(name, paths.helperFolder).string();
+    return InstallPath(name, paths.helperFolder).string();
 }
 
 }  // namespace

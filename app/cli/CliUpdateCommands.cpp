@@ -9,13 +9,13 @@
 #include "app/cli/CliRun.h"
 #include "app/cli/CmdUpdateCombined.h"
 #include "lib/StringTable.h"
+#include "lib/WorkFolders.h"
 #include "operations/CUpdateEvents.h"
 #include "packages/BackupFile.h"
 #include "packages/CombinedPackage.h"
 #include "packages/VersionRules.h"
 #include "packages/ZipBridgeLoader.h"
 #include "platform/ProfileString.h"
-#include "platform/ProgramFolder.h"
 
 namespace vorn::cli {
 namespace {
@@ -105,7 +105,7 @@ int LoadArchiveComponent(CliRun& run) {
 // Number of automatic backups to keep, from the options file (missing or negative: 10).
 int AutoBackupLimit() {
     COptionFile options;
-    options.Load(ProgramFolder() / kOptionFileName);
+    options.Load(WorkPath(kOptionFileName, ""));
     const int n = options.GetAutobakNum();
     return n >= 0 ? n : 10;
 }
