@@ -103,6 +103,8 @@ CMainSheet::~CMainSheet() {
     m_op.SetSheet(nullptr);
     m_op.SetConsoleSink({});
     delete m_console;
+    // The pages use the search and the frame: they go before the members do.
+    delete m_pages;
 }
 
 void CMainSheet::SetConnectTimeouts(int loginMs, int versionMs) {

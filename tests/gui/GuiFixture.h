@@ -66,9 +66,12 @@ protected:
         page->AddressBox()->setEditText(QString::fromStdString(Address()));
         page->PasswordEdit()->setText(QString::fromStdString(password));
         Sheet().NextButton()->click();
-        ASSERT_TRUE(waitFor([&] { return Sheet().Activity() == 0 && page->isEnabled() &&
-                                         page->AddressBox()->isEnabled(); },
-                            20000));
+        ASSERT_TRUE(waitFor(
+            [&] {
+                return Sheet().Activity() == 0 && page->isEnabled() &&
+                       page->AddressBox()->isEnabled();
+            },
+            20000));
     }
     bool HasMessage(const std::string& text) const {
         for (const std::string& m : m_sheet->Op().Messages()) {
@@ -95,7 +98,8 @@ protected:
     }
     bool SimReceived(const std::string& text) const {
         for (const auto& t : m_sim->ReceivedTexts()) {
-            if (t == text) return true;
+            if (t == text)
+                return true;
         }
         return false;
     }

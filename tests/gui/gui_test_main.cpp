@@ -1,6 +1,6 @@
 // gtest main with a QApplication for the widget tests.
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
     // Test discovery runs the program without the tests' environment: no display there.

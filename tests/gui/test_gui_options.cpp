@@ -39,7 +39,8 @@ TEST_F(GuiOptions, ProxyFieldsAreCheckedInOrderAndNothingIsWrittenUntilTheyPass)
         dlg.ProxyBox()->click();
         ASSERT_TRUE(dlg.AddressEdit()->isEnabled());
         ASSERT_FALSE(dlg.UserEdit()->isEnabled());
-        if (c.auth) dlg.AuthBox()->click();
+        if (c.auth)
+            dlg.AuthBox()->click();
         dlg.AddressEdit()->setText(c.ip);
         dlg.PortEdit()->setText(c.port);
         dlg.UserEdit()->setText(c.user);
@@ -75,7 +76,8 @@ TEST_F(GuiOptions, CancelWritesNothingAndOkStoresThroughTheCopy) {
         dlg.PortEdit()->setText("8080");
         dlg.UserEdit()->setText(" user ");
         dlg.OkButton()->click();
-        EXPECT_EQ(dlg.result(), QDialog::Accepted) << (Sheet().Op().Messages().empty() ? "" : Sheet().Op().Messages().back());
+        EXPECT_EQ(dlg.result(), QDialog::Accepted)
+            << (Sheet().Op().Messages().empty() ? "" : Sheet().Op().Messages().back());
     }
     COptionFile file;
     ASSERT_EQ(file.Load(OptionFile()), 1);

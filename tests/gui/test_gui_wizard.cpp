@@ -39,8 +39,7 @@ TEST_F(GuiWizard, WrongPasswordThreeTimesWarnsThenRightPasswordOpensTheLoadPage)
     Connect("admin");
     EXPECT_EQ(Sheet().ActivePage(), CMainSheet::kPageLoad);
     EXPECT_TRUE(Sheet().IsConnected());
-    EXPECT_EQ(Sheet().windowTitle().toStdString(),
-              std::string(LoadStr(6635)) + " - " + Address());
+    EXPECT_EQ(Sheet().windowTitle().toStdString(), std::string(LoadStr(6635)) + " - " + Address());
     EXPECT_EQ(Sheet().LoadPage()->VersionEdit()->text().toStdString(), "KELMORA GW V300R001");
     EXPECT_EQ(Sheet().BackButton()->text().toStdString(), LoadStr(6630));
     EXPECT_FALSE(Sheet().OptionsButton()->isVisible());
@@ -95,7 +94,8 @@ TEST_F(GuiWizard, WholeSingleUpdateThroughTheConfirmationDialog) {
     bool sawTips = false;
     WhenReady([&] {
         gui::CConfirmUpdateDlg* dlg = Sheet().ConfirmDialog();
-        if (!dlg) return false;
+        if (!dlg)
+            return false;
         sawTips = !dlg->StatusLabel()->isVisible() && dlg->UpdateButton()->isEnabled();
         dlg->UpdateButton()->click();
         return true;
@@ -116,7 +116,8 @@ TEST_F(GuiWizard, WholeSingleUpdateThroughTheConfirmationDialog) {
     EXPECT_EQ(Sheet().Events().Result(), CUpdateEvents::Outcome::Succeeded)
         << Sheet().UpdatePage()->DetailsText().toStdString();
     EXPECT_EQ(Sheet().ActivePage(), CMainSheet::kPageUpdate);
-    EXPECT_EQ(Sheet().UpdatePage()->StateText().toStdString(), QString(LoadStr(6713)).trimmed().toStdString());
+    EXPECT_EQ(Sheet().UpdatePage()->StateText().toStdString(),
+              QString(LoadStr(6713)).trimmed().toStdString());
     EXPECT_EQ(Sheet().Activity(), CMainSheet::kIdle);
     EXPECT_EQ(Sheet().BackButton()->text().toStdString(), LoadStr(6630));
     EXPECT_TRUE(SimReceived("put\nfile:/etc/vorncmd/apppre\n"));
@@ -131,12 +132,14 @@ TEST_F(GuiWizard, PreUpgradeCheckFailsIsRetriedAndCancelLeavesTheGatewayAlone) {
     bool updateHeldBack = false;
     WhenReady([&] {
         gui::CConfirmUpdateDlg* dlg = Sheet().ConfirmDialog();
-        if (!dlg) return false;
+        if (!dlg)
+            return false;
         if (!dlg->UpdateButton()->isEnabled()) {
             updateHeldBack = true;
             return false;
         }
-        if (!dlg->RetryButton()->isVisible()) return false;
+        if (!dlg->RetryButton()->isVisible())
+            return false;
         status = dlg->StatusLabel()->text().toStdString();
         if (retries++ == 0) {
             dlg->RetryButton()->click();
@@ -165,7 +168,8 @@ TEST_F(GuiWizard, PreUpgradeCheckPassesThenTheUpdateRuns) {
     bool retryShown = true;
     WhenReady([&] {
         gui::CConfirmUpdateDlg* dlg = Sheet().ConfirmDialog();
-        if (!dlg || !dlg->UpdateButton()->isEnabled()) return false;
+        if (!dlg || !dlg->UpdateButton()->isEnabled())
+            return false;
         status = dlg->StatusLabel()->text().toStdString();
         retryShown = dlg->RetryButton()->isVisible();
         dlg->UpdateButton()->click();
@@ -216,7 +220,8 @@ TEST_F(GuiWizard, StopDuringAnUpdateNeedsTheBoxTicked) {
     // update page's Back ("&Stop") asks first; the stop is cancelled, then the update goes on.
     WhenReady([&] {
         gui::CConfirmUpdateDlg* confirm = Sheet().ConfirmDialog();
-        if (!confirm) return false;
+        if (!confirm)
+            return false;
         if (!asked) {
             asked = true;
             QTimer::singleShot(0, &Sheet(), [&] { Sheet().ResetAfterDisconnect(); });
