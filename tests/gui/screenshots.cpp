@@ -26,7 +26,9 @@ namespace {
 
 void Save(QWidget& w, const QString& folder, const QString& name, const QString& suffix) {
     w.show();
-    w.adjustSize();
+    if (!dynamic_cast<CMainSheet*>(&w)) {
+        w.adjustSize();
+    }
     QApplication::processEvents();
     w.grab().save(folder + "/" + name + "-" + suffix + ".png");
 }

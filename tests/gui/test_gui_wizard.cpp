@@ -10,6 +10,7 @@
 #include "app/RecentAddressList.h"
 #include "app/gui/CConfirmStopDlg.h"
 #include "app/gui/CConfirmUpdateDlg.h"
+#include "app/gui/CConsoleWindow.h"
 #include "app/gui/CPageLoad.h"
 #include "app/gui/CPageUpdate.h"
 #include "lib/Clock.h"
@@ -247,6 +248,19 @@ TEST_F(GuiWizard, StopDuringAnUpdateNeedsTheBoxTicked) {
     EXPECT_TRUE(stopEnabledAfterTick);
     // Cancelling the stop kept the update going.
     EXPECT_EQ(Sheet().Events().Result(), CUpdateEvents::Outcome::Succeeded);
+}
+
+TEST_F(GuiWizard, F10RaisesTheConsoleWindow) {
+    Sheet().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Sheet()));
+    for (const QKeyCombination key :
+         {QKeyCombination(Qt::Key_F10),
+          QKeyCombination(Qt::ShiftModifier | Qt::ControlModifier, Qt::Key_F10)}) {
+        Sheet().Console()->hide();
+        QTest::keyClick(&Sheet(), key.key(), key.keyboardModifiers());
+        EXPECT_TRUE(Sheet().Console()->isVisible());
+    }
+    EXPECT_EQ(Sheet().Console()->windowTitle().toStdString(), LoadStr(6702));
 }
 
 TEST(GuiProgram, WithoutADisplayItSaysSoAndExits4) {
