@@ -9,6 +9,7 @@
 #include "lib/WorkFolders.h"
 #include "packages/ZipBridgeLoader.h"
 #include "unzip.h"
+#include "zipbridge/ArchiveFile.h"
 #include "zipbridge/CheckedMember.h"
 
 namespace vorn {
@@ -18,7 +19,7 @@ namespace fs = std::filesystem;
 
 // An archive opened for reading; minizip closes the file with the handle.
 struct Unzip {
-    QFile file;
+    CArchiveFile file{QString()};
     unzFile handle = nullptr;
     explicit Unzip(const std::string& path) {
         file.setFileName(QFile::decodeName(QByteArray::fromStdString(path)));

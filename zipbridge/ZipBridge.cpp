@@ -18,6 +18,7 @@
 
 #include "unzip.h"
 #include "zip.h"
+#include "zipbridge/ArchiveFile.h"
 #include "zipbridge/CheckedMember.h"
 
 namespace {
@@ -64,7 +65,7 @@ std::string SysError() {
 
 // An open archive for reading; minizip closes the QFile with the handle.
 struct Reader {
-    QFile file;
+    vorn::CArchiveFile file{QString()};
     unzFile handle = nullptr;
     ~Reader() {
         if (handle) {
