@@ -28,8 +28,7 @@ bool TerminalSafe(const std::string& s) {
             }
         } else if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F) {
             return false;
-        } else if (c == 0xC2 && i + 1 < s.size() &&
-                   static_cast<unsigned char>(s[i + 1]) >= 0x80 &&
+        } else if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 &&
                    static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
             return false;
         }

@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const auto address = vorn::ParseSearchReply(data + at, n);
         // Only exactly ten bytes with the prefix are a reply.
         Check(address.has_value() ==
-              (n == vorn::kSearchReplySize &&
-               std::equal(vorn::kDiscoveryPrefix.begin(), vorn::kDiscoveryPrefix.end(), data + at)));
+              (n == vorn::kSearchReplySize && std::equal(vorn::kDiscoveryPrefix.begin(),
+                                                         vorn::kDiscoveryPrefix.end(), data + at)));
         if (address) {
             const auto again = vorn::SearchReply(*address);
             Check(std::equal(again.begin(), again.end(), data + at));
