@@ -1,0 +1,342 @@
+// `vornupdater fleet`: the real program against several simulated gateways on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "app/cli/Cli.h"
+#include "app/cli/FleetList.h"
+#include "app/cli/FleetReport.h"
+#include "lib/StringTable.h"
+#include "packages/BackupFile.h"
+#include "packages/ZipBridgeLoader.h"
+#include "tests/common/TempProgramFolder.h"
+#include "tests/common/WaitFor.h"
+#include "tools/gateway-sim/CGatewaySim.h"
+#include "tools/gateway-sim/SimScripts.h"
+#include "tools/mkpkg/PackageWriter.h"
+
+namespace vorn::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+void Write(const fs::path& p, const std::string& data) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << data;
+}
+
+std::string Read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+}
+
+// ---- the input files ----
+
+TEST(FleetList, GatewaysFileLinesAndErrors) {
+    std::vector<FleetGateway> list;
+    ASSERT_EQ(ParseGatewayList("# site A\n\n10.0.0.1 north gate\n  10.0.0.02:05000\t\n"
+                               "10.0.0.3:51111 x#1\r\n",
+                               "gw.txt", list),
+              "");
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].line, 3);
+    EXPECT_EQ(list[0].Key(), "10.0.0.1:51111");
+    EXPECT_EQ(list[0].name, "north gate");
+    EXPECT_EQ(list[1].Key(), "10.0.0.2:5000");  // canonical, whatever the spelling
+    EXPECT_EQ(list[1].name, "");
+    EXPECT_EQ(list[2].name, "x#1");
+
+    const struct {
+        const char* content;
+        const char* error;
+    } kBad[] = {
+        {"10.0.0.1\n10.0.0.300 bad\n", "gw.txt line 2: bad gateway address '10.0.0.300'"},
+        {"10.0.0.1:0\n", "gw.txt line 1: bad gateway address '10.0.0.1:0'"},
+        {"gateway.example\n", "gw.txt line 1: bad gateway address 'gateway.example'"},
+        {"10.0.0.1\n# x\n10.0.0.01:51111\n",
+         "gw.txt line 3: gateway 10.0.0.1:51111 is already listed on line 1"},
+        {"# only a comment\n\n", "gw.txt: no gateways listed"},
+    };
+    for (const auto& c : kBad) {
+        std::vector<FleetGateway> out;
+        const std::string error = ParseGatewayList(c.content, "gw.txt", out);
+        EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.content << " -> " << error;
+    }
+}
+
+TEST(FleetList, PasswordsFileMustBeOwnerOnly) {
+    QTemporaryDir dir;
+    const fs::path file = fs::path(dir.path().toStdString()) / "pw";
+    Write(file, "# per gateway\n10.0.0.1 se cret\n10.0.0.2:5000 other\n");
+    std::map<std::string, std::string> pw;
+    ::chmod(file.c_str(), 0640);
+    EXPECT_NE(ReadPasswordList(file.string(), pw).find("readable by you only"), std::string::npos);
+    ::chmod(file.c_str(), 0604);
+    EXPECT_NE(ReadPasswordList(file.string(), pw), "");
+    EXPECT_TRUE(pw.empty());
+    ::chmod(file.c_str(), 0600);
+    ASSERT_EQ(ReadPasswordList(file.string(), pw), "");
+    EXPECT_EQ(pw["10.0.0.1:51111"], "se cret");
+    EXPECT_EQ(pw["10.0.0.2:5000"], "other");
+    Write(file, "10.0.0.1\n");
+    EXPECT_EQ(ReadPasswordList(file.string(), pw), file.string() + " line 1: no password");
+}
+
+TEST(FleetReport, GatewayTextCannotDriveTheTerminal) {
+    EXPECT_EQ(TerminalSafe("V1\033[2J\r\x07ok\x7f"), "V1\\x1B[2J\\x0D\\x07ok\\x7F");
+    EXPECT_EQ(TerminalSafe("caf\xC3\xA9 \xC2\x9B"
+                           "31m"),
+              "caf\xC3\xA9 \\x9B31m");  // C1 CSI
+}
+
+// Usage errors are found before any gateway is contacted: status 2, the line named.
+TEST(FleetCommand, UsageErrors) {
+    QTemporaryDir dir;
+    const fs::path d = dir.path().toStdString();
+    Write(d / "gw", "127.0.0.1:1\n127.0.0.1:2 b\n127.0.0.1:x\n");
+    Write(d / "ok", "127.0.0.1:1\n");
+    Write(d / "pkg.ssu", "not checked before the usage is");
+    Write(d / "pw", "127.0.0.1:1 a\n");
+    ::chmod((d / "pw").c_str(), 0644);
+    const std::string pkg = (d / "pkg.ssu").string();
+    const struct {
+        std::vector<std::string> args;
+        const char* error;
+    } kCases[] = {
+        {{"fleet", "update", pkg, "--gateways", (d / "gw").string()}, "line 3: bad gateway"},
+        {{"fleet", "update", pkg}, "--gateways FILE"},
+        {{"fleet", "update", pkg, "--gateways", (d / "ok").string(), "-g", "127.0.0.1"}, "not -g"},
+        {{"fleet", "update", pkg, "--gateways", (d / "ok").string(), "--parallel", "0"},
+         "--parallel takes"},
+        {{"fleet", "backup", pkg, "--gateways", (d / "ok").string()}, "takes no package"},
+        {{"fleet", "check", pkg, "--gateways", (d / "ok").string(), "--verify"},
+         "--verify belongs to fleet update"},
+        {{"fleet", "install", pkg, "--gateways", (d / "ok").string()}, "unknown action"},
+        {{"fleet", "update", pkg, "--gateways", (d / "ok").string(), "--passwords",
+          (d / "pw").string()},
+         "readable by you only"},
+        {{"fleet", "update", pkg, "--gateways", (d / "ok").string()}, "no gateway password"},
+    };
+    ::unsetenv("VORN_PASSWORD");
+    for (const auto& c : kCases) {
+        std::ostringstream out, err;
+        CNoTerminal terminal;
+        CliEnvironment env{out, err, terminal, false};
+        EXPECT_EQ(RunCli(c.args, env), kExitUsage) << c.args.back();
+        EXPECT_NE(err.str().find(c.error), std::string::npos) << err.str();
+    }
+}
+
+// ---- the real program against simulators ----
+
+struct ProgramRun {
+    int code = -1;
+    std::string out, err;
+};
+
+class FleetRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetLanguage(Language::English);
+        ASSERT_TRUE(m_home.valid() && m_dir.isValid());
+        std::string error;
+        ASSERT_TRUE(LoadZipBridge(error)) << error;  // the one of the program folder
+        for (const char* folder : {"arm_bin", "bin", "bin_harddisk"}) {
+            fs::copy(test::DistStartupFolder() / folder, m_home / folder,
+                     fs::copy_options::recursive);
+        }
+    }
+    void TearDown() override {
+        for (auto& s : m_sims) s->Stop();
+    }
+    fs::path Dir() const { return m_dir.path().toStdString(); }
+
+    CGatewaySim& AddSim(const std::string& marker,
+                        std::function<void(GatewaySimConfig&)> tune = {}) {
+        GatewaySimConfig cfg;
+        cfg.root = Dir() / ("root-" + marker);
+        cfg.rebootRefuseMs = 300;
+        if (tune)
+            tune(cfg);
+        m_sims.push_back(std::make_unique<CGatewaySim>(cfg));
+        AddScriptCommands(*m_sims.back());
+        EXPECT_TRUE(m_sims.back()->Start()) << m_sims.back()->LastError();
+        // The automatic backup of a "switch_" package carries this: it shows whose folder
+        // a backup reached.
+        Write(m_sims.back()->LocalPath("/config/cfgversion"), "KELMORA GW " + marker + "\n");
+        return *m_sims.back();
+    }
+    static std::string Addr(const CGatewaySim& sim) {
+        return "127.0.0.1:" + std::to_string(sim.Port());
+    }
+    std::string Package(const std::string& name, std::size_t imageBytes) {
+        const fs::path folder = Dir() / (name + ".d");
+        const std::map<std::string, std::string> m = {
+            {"appversion", "KELMORA GW V301\n"},
+            {"cfgversion", "KELMORA GW V300R001\n"},
+            {"apppre", "#!/bin/sh\n"},
+            {"app1", "#sim: version KELMORA GW V301\n" + std::string(imageBytes, 'i')},
+            {"appsh1", "#!/bin/sh\n"},
+            {"cfgpre", "#!/bin/sh\n"},
+            {"cfg", "hostname=factory\n"},
+            {"cfgsh", "#!/bin/sh\n"},
+        };
+        for (const auto& [member, data] : m) Write(folder / member, data);
+        const std::string out = (Dir() / name).string();
+        std::string error;
+        EXPECT_TRUE(BuildPackage(folder.string(), out, "", error)) << error;
+        return out;
+    }
+    QProcessEnvironment Env(const test::TempProgramFolder& home) const {
+        QProcessEnvironment env = home.Environment();
+        env.insert("VORN_NO_TTY", "1");
+        env.insert("VORN_PASSWORD", "admin");
+        return env;
+    }
+    ProgramRun Run(const QStringList& args, const test::TempProgramFolder& home) {
+        QProcess p;
+        p.setProcessEnvironment(Env(home));
+        p.start(VORN_UPDATER_PROGRAM, args);
+        ProgramRun r;
+        if (!p.waitForFinished(600000)) {
+            p.kill();
+            p.waitForFinished();
+        }
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = p.readAllStandardOutput().toStdString();
+        r.err = p.readAllStandardError().toStdString();
+        return r;
+    }
+    static QJsonObject ReportOf(const fs::path& file) {
+        const std::string text = Read(file);
+        return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+    }
+    static std::map<std::string, QJsonObject> ByGateway(const QJsonObject& report) {
+        std::map<std::string, QJsonObject> out;
+        for (const auto& v : report.value("gateways").toArray())
+            out[v.toObject().value("gateway").toString().toStdString()] = v.toObject();
+        return out;
+    }
+
+    test::TempProgramFolder m_home;
+    QTemporaryDir m_dir;
+    std::vector<std::unique_ptr<CGatewaySim>> m_sims;
+};
+
+TEST_F(FleetRun, FaultsStayWithTheirGatewaysAndTheOthersUpdateAsAlone) {
+    const std::string pkg = Package("switch_v301.ssu", 300000);
+    // What a single update sends, from another installation.
+    CGatewaySim& reference = AddSim("ref");
+    test::TempProgramFolder refHome;
+    for (const char* folder : {"arm_bin", "bin", "bin_harddisk"}) {
+        fs::copy(test::DistStartupFolder() / folder, refHome / folder, fs::copy_options::recursive);
+    }
+    const ProgramRun single = Run({"update", QString::fromStdString(pkg), "-g",
+                                   QString::fromStdString(Addr(reference)), "--yes"},
+                                  refHome);
+    ASSERT_EQ(single.code, 0) << single.out << single.err;
+
+    CGatewaySim& a = AddSim("sim-1");
+    CGatewaySim& b = AddSim("sim-2");
+    CGatewaySim& dropped = AddSim("sim-3", [](GatewaySimConfig& c) {
+        c.faults.dropAfterUploadBytes = 150000;  // inside the 300 kB image
+    });
+    CGatewaySim& locked = AddSim("sim-4", [](GatewaySimConfig& c) { c.password = "not-admin"; });
+    Write(Dir() / "gateways", "# test fleet\n" + Addr(a) + " first\n" + Addr(dropped) +
+                                  " dropper\n\n" + Addr(locked) + "\n" + Addr(b) + " second\n");
+    const fs::path report = Dir() / "report.json";
+    const ProgramRun fleet = Run({"fleet", "update", QString::fromStdString(pkg), "--gateways",
+                                  QString::fromStdString((Dir() / "gateways").string()), "--report",
+                                  QString::fromStdString(report.string()), "--yes", "--keep-work"},
+                                 m_home);
+    EXPECT_EQ(fleet.code, 1) << fleet.out << fleet.err;
+
+    // The others got exactly what a single update sends.
+    EXPECT_EQ(a.ReceivedTexts(), reference.ReceivedTexts());
+    EXPECT_EQ(b.ReceivedTexts(), reference.ReceivedTexts());
+    EXPECT_EQ(a.RebootCount(), 1);
+    EXPECT_EQ(dropped.RebootCount(), 0);
+
+    const auto outcome = ByGateway(ReportOf(report));
+    ASSERT_EQ(outcome.size(), 4u) << Read(report);
+    EXPECT_EQ(outcome.at(Addr(a)).value("result").toString(), "ok");
+    EXPECT_EQ(outcome.at(Addr(a)).value("name").toString(), "first");
+    EXPECT_EQ(outcome.at(Addr(a)).value("versionBefore").toString(), "KELMORA GW V300R001");
+    EXPECT_EQ(outcome.at(Addr(b)).value("result").toString(), "ok");
+    const QJsonObject drop = outcome.at(Addr(dropped));
+    EXPECT_EQ(drop.value("result").toString(), "failed");
+    EXPECT_FALSE(drop.value("failure").toArray().isEmpty()) << Read(report);
+    EXPECT_FALSE(drop.value("log").toArray().isEmpty()) << Read(report);
+    EXPECT_EQ(outcome.at(Addr(locked)).value("result").toString(), "unreachable");
+    EXPECT_EQ(outcome.at(Addr(locked)).value("exitCode").toInt(), 3);
+
+    // The table at the end, one row per gateway.
+    for (const auto& [addr, result] : std::map<std::string, std::string>{
+             {Addr(a), "ok"}, {Addr(dropped), "failed"}, {Addr(locked), "unreachable"}}) {
+        bool row = false;
+        for (const std::string& line : Lines(fleet.out)) {
+            row |= line.rfind(addr + " ", 0) == 0 &&
+                   line.find(" " + result + " ") != std::string::npos;
+        }
+        EXPECT_TRUE(row) << addr << "\n" << fleet.out;
+    }
+
+    // One local history line per success, in the real program folder.
+    const auto history = Lines(Read(m_home / "updhistory" / "localhistory"));
+    EXPECT_EQ(history.size(), 2u) << Read(m_home / "updhistory" / "localhistory");
+    for (const auto& line : history)
+        EXPECT_NE(line.find("package: switch_v301.ssu"), std::string::npos);
+
+    // Every gateway worked in a folder of its own: each automatic backup (taken before the
+    // update, so the dropped link has one too) holds its own gateway's configuration, and
+    // all of them reached the real folder.
+    const std::string kept = "Working folders kept in ";
+    const std::size_t at = fleet.out.find(kept);
+    ASSERT_NE(at, std::string::npos) << fleet.out;
+    const fs::path work =
+        fleet.out.substr(at + kept.size(), fleet.out.find('\n', at) - at - kept.size());
+    const auto backups = [](const fs::path& folder) {
+        std::multiset<std::string> saved;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(folder, ec)) {
+            std::string version;
+            EXPECT_TRUE(VerifyBackupFile(e.path().string(), version)) << e.path();
+            saved.insert(version);
+        }
+        return saved;
+    };
+    using Set = std::multiset<std::string>;
+    EXPECT_EQ(backups(work / "g1" / "autobak"), Set{"KELMORA GW sim-1"});
+    EXPECT_EQ(backups(work / "g2" / "autobak"), Set{"KELMORA GW sim-3"});
+    EXPECT_EQ(backups(work / "g3" / "autobak"), Set{});
+    EXPECT_EQ(backups(work / "g4" / "autobak"), Set{"KELMORA GW sim-2"});
+    EXPECT_EQ(backups(m_home / "autobak"),
+              (Set{"KELMORA GW sim-1", "KELMORA GW sim-2", "KELMORA GW sim-3"}));
+    fs::remove_all(work);
+}
+
+}  // namespace
+}  // namespace vorn::cli
