@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -336,6 +338,128 @@ TEST_F(FleetRun, FaultsStayWithTheirGatewaysAndTheOthersUpdateAsAlone) {
     EXPECT_EQ(backups(m_home / "autobak"),
               (Set{"KELMORA GW sim-1", "KELMORA GW sim-2", "KELMORA GW sim-3"}));
     fs::remove_all(work);
+}
+
+// Ctrl-C at the terminal (SIGINT to the whole foreground group): the running gateway ends its
+// update, no further one starts, the report is still written.
+TEST_F(FleetRun, InterruptLetsTheRunningUpdateFinish) {
+    const std::string pkg = Package("v301.ssu", 1000);
+    CGatewaySim& slow = AddSim("slow");
+    std::atomic<bool> checking{false};
+    slow.AddCommand("/etc/vorncmd/apppre", [&](const SimCommandRequest&, const CSimFileSystem&) {
+        checking = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        return SimCommandReply{};
+    });
+    CGatewaySim& second = AddSim("second");
+    CGatewaySim& third = AddSim("third");
+    Write(Dir() / "gateways", Addr(slow) + "\n" + Addr(second) + "\n" + Addr(third) + "\n");
+    const fs::path report = Dir() / "report.json";
+    QProcess p;
+    p.setProcessEnvironment(Env(m_home));
+    p.setChildProcessModifier([] { ::setpgid(0, 0); });
+    p.start(VORN_UPDATER_PROGRAM,
+            {"fleet", "update", QString::fromStdString(pkg), "--gateways",
+             QString::fromStdString((Dir() / "gateways").string()), "--parallel", "1", "--yes",
+             "--report", QString::fromStdString(report.string())});
+    ASSERT_TRUE(p.waitForStarted());
+    ASSERT_TRUE(test::waitFor([&] { return checking.load(); }, 60000));
+    ::kill(-static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(120000));
+    const std::string out = p.readAllStandardOutput().toStdString();
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1) << out;
+    EXPECT_NE(out.find("interrupted: no further gateway is started"), std::string::npos) << out;
+
+    const QJsonObject r = ReportOf(report);
+    EXPECT_TRUE(r.value("interrupted").toBool());
+    const auto outcome = ByGateway(r);
+    EXPECT_EQ(outcome.at(Addr(slow)).value("result").toString(), "ok") << Read(report);
+    EXPECT_EQ(slow.RebootCount(), 1);
+    EXPECT_EQ(outcome.at(Addr(second)).value("result").toString(), "not started");
+    EXPECT_EQ(outcome.at(Addr(third)).value("result").toString(), "not started");
+    EXPECT_TRUE(second.ReceivedTexts().empty());
+    EXPECT_TRUE(third.ReceivedTexts().empty());
+}
+
+// The login lockout counts per address across runs, in the real program folder; a run in
+// which no gateway could be reached ends with status 3.
+TEST_F(FleetRun, LockoutPerAddressAndNoneReachable) {
+    const std::string pkg = Package("v301.ssu", 1000);
+    CGatewaySim& wrong = AddSim("wrong", [](GatewaySimConfig& c) { c.password = "secret"; });
+    CGatewaySim& good = AddSim("good");
+    Write(Dir() / "one", Addr(wrong) + "\n");
+    Write(Dir() / "both", Addr(wrong) + " w\n" + Addr(good) + " g\n");
+    const auto check = [&](const char* list) {
+        return Run({"fleet", "check", QString::fromStdString(pkg), "--gateways",
+                    QString::fromStdString((Dir() / list).string())},
+                   m_home);
+    };
+    for (int i = 0; i < 5; ++i) {
+        const ProgramRun r = check("one");
+        ASSERT_EQ(r.code, 3) << r.out << r.err;
+    }
+    const auto logins = [](const CGatewaySim& sim) {
+        int n = 0;
+        for (const auto& t : sim.ReceivedTexts()) n += t.rfind("login\n", 0) == 0;
+        return n;
+    };
+    EXPECT_EQ(logins(wrong), 5);
+    const ProgramRun r = check("both");
+    EXPECT_EQ(r.code, 1) << r.out;
+    EXPECT_EQ(logins(wrong), 5);  // locked: not even tried
+    bool lockedRow = false, okRow = false;
+    for (const std::string& line : Lines(r.out)) {
+        lockedRow |=
+            line.rfind(Addr(wrong) + "  w ", 0) == 0 && line.find(" locked ") != std::string::npos;
+        okRow |= line.rfind(Addr(good) + "  g ", 0) == 0 && line.find(" ok ") != std::string::npos;
+    }
+    EXPECT_TRUE(lockedRow && okRow) << r.out;
+}
+
+// fleet backup: one file per gateway, named with the port when it is not the usual one;
+// --json gives every event with its gateway.
+TEST_F(FleetRun, BackupOfEveryGatewayWithJsonEvents) {
+    CGatewaySim& a = AddSim("a");
+    CGatewaySim& b = AddSim("b");
+    Write(Dir() / "gateways", Addr(a) + "\n" + Addr(b) + "\n");
+    const fs::path folder = Dir() / "saved";
+    const ProgramRun r =
+        Run({"fleet", "backup", "--gateways", QString::fromStdString((Dir() / "gateways").string()),
+             "-o", QString::fromStdString(folder.string()), "--json"},
+            m_home);
+    ASSERT_EQ(r.code, 0) << r.out << r.err;
+    std::multiset<std::string> saved;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        std::string version;
+        EXPECT_TRUE(VerifyBackupFile(e.path().string(), version)) << e.path();
+        saved.insert(version);
+        const std::string name = e.path().filename().string();
+        EXPECT_TRUE(name.rfind("kelmora_127.0.0.1-" + std::to_string(a.Port()) + "_", 0) == 0 ||
+                    name.rfind("kelmora_127.0.0.1-" + std::to_string(b.Port()) + "_", 0) == 0)
+            << name;
+    }
+    EXPECT_EQ(saved, (std::multiset<std::string>{"KELMORA GW a", "KELMORA GW b"}));
+
+    std::map<std::string, int> events;
+    std::string exit;
+    for (const std::string& line : Lines(r.out)) {
+        const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+        ASSERT_FALSE(o.isEmpty()) << line;
+        const std::string type = o.value("type").toString().toStdString();
+        if (type == "exit") {
+            exit = line;
+            continue;
+        }
+        ++events[o.value("gateway").toString().toStdString()];
+        if (type == "gateway") {
+            EXPECT_EQ(o.value("result").toString(), "ok") << line;
+        }
+    }
+    EXPECT_EQ(events.size(), 2u);  // every other event names one of the two gateways
+    EXPECT_GT(events[Addr(a)], 3);
+    EXPECT_GT(events[Addr(b)], 3);
+    EXPECT_EQ(exit, R"({"code":0,"text":"","type":"exit"})");
 }
 
 }  // namespace
