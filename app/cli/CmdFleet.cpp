@@ -27,6 +27,7 @@
 #include "lib/Log.h"
 #include "lib/WorkFolders.h"
 #include "packages/BackupFile.h"
+#include "packages/CombinedPackage.h"
 #include "platform/ProgramFolder.h"
 
 namespace vorn::cli {
@@ -112,6 +113,10 @@ std::string ReadOptions(const CliArgs& args, CliEnvironment& env, FleetOptions& 
             return "no such package '" + args.positional[1] + "'";
         }
         o.package = fs::absolute(args.positional[1]).lexically_normal().string();
+        if (update && IsCombinedPackage(o.package) &&
+            (args.Has("pre-check") || args.Has("verify"))) {
+            return "--pre-check and --verify apply to single packages (.ssu)";
+        }
     }
     if (backup) {
         o.outputFolder = fs::absolute(args.values.count("output") ? args.Value("output") : ".")

@@ -256,9 +256,10 @@ TEST_F(FleetRun, FaultsStayWithTheirGatewaysAndTheOthersUpdateAsAlone) {
     for (const char* folder : {"arm_bin", "bin", "bin_harddisk"}) {
         fs::copy(test::DistStartupFolder() / folder, refHome / folder, fs::copy_options::recursive);
     }
-    const ProgramRun single = Run({"update", QString::fromStdString(pkg), "-g",
-                                   QString::fromStdString(Addr(reference)), "--yes"},
-                                  refHome);
+    const ProgramRun single =
+        Run({"update", QString::fromStdString(pkg), "-g", QString::fromStdString(Addr(reference)),
+             "--yes", "--verify", "--reboot-timeout", "60"},
+            refHome);
     ASSERT_EQ(single.code, 0) << single.out << single.err;
 
     CGatewaySim& a = AddSim("sim-1");
@@ -272,7 +273,8 @@ TEST_F(FleetRun, FaultsStayWithTheirGatewaysAndTheOthersUpdateAsAlone) {
     const fs::path report = Dir() / "report.json";
     const ProgramRun fleet = Run({"fleet", "update", QString::fromStdString(pkg), "--gateways",
                                   QString::fromStdString((Dir() / "gateways").string()), "--report",
-                                  QString::fromStdString(report.string()), "--yes", "--keep-work"},
+                                  QString::fromStdString(report.string()), "--yes", "--keep-work",
+                                  "--verify", "--reboot-timeout", "60"},
                                  m_home);
     EXPECT_EQ(fleet.code, 1) << fleet.out << fleet.err;
 
@@ -288,6 +290,8 @@ TEST_F(FleetRun, FaultsStayWithTheirGatewaysAndTheOthersUpdateAsAlone) {
     EXPECT_EQ(outcome.at(Addr(a)).value("name").toString(), "first");
     EXPECT_EQ(outcome.at(Addr(a)).value("versionBefore").toString(), "KELMORA GW V300R001");
     EXPECT_EQ(outcome.at(Addr(b)).value("result").toString(), "ok");
+    EXPECT_EQ(outcome.at(Addr(b)).value("versionAfter").toString(), "KELMORA GW V301");
+    EXPECT_TRUE(outcome.at(Addr(b)).value("verified").toBool());
     const QJsonObject drop = outcome.at(Addr(dropped));
     EXPECT_EQ(drop.value("result").toString(), "failed");
     EXPECT_FALSE(drop.value("failure").toArray().isEmpty()) << Read(report);
