@@ -28,6 +28,7 @@
 #include "lib/WorkFolders.h"
 #include "packages/BackupFile.h"
 #include "packages/CombinedPackage.h"
+#include "packages/SinglePackage.h"
 #include "platform/ProgramFolder.h"
 
 namespace vorn::cli {
@@ -306,6 +307,14 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
             return kExitFailed;
         }
     }
+    if (!o.package.empty() && !IsCombinedPackage(o.package)) {
+        // The local package store moves on as with a single update or check.
+        if (const StoreResult stored = StorePackage(o.package); stored.error != 0) {
+            LogWrite("storing the package failed: " + stored.errorText, kLogWarn);
+        } else {
+            PruneOldPackages();
+        }
+    }
     if (o.action == "update" && !args.Has("yes")) {
         const std::string question = "Install " + fs::path(o.package).filename().string() + " on " +
                                      std::to_string(o.gateways.size()) + " gateways?";
@@ -389,6 +398,11 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
                 w.Status().failure.push_back(warning);
             MergeHistory(w.Scratch());
             MergeAutoBackups(w.Scratch());
+            if (!args.Has("keep-work")) {
+                // Each worker unpacked the package: free the space as soon as it is done.
+                std::error_code ec;
+                fs::remove_all(w.Scratch(), ec);
+            }
             LogWrite("fleet " + o.action + " " + w.Gateway().Key() + ": " +
                          FleetResultText(w.Status().result),
                      w.Status().result == FleetResult::Succeeded ? kLogInfo : kLogError);

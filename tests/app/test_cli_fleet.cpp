@@ -310,6 +310,9 @@ TEST_F(FleetRun, FaultsStayWithTheirGatewaysAndTheOthersUpdateAsAlone) {
         EXPECT_TRUE(row) << addr << "\n" << fleet.out;
     }
 
+    // The package store of the real program folder moved on once.
+    EXPECT_TRUE(fs::exists(m_home / "curpkg" / "switch_v301.ssu"));
+
     // One local history line per success, in the real program folder.
     const auto history = Lines(Read(m_home / "updhistory" / "localhistory"));
     EXPECT_EQ(history.size(), 2u) << Read(m_home / "updhistory" / "localhistory");
