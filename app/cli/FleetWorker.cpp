@@ -10,16 +10,13 @@
 
 #include "app/cli/CliArgs.h"
 #include "lib/Operator.h"
+#include "link/CGatewaySession.h"
 
 namespace vorn::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Wizard codes of a connect attempt in the worker's events.
-constexpr int kWizardConnected = 0;
-constexpr int kWizardLoginRefused = 2;
-constexpr int kWizardReconnected = 5;
 // Update-page codes: a status line, an error line, the image being sent, the result token.
 constexpr int kUpdateStatus = 6;
 constexpr int kUpdateError = 7;

@@ -27,6 +27,7 @@
 #include "lib/StringTable.h"
 #include "packages/BackupFile.h"
 #include "packages/ZipBridgeLoader.h"
+#include "tests/common/FileText.h"
 #include "tests/common/TempProgramFolder.h"
 #include "tests/common/WaitFor.h"
 #include "tools/gateway-sim/CGatewaySim.h"
@@ -40,12 +41,11 @@ namespace fs = std::filesystem;
 
 void Write(const fs::path& p, const std::string& data) {
     fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << data;
+    test::WriteFile(p, data);
 }
 
 std::string Read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return test::ReadFile(p);
 }
 
 std::vector<std::string> Lines(const std::string& text) {
