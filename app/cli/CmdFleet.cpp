@@ -239,9 +239,13 @@ ConnectOutcome LoginOutcome(const FleetStatus& s) {
     return s.wrongPassword ? ConnectOutcome::WrongPassword : ConnectOutcome::Failed;
 }
 
-int TerminalWidth() {
+// Columns and rows of the terminal on the output.
+std::pair<int, int> TerminalSize() {
     struct winsize ws {};
-    return ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 ? ws.ws_col : 80;
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) != 0 || ws.ws_col == 0 || ws.ws_row == 0) {
+        return {80, 24};
+    }
+    return {ws.ws_col, ws.ws_row};
 }
 
 bool WriteReport(const std::string& path, const FleetOptions& o, const FleetWorkers& workers,
@@ -339,7 +343,10 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
                  std::to_string(o.parallel) + " at a time",
              kLogInfo);
 
-    CFleetProgress progress(env.out, env.outIsTerminal, env.outIsTerminal ? TerminalWidth() : 0);
+    // Lines rewritten in place while the block fits on the screen; else a line per change.
+    const auto [columns, rows] = TerminalSize();
+    const bool inPlace = env.outIsTerminal && workers.size() + 2 <= static_cast<std::size_t>(rows);
+    CFleetProgress progress(env.out, inPlace, columns);
     const auto forward = [&](const CFleetWorker& w) {
         return [&env, &w, json](const std::string& line) {
             if (!json)
@@ -413,7 +420,7 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
                         << "\n";
             }
         }
-        if (!json && dirty && (!env.outIsTerminal || redraw.elapsed() >= kRedrawMs)) {
+        if (!json && dirty && (!inPlace || redraw.elapsed() >= kRedrawMs)) {
             progress.Show(workers);
             dirty = false;
             redraw.restart();

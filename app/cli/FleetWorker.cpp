@@ -31,6 +31,16 @@ std::string Trimmed(std::string text) {
     return text.substr(b);
 }
 
+// A status text for the one progress line: trimmed, line breaks as blanks.
+std::string OneLine(const std::string& text) {
+    std::string line = Trimmed(text);
+    for (char& c : line) {
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    }
+    return line;
+}
+
 bool StartsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
 }
@@ -188,7 +198,7 @@ void CFleetWorker::Handle(const QJsonObject& event) {
         if (code == kUpdateImage && StartsWith(text, "SINGLE:")) {
             m_status.activity = "sending image " + text.substr(7);
         } else if (code == kUpdateStatus && !Trimmed(text).empty()) {
-            m_status.activity = Trimmed(text);
+            m_status.activity = OneLine(text);
             m_status.percent = -1;
         } else if (code == kUpdateError) {
             AddFailure(text);
@@ -205,7 +215,10 @@ void CFleetWorker::Handle(const QJsonObject& event) {
         } else if (StartsWith(text, "Verified: the gateway now reports version ")) {
             m_status.versionAfter = Trimmed(text.substr(42));
             m_status.verified = true;
-        } else if (StartsWith(text, "[") && text.size() > 2) {
+        } else if (StartsWith(text, "[check] ")) {
+            m_status.activity = OneLine(text.substr(8));
+            m_status.percent = -1;
+        } else if (StartsWith(text, "[") && text.back() == ']') {
             m_status.activity = text.substr(1, text.size() - 2);
             m_status.percent = -1;
         } else if (StartsWith(text, "Waiting for the gateway to come back")) {
