@@ -107,6 +107,39 @@ TEST(FleetList, PasswordsFileMustBeOwnerOnly) {
     EXPECT_EQ(ReadPasswordList(file.string(), pw), file.string() + " line 1: no password");
 }
 
+TEST(FleetReport, ProgressInPlaceOnATerminalElseALinePerChange) {
+    FleetWorkers workers;
+    for (const char* address : {"10.0.0.1", "10.0.0.2:5000"}) {
+        FleetGateway g;
+        g.address = *ParseAddress(address);
+        workers.push_back(std::make_unique<CFleetWorker>(g, "/nonexistent"));
+    }
+    workers[1]->Status().result = FleetResult::Running;
+    workers[1]->Status().activity = "app1";
+    workers[1]->Status().percent = 42;
+
+    std::ostringstream tty;
+    CFleetProgress inPlace(tty, true, 31);  // lines cut to 30 columns
+    inPlace.Show(workers);
+    inPlace.Show(workers);
+    EXPECT_EQ(tty.str(),
+              "\033[2K10.0.0.1:51111: waiting\n\033[2K10.0.0.2:5000: running, app1 4\n"
+              "\033[2F\033[2K10.0.0.1:51111: waiting\n\033[2K10.0.0.2:5000: running, app1 4\n");
+
+    std::ostringstream plain;
+    CFleetProgress lines(plain, false, 0);
+    lines.Show(workers);  // 42 % is between two tenths: not printed; the waiting one neither
+    workers[1]->Status().percent = 50;
+    lines.Show(workers);
+    lines.Show(workers);
+    workers[0]->Status().result = FleetResult::Unreachable;
+    workers[0]->Status().failure = {"no route\033]0;x"};
+    lines.Show(workers);
+    EXPECT_EQ(plain.str(),
+              "10.0.0.2:5000: running, app1 50%\n"
+              "10.0.0.1:51111: unreachable (0.0 s): no route\\x1B]0;x\n");
+}
+
 TEST(FleetReport, GatewayTextCannotDriveTheTerminal) {
     EXPECT_EQ(TerminalSafe("V1\033[2J\r\x07ok\x7f"), "V1\\x1B[2J\\x0D\\x07ok\\x7F");
     EXPECT_EQ(TerminalSafe("caf\xC3\xA9 \xC2\x9B"
@@ -425,15 +458,19 @@ TEST_F(FleetRun, LockoutPerAddressAndNoneReachable) {
 }
 
 // fleet backup: one file per gateway, named with the port when it is not the usual one;
-// --json gives every event with its gateway.
+// passwords per gateway or shared; --json gives every event with its gateway.
 TEST_F(FleetRun, BackupOfEveryGatewayWithJsonEvents) {
     CGatewaySim& a = AddSim("a");
-    CGatewaySim& b = AddSim("b");
+    CGatewaySim& b = AddSim("b", [](GatewaySimConfig& c) { c.password = "b's own"; });
     Write(Dir() / "gateways", Addr(a) + "\n" + Addr(b) + "\n");
+    // b's password from the passwords file, a's from VORN_PASSWORD.
+    Write(Dir() / "passwords", Addr(b) + " b's own\n");
+    ::chmod((Dir() / "passwords").c_str(), 0600);
     const fs::path folder = Dir() / "saved";
     const ProgramRun r =
         Run({"fleet", "backup", "--gateways", QString::fromStdString((Dir() / "gateways").string()),
-             "-o", QString::fromStdString(folder.string()), "--json"},
+             "-o", QString::fromStdString(folder.string()), "--json", "--passwords",
+             QString::fromStdString((Dir() / "passwords").string())},
             m_home);
     ASSERT_EQ(r.code, 0) << r.out << r.err;
     std::multiset<std::string> saved;
