@@ -313,7 +313,7 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
     }
     if (!o.package.empty() && !IsCombinedPackage(o.package)) {
         // The local package store moves on as with a single update or check.
-        if (const StoreResult stored = StorePackage(o.package); stored.error != 0) {
+        if (const StoreResult stored = StorePackage(package); stored.error != 0) {
             LogWrite("storing the package failed: " + stored.errorText, kLogWarn);
         } else {
             PruneOldPackages();
@@ -395,6 +395,7 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
             dirty |= w.Poll(forward(w));
             if (w.Running())
                 continue;
+            w.Poll(forward(w));  // what it wrote just before it ended
             w.Finish();
             --running;
             dirty = true;
