@@ -506,5 +506,22 @@ TEST_F(FleetRun, BackupOfEveryGatewayWithJsonEvents) {
     EXPECT_EQ(exit, R"({"code":0,"text":"","type":"exit"})");
 }
 
+// The package is checked once, before any gateway is contacted.
+TEST_F(FleetRun, DamagedPackageContactsNoGateway) {
+    CGatewaySim& sim = AddSim("any");
+    std::string body = Read(Package("v301.ssu", 1000));
+    body[body.size() / 2] ^= 0x55;
+    Write(Dir() / "damaged.ssu", body);
+    Write(Dir() / "gateways", Addr(sim) + "\n");
+    const ProgramRun r =
+        Run({"fleet", "update", QString::fromStdString((Dir() / "damaged.ssu").string()),
+             "--gateways", QString::fromStdString((Dir() / "gateways").string()), "--yes"},
+            m_home);
+    EXPECT_EQ(r.code, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("the package cannot be used; no gateway was contacted"), std::string::npos)
+        << r.out;
+    EXPECT_TRUE(sim.ReceivedTexts().empty());
+}
+
 }  // namespace
 }  // namespace vorn::cli
