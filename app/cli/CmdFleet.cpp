@@ -9,24 +9,21 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "app/ConnectRules.h"
 #include "app/cli/CliOperator.h"
-#include "app/cli/CliUpdateCommands.h"
 #include "app/cli/FleetList.h"
+#include "app/cli/FleetMerge.h"
+#include "app/cli/FleetOptions.h"
 #include "app/cli/FleetReport.h"
 #include "app/cli/FleetWorker.h"
 #include "lib/Log.h"
-#include "lib/WorkFolders.h"
-#include "packages/BackupFile.h"
 #include "packages/CombinedPackage.h"
 #include "packages/SinglePackage.h"
 #include "platform/ProgramFolder.h"
@@ -36,8 +33,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kDefaultParallel = 4;
-constexpr int kMaxParallel = 64;
 constexpr int kRedrawMs = 200;
 
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -61,176 +56,12 @@ private:
     struct sigaction m_previous {};
 };
 
-struct FleetOptions {
-    std::string action;   // "update", "backup" or "check"
-    std::string package;  // absolute path (update, check)
-    std::string outputFolder;
-    int parallel = kDefaultParallel;
-    std::vector<FleetGateway> gateways;
-    std::map<std::string, std::string> passwords;  // Key() -> password
-};
-
 int Usage(CliEnvironment& env, const CliArgs& args, const std::string& error) {
     env.err << "vornupdater fleet: " << error << "\nTry 'vornupdater fleet --help'.\n";
     if (args.Has("json")) {
         env.out << JsonLine("error", error, "", 0) << JsonLine("exit", "", "code", kExitUsage);
     }
     return kExitUsage;
-}
-
-// The command line and the input files; an error text, or "".
-std::string ReadOptions(const CliArgs& args, CliEnvironment& env, FleetOptions& o) {
-    o.action = args.positional[0];
-    const bool update = o.action == "update", backup = o.action == "backup";
-    if (!update && !backup && o.action != "check") {
-        return "unknown action '" + o.action + "' (update, backup or check)";
-    }
-    if (args.positional.size() != (backup ? 1u : 2u)) {
-        return backup ? "fleet backup takes no package" : "fleet " + o.action + " expects PACKAGE";
-    }
-    if (args.values.count("gateway"))
-        return "the gateways come from --gateways FILE, not -g";
-    for (const char* name : {"pre-check", "verify", "reboot-timeout"}) {
-        if (!update && args.Has(name))
-            return std::string("--") + name + " belongs to fleet update";
-    }
-    if (!backup && args.Has("output"))
-        return "-o belongs to fleet backup";
-    if (args.values.count("parallel") && (!ParseCount(args.Value("parallel"), o.parallel) ||
-                                          o.parallel < 1 || o.parallel > kMaxParallel)) {
-        return "--parallel takes a number from 1 to " + std::to_string(kMaxParallel);
-    }
-    if (int seconds = 0;
-        args.values.count("reboot-timeout") && !ParseCount(args.Value("reboot-timeout"), seconds)) {
-        return "--reboot-timeout takes a number of seconds";
-    }
-    if (!args.values.count("gateways"))
-        return "the gateways file is required (--gateways FILE)";
-    if (std::string e = ReadGatewayList(args.Value("gateways"), o.gateways); !e.empty())
-        return e;
-    if (!backup) {
-        std::error_code ec;
-        if (!fs::is_regular_file(args.positional[1], ec)) {
-            return "no such package '" + args.positional[1] + "'";
-        }
-        o.package = fs::absolute(args.positional[1]).lexically_normal().string();
-        if (update && IsCombinedPackage(o.package) &&
-            (args.Has("pre-check") || args.Has("verify"))) {
-            return "--pre-check and --verify apply to single packages (.ssu)";
-        }
-    }
-    if (backup) {
-        o.outputFolder = fs::absolute(args.values.count("output") ? args.Value("output") : ".")
-                             .lexically_normal()
-                             .string();
-        std::error_code ec;
-        fs::create_directories(o.outputFolder, ec);
-        if (!fs::is_directory(o.outputFolder, ec)) {
-            return "cannot use '" + o.outputFolder + "' as the backup folder";
-        }
-    }
-    // Passwords: per gateway from --passwords, the others share the one of the usual sources.
-    if (args.values.count("passwords")) {
-        if (std::string e = ReadPasswordList(args.Value("passwords"), o.passwords); !e.empty())
-            return e;
-    }
-    std::optional<std::string> common;
-    for (const FleetGateway& g : o.gateways) {
-        if (o.passwords.count(g.Key()))
-            continue;
-        if (!common) {
-            std::string error;
-            common = GatewayPassword(args, env.terminal, error);
-            if (!common) {
-                return args.values.count("passwords")
-                           ? "no password for " + g.Key() + " (line " + std::to_string(g.line) +
-                                 ") in the passwords file, and " + error
-                           : error;
-            }
-        }
-        o.passwords[g.Key()] = *common;
-    }
-    return {};
-}
-
-// The single-gateway command a worker runs.
-QStringList WorkerArguments(const FleetOptions& o, const CliArgs& args, const FleetGateway& g,
-                            const std::string& package) {
-    QStringList a = {QString::fromStdString(o.action)};
-    if (o.action == "backup") {
-        // The port joins the name when it is not the usual one: gateways behind one address
-        // must not overwrite each other's file.
-        std::string who = g.address.address;
-        if (g.address.ConnectPort() != kGatewayPort)
-            who += "-" + std::to_string(g.address.ConnectPort());
-        a << "-o"
-          << QString::fromStdString((fs::path(o.outputFolder) / DefaultBackupName(who)).string());
-    } else {
-        a << QString::fromStdString(package);
-    }
-    a << "-g" << QString::fromStdString(g.text) << "--json";
-    if (o.action == "update") {
-        a << "--yes";  // the fleet asked once for all
-        if (args.Has("pre-check"))
-            a << "--pre-check";
-        if (args.Has("verify"))
-            a << "--verify";
-        if (args.values.count("reboot-timeout"))
-            a << "--reboot-timeout" << QString::fromStdString(args.Value("reboot-timeout"));
-    }
-    if (args.values.count("model")) {
-        a << "--model" << QString::fromStdString(args.Value("model")) << "--series"
-          << QString::fromStdString(args.Value("series"));
-    }
-    return a;
-}
-
-// Appends the worker's local history lines to the real one, each line in one write.
-void MergeHistory(const fs::path& scratch) {
-    std::ifstream in(scratch / "updhistory" / "localhistory", std::ios::binary);
-    if (!in)
-        return;
-    const fs::path target = WorkPath("localhistory", "updhistory");
-    const int fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        LogWrite("record local update history failed: " + target.string(), kLogError);
-        return;
-    }
-    for (std::string line; std::getline(in, line);) {
-        line += "\n";
-        if (::write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
-            LogWrite("record local update history failed: " + target.string(), kLogError);
-            break;
-        }
-    }
-    ::close(fd);
-}
-
-// Moves the worker's automatic backups into the real folder; a name that is taken (two
-// gateways behind one address in the same second) gets a number.
-void MergeAutoBackups(const fs::path& scratch) {
-    std::error_code ec;
-    bool moved = false;
-    for (const auto& e : fs::directory_iterator(scratch / "autobak", ec)) {
-        if (e.path().extension() != ".bcf")
-            continue;
-        fs::path target = WorkPath(e.path().filename().string(), "autobak");
-        for (int n = 2; fs::exists(target, ec); ++n) {
-            target =
-                WorkPath(e.path().stem().string() + "-" + std::to_string(n) + ".bcf", "autobak");
-        }
-        std::error_code copyError;
-        if (!fs::copy_file(e.path(), target, fs::copy_options::none, copyError)) {
-            fs::remove(target, ec);
-            LogWrite("keeping the automatic backup " + e.path().string() +
-                         " failed: " + copyError.message(),
-                     kLogError);
-            continue;
-        }
-        moved = true;
-    }
-    if (moved)
-        PruneAutoBackups(AutoBackupLimit());
 }
 
 ConnectOutcome LoginOutcome(const FleetStatus& s) {
@@ -272,7 +103,7 @@ bool WriteReport(const std::string& path, const FleetOptions& o, const FleetWork
 
 int CmdFleet(const CliArgs& args, CliEnvironment& env) {
     FleetOptions o;
-    if (std::string error = ReadOptions(args, env, o); !error.empty()) {
+    if (std::string error = ReadFleetOptions(args, env, o); !error.empty()) {
         return Usage(env, args, error);
     }
     const bool json = args.Has("json");
