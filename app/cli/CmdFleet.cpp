@@ -163,7 +163,8 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
     FleetWorkers workers;
     for (std::size_t i = 0; i < o.gateways.size(); ++i) {
         const fs::path scratch = runFolder / ("g" + std::to_string(i + 1));
-        if (std::string error = PrepareScratchFolder(ProgramFolder(), scratch); !error.empty()) {
+        if (std::string error = PrepareScratchFolder(ProgramFolder(), DataFolder(), scratch);
+            !error.empty()) {
             op.Note("vornupdater: " + error, true);
             op.Exit(kExitFailed);
             return kExitFailed;

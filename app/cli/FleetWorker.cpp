@@ -8,6 +8,7 @@
 
 #include <fstream>
 
+#include "app/OptionsFile.h"
 #include "app/cli/CliArgs.h"
 #include "lib/Operator.h"
 #include "link/CGatewaySession.h"
@@ -79,26 +80,27 @@ const char* FleetResultText(FleetResult result) {
     return "";
 }
 
-std::string PrepareScratchFolder(const fs::path& real, const fs::path& scratch) {
+std::string PrepareScratchFolder(const fs::path& install, const fs::path& data,
+                                 const fs::path& scratch) {
     std::error_code ec;
     fs::create_directories(scratch, ec);
     if (ec)
         return "cannot create '" + scratch.string() + "': " + ec.message();
     // Read-only parts of the installation: linked, so nothing is copied per gateway.
     for (const char* entry : {"openssl", "arm_bin", "bin", "bin_harddisk", "libzipbridge.so"}) {
-        if (fs::exists(real / entry, ec)) {
-            fs::create_directory_symlink(fs::absolute(real / entry), scratch / entry, ec);
+        if (fs::exists(install / entry, ec)) {
+            fs::create_directory_symlink(fs::absolute(install / entry), scratch / entry, ec);
             if (ec)
                 return "cannot link '" + (scratch / entry).string() + "': " + ec.message();
         }
     }
     // The options (number of automatic backups, ...) as they are now; the worker may rewrite
     // its copy without touching the real one.
-    if (fs::exists(real / "updaterconf.ini", ec)) {
-        fs::copy_file(real / "updaterconf.ini", scratch / "updaterconf.ini", ec);
+    if (fs::exists(data / kOptionFileName, ec)) {
+        fs::copy_file(data / kOptionFileName, scratch / kOptionFileName, ec);
         if (ec)
             return "cannot copy the options file: " + ec.message();
-        fs::permissions(scratch / "updaterconf.ini", fs::perms::owner_read | fs::perms::owner_write,
+        fs::permissions(scratch / kOptionFileName, fs::perms::owner_read | fs::perms::owner_write,
                         ec);
     }
     return {};

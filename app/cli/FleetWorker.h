@@ -35,10 +35,12 @@ struct FleetStatus {
     std::vector<std::string> log;      // the worker's log lines (kept for failed gateways)
 };
 
-// Makes `scratch` a program folder of its own: the installation's read-only parts ("openssl",
-// the helper-script folders, the archive component) linked from `real`, the options file
-// copied. Every working folder the worker creates is its own. Error text or "".
-std::string PrepareScratchFolder(const std::filesystem::path& real,
+// Makes `scratch` a program and data folder of its own: the installation's read-only parts
+// ("openssl", the helper-script folders, the archive component) linked from `install`, the
+// options file copied from `data`. Every working folder the worker creates is its own.
+// Error text or "".
+std::string PrepareScratchFolder(const std::filesystem::path& install,
+                                 const std::filesystem::path& data,
                                  const std::filesystem::path& scratch);
 
 class CFleetWorker {
