@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "app/OptionsFile.h"
@@ -18,11 +19,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Update-page codes: a status line, an error line, the image being sent, the result token.
+// Update-page codes: a status line, an error line, the image being sent.
 constexpr int kUpdateStatus = 6;
 constexpr int kUpdateError = 7;
 constexpr int kUpdateImage = 9;
-constexpr int kUpdateResult = 12;
 
 std::string Trimmed(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
@@ -150,8 +150,11 @@ bool CFleetWorker::Running() const {
 
 void CFleetWorker::AddFailure(std::string text) {
     text = Trimmed(std::move(text));
-    if (!text.empty())
+    // The console line and the update page's error event often carry the same text.
+    if (!text.empty() && std::find(m_status.failure.begin(), m_status.failure.end(), text) ==
+                             m_status.failure.end()) {
         m_status.failure.push_back(std::move(text));
+    }
 }
 
 bool CFleetWorker::Poll(const std::function<void(const std::string&)>& onEvent) {
@@ -204,8 +207,6 @@ void CFleetWorker::Handle(const QJsonObject& event) {
             m_status.percent = -1;
         } else if (code == kUpdateError) {
             AddFailure(text);
-        } else if (code == kUpdateResult && StartsWith(text, "SUCCEED")) {
-            m_succeededEvent = true;
         }
     } else if (type == "console" && event.value("colour").toInt() == kRed) {
         AddFailure(text);

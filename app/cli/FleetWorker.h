@@ -76,7 +76,6 @@ private:
     QByteArray m_pending;  // an unfinished output line
     QElapsedTimer m_clock;
     FleetStatus m_status;
-    bool m_succeededEvent = false;
 };
 
 }  // namespace vorn::cli
