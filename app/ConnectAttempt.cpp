@@ -46,6 +46,17 @@ bool CConnectAttempt::Start(const ConnectCheck& check, const std::string& host, 
 }
 
 void CConnectAttempt::OnSessionChanged() {
+    if (!m_running || m_evaluatePosted) {
+        return;
+    }
+    m_evaluatePosted = true;
+    QTimer::singleShot(0, &m_context, [this] {
+        m_evaluatePosted = false;
+        Evaluate();
+    });
+}
+
+void CConnectAttempt::Evaluate() {
     if (!m_running) {
         return;
     }

@@ -43,6 +43,7 @@ public:
 
 private:
     void OnSessionChanged();
+    void Evaluate();
     void LoginEnded(bool timedOut);
     void Finish();
 
@@ -51,6 +52,10 @@ private:
     int m_loginTimeoutMs = 30000;
     int m_versionTimeoutMs = 5000;
     QTimer m_timer;
+    // Changes are read once the event that made them has been handled (a procedure may pass
+    // through intermediate values, e.g. the step before the state).
+    QObject m_context;
+    bool m_evaluatePosted = false;
     ConnectCheck m_check;
     std::string m_password;
     RememberMode m_remember = RememberMode::LeaveList;

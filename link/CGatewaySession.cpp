@@ -527,7 +527,7 @@ void CGatewaySession::OnConnectionLost(int state, int errorCode) {
         m_operator) {
         m_operator->NotifyUpdatePage(kUpdateError, LoadStr(6766));
         m_operator->NotifyUpdatePage(kUpdateFinal, std::string("FAILED:") + LoadStr(6714));
-        Console(6714, kRed);
+        Console(std::string(LoadStr(6714)) + "\n", kRed);
     }
 }
 

@@ -86,7 +86,7 @@ void CMainFrame::OnConnectionLost(int state, int /*errorCode*/) {
         (state == kStateBackup && m_autoBackup)) {
         Notify(kUpdateError, LoadStr(6766));
         Notify(kUpdateFinal, std::string("FAILED:") + LoadStr(6714));
-        Console(6714, kRed);
+        Console(std::string(LoadStr(6714)) + "\n", kRed);
     } else if (state == kStatePreCheck) {
         NotifyCheck(kCheckResult, std::string("FAILED:") + LoadStr(6766));
     }

@@ -102,14 +102,6 @@ int LoadArchiveComponent(CliRun& run) {
     return 0;
 }
 
-// Number of automatic backups to keep, from the options file (missing or negative: 10).
-int AutoBackupLimit() {
-    COptionFile options;
-    options.Load(WorkPath(kOptionFileName, ""));
-    const int n = options.GetAutobakNum();
-    return n >= 0 ? n : 10;
-}
-
 // After the restart: log in again until the gateway answers, then compare its version.
 int VerifyVersion(CliRun& run, const std::string& expected, int timeoutS) {
     CliOperator& op = run.Op();
@@ -156,6 +148,14 @@ int LoginForCommand(CliRun& run) {
 }
 
 }  // namespace
+
+// Number of automatic backups to keep, from the options file (missing or negative: 10).
+int AutoBackupLimit() {
+    COptionFile options;
+    options.Load(WorkPath(kOptionFileName, ""));
+    const int n = options.GetAutobakNum();
+    return n >= 0 ? n : 10;
+}
 
 int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
     if (IsCombinedPackage(args.positional[0])) {
