@@ -157,7 +157,7 @@ bool CGatewaySim::OnPut(Connection& c, const std::string& text) {
     }
     fs::create_directories(local.parent_path(), ec);
     c.uploadTarget = local;
-    c.uploadTemp = local.parent_path() / ("." + local.filename().string() + ".simput");
+    c.uploadTemp = HiddenSibling(local, ".simput");
     fs::remove(c.uploadTemp, ec);
     c.uploadFile = std::fopen(c.uploadTemp.c_str(), "wbx");
     if (!c.uploadFile) {
