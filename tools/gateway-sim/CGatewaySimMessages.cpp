@@ -1,4 +1,5 @@
 // The simulator's answers to the updater's messages, one handler per message word.
+#include <cstdio>
 #include <fstream>
 #include <map>
 
@@ -164,6 +165,8 @@ bool CGatewaySim::OnPut(Connection& c, const std::string& text) {
         const std::string msg = "Cannot write file: " + remote;
         return SendResult(c, 1, &msg);
     }
+    // Uploads come in 1 KiB pieces: write them to the file a megabyte at a time.
+    std::setvbuf(c.uploadFile, nullptr, _IOFBF, 1 << 20);
     {
         std::lock_guard lock(m_mutex);
         c.uploadIndex = m_uploads.size();
