@@ -171,6 +171,7 @@ TEST_F(SimFiles, AppshFindsTheVersionMarkerAnywhereInALargeImage) {
     };
     StartSim();
     AddScriptCommands(*m_sim);
+    WriteLocal(RootDir() / "etc/vorncmd/appsh", "#!/bin/sh\n");
     ConnectAndLogin();
     for (const Case& c : cases) {
         std::filesystem::remove(RootDir() / "app/.appversion.pending");
