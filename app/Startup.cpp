@@ -23,8 +23,9 @@ StartupResult SystemError(int err) {
     return {kStartupSystemError, SystemErrorText(err), err};
 }
 
+// The "openssl" folder belongs to the installation, not to the data folder.
 bool OpensslFolderComplete() {
-    fs::path dir = WorkPath("", "openssl");
+    fs::path dir = InstallPath("", "openssl");
     std::error_code ec;
     for (const char* name : kOpensslFiles) {
         if (!fs::is_regular_file(dir / name, ec)) {
@@ -41,9 +42,10 @@ CStartup::~CStartup() {
     Release();
 }
 
-// The lock lives in the program folder, so copies in different folders run side by side.
+// The lock lives in the data folder: copies in different folders run side by side, and each
+// user of a shared installation has a lock of their own.
 StartupResult CStartup::TakeLock() {
-    switch (m_lock.acquire(ProgramFolder() / kLockFileName)) {
+    switch (m_lock.acquire(DataFolder() / kLockFileName)) {
         case LockStatus::Locked:
             return {};
         case LockStatus::Busy:
@@ -84,7 +86,9 @@ StartupResult CStartup::Run() {
         LogWrite("the archive component cannot be loaded: " + zipError, kLogError);
         return Refuse(6794);
     }
-    LogWrite("start-up checks passed in " + ProgramFolder().string(), kLogInfo);
+    LogWrite("start-up checks passed in " + ProgramFolder().string() + ", data in " +
+                 DataFolder().string(),
+             kLogInfo);
     return {};
 }
 

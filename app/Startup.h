@@ -1,6 +1,6 @@
 #pragma once
 // Start-up checks shared by both front ends, in this order: open the log, take the
-// single-instance lock "KELMORA_Updater.lock" of the program folder, check the options file
+// single-instance lock "KELMORA_Updater.lock" of the data folder, check the options file
 // (6788), the "openssl" folder (6794) and the length of the program's path (6732). The GUI
 // shows a refusal in a message box; the headless front end prints it to stderr and exits 4.
 #include <filesystem>

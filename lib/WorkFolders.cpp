@@ -9,7 +9,7 @@ namespace vorn {
 namespace fs = std::filesystem;
 
 fs::path WorkPath(const std::string& file, const std::string& folder) {
-    fs::path base = ProgramFolder();
+    fs::path base = DataFolder();
     if (folder.empty()) {
         return file.empty() ? base : base / file;
     }
@@ -21,14 +21,20 @@ fs::path WorkPath(const std::string& file, const std::string& folder) {
     }
     fs::path p = dir / file;
     // A link's target may lie outside the working folders: its attributes are not ours.
-    if (fs::is_regular_file(fs::symlink_status(p, ec)) || fs::is_directory(fs::symlink_status(p, ec))) {
+    if (fs::is_regular_file(fs::symlink_status(p, ec)) ||
+        fs::is_directory(fs::symlink_status(p, ec))) {
         ClearReadOnly(p);
     }
     return p;
 }
 
+fs::path InstallPath(const std::string& file, const std::string& folder) {
+    fs::path dir = folder.empty() ? ProgramFolder() : ProgramFolder() / folder;
+    return file.empty() ? dir / "" : dir / file;
+}
+
 void ClearWorkFolder(const std::string& folder) {
-    fs::path dir = ProgramFolder() / folder;
+    fs::path dir = DataFolder() / folder;
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
         return;

@@ -21,7 +21,7 @@ constexpr int kFactoryBase = 17;
 constexpr const char* kPackageFilter = "Package (*.ssu ; *.SSU) |*.ssu;*.SSU|All Files (*.*)|*.*||";
 
 std::string Helper(const std::string& name) {
-    return WorkPath(name, CurrentRemotePaths().helperFolder).string();
+    return InstallPath(name, CurrentRemotePaths().helperFolder).string();
 }
 
 }  // namespace

@@ -297,7 +297,7 @@ bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std
             if (failed)
                 return Fail(msg), true;
             f.Notify(6, std::string(LoadStr(6675)) + "updhistory.sh..." + "\n");
-            if (!f.PutFile(WorkPath("updhistory.sh", paths.helperFolder))) {
+            if (!f.PutFile(InstallPath("updhistory.sh", paths.helperFolder))) {
                 // The update itself is done; only its record on the gateway is missing.
                 f.SendPutOver();
                 f.Console(6562, kRed);

@@ -1,14 +1,30 @@
 #pragma once
-// The program folder: the folder of the running executable, or VORN_HOME when set.
+// The program folder and the data folder.
+//
+// The program folder is the folder of the running executable (links resolved), or VORN_HOME
+// when set; it holds the installation's read-only parts (helper scripts, "openssl" folder,
+// archive component). The data folder holds everything the program writes (working folders,
+// options file, log, single-instance lock): VORN_HOME when set; else the program folder when
+// this user may write it and the installation is not marked as system-wide; else the per-user
+// folder ($XDG_DATA_HOME/vornupdater, else ~/.local/share/vornupdater).
 #include <filesystem>
 
 namespace vorn {
+
+// A file of this name in the program folder marks a system-wide installation: its users
+// always write into their per-user folder, even when they could write the program folder.
+inline constexpr const char* kSystemInstallMarker = "installed-system-wide";
 
 std::filesystem::path ProgramFolder();
 // Full path of the running executable as seen from the program folder (the executable's
 // file name inside ProgramFolder()); used for the path-length check.
 std::filesystem::path ProgramPath();
-// Tests and tools may pin the folder explicitly; an empty path returns to the default rule.
+// Where the program writes; the per-user folder is created when missing.
+std::filesystem::path DataFolder();
+// The per-user folder, whether or not DataFolder() chooses it.
+std::filesystem::path UserDataFolder();
+// Tests and tools may pin the folder explicitly (program and data folder alike); an empty
+// path returns to the default rule.
 void SetProgramFolderForTests(const std::filesystem::path& folder);
 
 }  // namespace vorn

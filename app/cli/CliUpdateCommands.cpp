@@ -5,16 +5,17 @@
 
 #include <filesystem>
 
+#include "app/OptionsFile.h"
 #include "app/cli/CliRun.h"
 #include "app/cli/CmdUpdateCombined.h"
 #include "lib/StringTable.h"
+#include "lib/WorkFolders.h"
 #include "operations/CUpdateEvents.h"
 #include "packages/BackupFile.h"
 #include "packages/CombinedPackage.h"
 #include "packages/VersionRules.h"
 #include "packages/ZipBridgeLoader.h"
 #include "platform/ProfileString.h"
-#include "platform/ProgramFolder.h"
 
 namespace vorn::cli {
 namespace {
@@ -105,7 +106,7 @@ int LoadArchiveComponent(CliRun& run) {
 // Number of automatic backups to keep, from the options file (missing or negative: 10).
 int AutoBackupLimit() {
     const std::string v = GetProfileString("AUTO_BAK", "AUTOBAK_NUM", "10", 16,
-                                           (ProgramFolder() / "updaterconf.ini").string());
+                                           WorkPath(kOptionFileName, "").string());
     int n = 10;
     return ParseCount(v, n) ? n : 10;
 }
