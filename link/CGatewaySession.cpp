@@ -484,7 +484,7 @@ void CGatewaySession::OnConnectionLost(int state, int errorCode) {
         m_operator) {
         m_operator->NotifyUpdatePage(7, LoadStr(6766));
         m_operator->NotifyUpdatePage(12, std::string("FAILED:") + LoadStr(6714));
-        Console(6714, kRed);
+        Console(std::string(LoadStr(6714)) + "\n", kRed);
     }
 }
 

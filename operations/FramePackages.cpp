@@ -86,7 +86,7 @@ void CMainFrame::OnConnectionLost(int state, int /*errorCode*/) {
         (state == kStateBackup && m_autoBackup)) {
         Notify(7, LoadStr(6766));
         Notify(12, std::string("FAILED:") + LoadStr(6714));
-        Console(6714, kRed);
+        Console(std::string(LoadStr(6714)) + "\n", kRed);
     } else if (state == kStatePreCheck) {
         NotifyCheck(13, std::string("FAILED:") + LoadStr(6766));
     }

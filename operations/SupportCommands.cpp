@@ -119,7 +119,7 @@ bool CMainFrame::ShowNicSettings(const std::string& nic) {
             command = "ethtool " + nic;
         }
     } else {
-        Console(6533, kRed);
+        Console(std::string(LoadStr(6533)) + "\n", kRed);
         return false;
     }
     if (Busy()) {

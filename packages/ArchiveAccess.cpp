@@ -2,19 +2,15 @@
 
 #include <QFile>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <vector>
 
 #include "lib/WorkFolders.h"
 #include "packages/ZipBridgeLoader.h"
 #include "unzip.h"
+#include "zipbridge/ArchiveFile.h"
+#include "zipbridge/CheckedMember.h"
 
 namespace vorn {
 namespace {
@@ -23,7 +19,7 @@ namespace fs = std::filesystem;
 
 // An archive opened for reading; minizip closes the file with the handle.
 struct Unzip {
-    QFile file;
+    CArchiveFile file{QString()};
     unzFile handle = nullptr;
     explicit Unzip(const std::string& path) {
         file.setFileName(QFile::decodeName(QByteArray::fromStdString(path)));
@@ -35,56 +31,6 @@ struct Unzip {
         }
     }
 };
-
-int WriteCurrentMember(unzFile uf, const char* password, const std::string& destination) {
-    std::string tmpl = (fs::path(destination).parent_path() / ".member-XXXXXX").string();
-    int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) {
-        return UNZ_ERRNO;
-    }
-    ::fchmod(fd, 0644);
-    int rc = unzOpenCurrentFilePassword(uf, password);
-    std::vector<char> buf(64 * 1024);
-    while (rc == UNZ_OK) {
-        int n = unzReadCurrentFile(uf, buf.data(), static_cast<unsigned>(buf.size()));
-        if (n < 0) {
-            rc = n;
-            break;
-        }
-        if (n == 0) {
-            break;
-        }
-        const char* p = buf.data();
-        size_t left = static_cast<size_t>(n);
-        while (left > 0) {
-            ssize_t w = ::write(fd, p, left);
-            if (w < 0 && errno == EINTR) {
-                continue;
-            }
-            if (w < 0) {
-                rc = UNZ_ERRNO;
-                break;
-            }
-            p += w;
-            left -= static_cast<size_t>(w);
-        }
-    }
-    // A wrong password shows up only here, as a CRC error.
-    int closeRc = unzCloseCurrentFile(uf);
-    if (rc == UNZ_OK) {
-        rc = closeRc;
-    }
-    if (::close(fd) != 0 && rc == UNZ_OK) {
-        rc = UNZ_ERRNO;
-    }
-    if (rc == UNZ_OK && ::rename(tmpl.c_str(), destination.c_str()) != 0) {
-        rc = UNZ_ERRNO;
-    }
-    if (rc != UNZ_OK) {
-        ::unlink(tmpl.c_str());
-    }
-    return rc;
-}
 
 }  // namespace
 
@@ -108,8 +54,9 @@ int ExtractSingleMember(const std::string& archive, const std::string& password,
         }
         if (info.size_filename == member.size() &&
             member.compare(0, member.size(), name, info.size_filename) == 0) {
-            return WriteCurrentMember(zip.handle, password.empty() ? nullptr : password.c_str(),
-                                      destination);
+            std::string error;
+            return ExtractCheckedMember(zip.handle, password.empty() ? nullptr : password.c_str(),
+                                        destination, error);
         }
         rc = unzGoToNextFile(zip.handle);
     }

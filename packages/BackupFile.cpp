@@ -81,7 +81,7 @@ bool RestoreCheck(Operator& op, const std::string& path, const std::string& gate
         return false;
     }
     if (gatewayVersion.empty()) {
-        op.AppendConsole(LoadStr(6514), kRed);
+        op.AppendConsole(std::string(LoadStr(6514)) + "\n", kRed);
         return false;
     }
     if (saved != gatewayVersion && !op.AskYesNo(FormatStr(6521, saved.c_str()))) {

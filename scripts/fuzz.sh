@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 SECS=${FUZZ_SECONDS:-30}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVORN_FUZZ=ON -DVORN_GUI=OFF -DVORN_TESTS=OFF >/dev/null
+  -DVORN_FUZZ=ON -DVORN_GUI=OFF -DVORN_TESTS=OFF -DVORN_WERROR=ON >/dev/null
 cmake --build build-fuzz -j"$(nproc)"
 shopt -s nullglob
 targets=(build-fuzz/fuzz/fuzz_*)

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: once in a normal build
-# (GUI included), once with AddressSanitizer + UndefinedBehaviorSanitizer (without the GUI,
-# which also proves that the core builds without widgets), then the bounded fuzz runs.
+# Installs what is missing, builds everything with warnings as errors and runs every test: once
+# in a Release build (GUI and benchmarks included), once with AddressSanitizer +
+# UndefinedBehaviorSanitizer (without the GUI, which also proves that the core builds without
+# widgets), then the bounded fuzz runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 JOBS=$(nproc)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORN_GUI=ON
-cmake --build build -j"$JOBS"
-ctest --test-dir build --output-on-failure -j"$JOBS" --timeout 600
+cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DVORN_GUI=ON -DVORN_BENCH=ON \
+  -DVORN_WERROR=ON
+cmake --build build-release -j"$JOBS"
+ctest --test-dir build-release --output-on-failure -j"$JOBS" --timeout 600
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVORN_GUI=OFF -DVORN_SANITIZE=ON
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVORN_GUI=OFF -DVORN_SANITIZE=ON -DVORN_WERROR=ON
 cmake --build build-asan -j"$JOBS"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$JOBS" --timeout 900

@@ -18,6 +18,8 @@
 
 #include "unzip.h"
 #include "zip.h"
+#include "zipbridge/ArchiveFile.h"
+#include "zipbridge/CheckedMember.h"
 
 namespace {
 
@@ -63,7 +65,7 @@ std::string SysError() {
 
 // An open archive for reading; minizip closes the QFile with the handle.
 struct Reader {
-    QFile file;
+    vorn::CArchiveFile file{QString()};
     unzFile handle = nullptr;
     ~Reader() {
         if (handle) {
@@ -106,67 +108,18 @@ bool SafeMemberName(const std::string& name) {
     return true;
 }
 
-bool WriteAll(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        p += w;
-        n -= static_cast<size_t>(w);
+// Extracts the current entry to `target`; the target is replaced only when the member
+// decrypted, inflated and matched its stored length and CRC.
+int ExtractCurrent(unzFile uf, const std::string& name, const fs::path& target, const char* pw) {
+    std::string error;
+    int rc = vorn::ExtractCheckedMember(uf, pw, target.string(), error);
+    if (rc == UNZ_OK) {
+        return ZB_OK;
     }
-    return true;
-}
-
-// Extracts the current entry to `target` through a temporary file beside it; the target is
-// replaced only when the member decrypted, inflated and passed its CRC check.
-int ExtractCurrent(unzFile uf, const std::string& name, const fs::path& target, const char* pw,
-                   std::vector<char>& buf) {
-    std::string tmpl = (target.parent_path() / ".zbpart-XXXXXX").string();
-    int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) {
-        return Fail(ZB_ERR_WRITE, "Cannot create " + tmpl + ": " + SysError());
+    if (rc == UNZ_ERRNO) {
+        return Fail(ZB_ERR_WRITE, error);
     }
-    ::fchmod(fd, 0644);
-    auto abandon = [&](int code, const std::string& text) {
-        ::close(fd);
-        ::unlink(tmpl.c_str());
-        return Fail(code, text);
-    };
-    if (unzOpenCurrentFilePassword(uf, pw) != UNZ_OK) {
-        return abandon(ZB_ERR_READ, "Cannot open member " + name);
-    }
-    for (;;) {
-        int n = unzReadCurrentFile(uf, buf.data(), static_cast<unsigned>(buf.size()));
-        if (n < 0) {
-            unzCloseCurrentFile(uf);
-            return abandon(ZB_ERR_READ, "Member " + name + " is damaged or the password is wrong");
-        }
-        if (n == 0) {
-            break;
-        }
-        if (!WriteAll(fd, buf.data(), static_cast<size_t>(n))) {
-            std::string err = SysError();
-            unzCloseCurrentFile(uf);
-            return abandon(ZB_ERR_WRITE, "Cannot write " + target.string() + ": " + err);
-        }
-    }
-    if (unzCloseCurrentFile(uf) != UNZ_OK) {
-        return abandon(ZB_ERR_READ, "Member " + name + " is damaged or the password is wrong");
-    }
-    if (::close(fd) != 0) {
-        ::unlink(tmpl.c_str());
-        return Fail(ZB_ERR_WRITE, "Cannot write " + target.string() + ": " + SysError());
-    }
-    if (::rename(tmpl.c_str(), target.c_str()) != 0) {
-        std::string err = SysError();
-        ::unlink(tmpl.c_str());
-        return Fail(ZB_ERR_WRITE, "Cannot write " + target.string() + ": " + err);
-    }
-    return ZB_OK;
+    return Fail(ZB_ERR_READ, "Member " + name + " is damaged or the password is wrong");
 }
 
 bool FileCrc(const std::string& path, uLong& crc, ZPOS64_T& size, std::vector<char>& buf) {
@@ -324,7 +277,6 @@ int ExtractFile(ZbText archive, ZbText* /*names*/, int /*slotCount*/, int /*rese
         }
         entries.push_back(std::move(name));
     }
-    std::vector<char> buf(kBlock);
     size_t index = 0;
     for (int rc = unzGoToFirstFile(r.handle); rc == UNZ_OK && index < entries.size();
          rc = unzGoToNextFile(r.handle), ++index) {
@@ -342,7 +294,7 @@ int ExtractFile(ZbText archive, ZbText* /*names*/, int /*slotCount*/, int /*rese
             return Fail(ZB_ERR_WRITE,
                         "Cannot create " + target.parent_path().string() + ": " + ec.message());
         }
-        if (int e = ExtractCurrent(r.handle, name, target, pwArg, buf); e != ZB_OK) {
+        if (int e = ExtractCurrent(r.handle, name, target, pwArg); e != ZB_OK) {
             return e;
         }
     }

@@ -3,6 +3,7 @@
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliUpdateCommands.h"
 #include "app/cli/CliOperator.h"
+#include "app/cli/CmdFleet.h"
 #include "app/cli/CmdDiscover.h"
 #include "app/cli/CmdSupport.h"
 
@@ -40,6 +41,8 @@ const std::vector<CliCommand>& CliCommands() {
         for (CliCommand& c : UpdateCommands()) commands.push_back(std::move(c));
         // The diagnostic commands of the support console.
         for (CliCommand& c : SupportCommands()) commands.push_back(std::move(c));
+        // The same commands on many gateways.
+        commands.push_back(FleetCommand());
         return commands;
     }();
     return kCommands;

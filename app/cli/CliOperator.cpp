@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QString>
 
+#include "app/cli/TerminalText.h"
 #include "operations/CUpdateEvents.h"
 
 namespace vorn::cli {
@@ -34,7 +35,9 @@ void CliOperator::Json(const char* type, const std::string& text, const char* ke
     m_out.flush();
 }
 
-void CliOperator::Write(const std::string& text, std::uint32_t colour) {
+// Text carries gateway and package output: its control characters are shown escaped.
+void CliOperator::Write(const std::string& raw, std::uint32_t colour) {
+    const std::string text = EscapeControls(raw);
     const char* code = nullptr;
     if (m_mode.terminal) {
         code = colour == kRed ? kRedCode : colour == kBlue ? kBlueCode : nullptr;
@@ -93,7 +96,7 @@ void CliOperator::ReplaceProgress(const std::string& text, std::uint32_t colour)
             m_out << "\n";
             m_line.clear();
         }
-        m_out << text;
+        m_out << EscapeControls(text);
         if (text.empty() || text.back() != '\n') {
             m_out << "\n";
         }
@@ -114,7 +117,8 @@ bool CliOperator::Ask(const std::string& text) {
     bool answer = fixed != m_answers.end() ? fixed->second : m_yes;
     if (fixed == m_answers.end() && !m_yes && m_terminal.Available()) {
         Finish();
-        const std::optional<std::string> line = m_terminal.ReadLine(text + " [y/N] ", false);
+        const std::optional<std::string> line =
+            m_terminal.ReadLine(EscapeControls(text) + " [y/N] ", false);
         answer = line && (*line == "y" || *line == "Y" || *line == "yes" || *line == "Yes");
     }
     if (m_mode.json) {
@@ -143,7 +147,7 @@ std::optional<std::string> CliOperator::AskText(const std::string& prompt, bool 
         return m_secret;
     }
     Finish();
-    return m_terminal.ReadLine(prompt + " ", secret);
+    return m_terminal.ReadLine(EscapeControls(prompt) + " ", secret);
 }
 
 std::optional<std::string> CliOperator::ChooseOpenFile(const std::string&, const std::string&) {

@@ -103,14 +103,6 @@ int LoadArchiveComponent(CliRun& run) {
     return 0;
 }
 
-// Number of automatic backups to keep, from the options file (missing or negative: 10).
-int AutoBackupLimit() {
-    const std::string v = GetProfileString("AUTO_BAK", "AUTOBAK_NUM", "10", 16,
-                                           WorkPath(kOptionFileName, "").string());
-    int n = 10;
-    return ParseCount(v, n) ? n : 10;
-}
-
 // After the restart: log in again until the gateway answers, then compare its version.
 int VerifyVersion(CliRun& run, const std::string& expected, int timeoutS) {
     CliOperator& op = run.Op();
@@ -157,6 +149,14 @@ int LoginForCommand(CliRun& run) {
 }
 
 }  // namespace
+
+// Number of automatic backups to keep, from the options file (missing or negative: 10).
+int AutoBackupLimit() {
+    const std::string v = GetProfileString("AUTO_BAK", "AUTOBAK_NUM", "10", 16,
+                                           WorkPath(kOptionFileName, "").string());
+    int n = 10;
+    return ParseCount(v, n) ? n : 10;
+}
 
 int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
     if (IsCombinedPackage(args.positional[0])) {

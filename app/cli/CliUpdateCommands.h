@@ -12,6 +12,9 @@ int CmdRestore(const CliArgs& args, CliEnvironment& env);
 int CmdFactoryReset(const CliArgs& args, CliEnvironment& env);
 int CmdHistory(const CliArgs& args, CliEnvironment& env);
 
+// Number of automatic backups to keep, from the options file (missing or negative: 10).
+int AutoBackupLimit();
+
 // Their rows of the command table.
 std::vector<CliCommand> UpdateCommands();
 

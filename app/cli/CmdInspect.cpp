@@ -1,5 +1,5 @@
-#include "lib/QuietOperator.h"
 #include "app/cli/CmdInspect.h"
+#include "lib/QuietOperator.h"
 
 #include <QTemporaryDir>
 
@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/cli/TerminalText.h"
 #include "lib/Operator.h"
 #include "lib/StringTable.h"
 #include "lib/WorkFolders.h"
@@ -107,7 +108,10 @@ bool CheckAgainstGateway(PackageState& state, InspectHost& host, std::ostream& o
 
 }  // namespace
 
-int RunInspect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunInspect(const std::vector<std::string>& args, std::ostream& rawOut, std::ostream& rawErr) {
+    // The report shows package text: its control characters are shown escaped.
+    cli::CEscapingStreamBuf outBuf(rawOut), errBuf(rawErr);
+    std::ostream out(&outBuf), err(&errBuf);
     std::string package, reportFile;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "app/cli/CliOperator.h"
+#include "app/cli/TerminalText.h"
 
 namespace vorn::cli {
 namespace {
@@ -113,6 +114,40 @@ TEST(CliOperator, DeviceChoiceAndSecretsComeFromTheCommandLine) {
     EXPECT_FALSE(op.AskText("Password:", true).has_value());
     op.SetSecretAnswer("pw");
     EXPECT_EQ(op.AskText("Password:", true).value_or(""), "pw");
+}
+
+}  // namespace
+}  // namespace vorn::cli
+
+namespace vorn::cli {
+namespace {
+
+// Escaping whole texts and streams written a byte at a time (a CR or a C1 lead byte is decided
+// by the byte after it, also across writes).
+TEST(TerminalText, ControlCharactersAreShownEscaped) {
+    struct Case {
+        std::string in, shown;
+    } cases[] = {
+        {"plain text\twith tab\n", "plain text\twith tab\n"},
+        {"\x1b]0;title\x07", "\\x1b]0;title\\x07"},
+        {"line\r\n", "line\r\n"},
+        {"over\rwrite", "over\\x0dwrite"},
+        {"end\r", "end\\x0d"},
+        {"\r\r\n", "\\x0d\r\n"},
+        {std::string("nul\0del\x7f", 8), "nul\\x00del\\x7f"},
+        {"\xc2\x9b" "2J", "\\xc2\\x9b2J"},
+        {"\xc2\xa9 \xe4\xb8\x8a \xc2", "\xc2\xa9 \xe4\xb8\x8a \xc2"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(EscapeControls(c.in), c.shown);
+        std::ostringstream out;
+        {
+            CEscapingStreamBuf buf(out);
+            std::ostream s(&buf);
+            for (char ch : c.in) s << ch;
+        }
+        EXPECT_EQ(out.str(), c.shown);
+    }
 }
 
 }  // namespace

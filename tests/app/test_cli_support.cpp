@@ -1,6 +1,8 @@
 // The diagnostic commands of vornupdater: in-process against the simulator, and the programs.
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -42,7 +44,7 @@ protected:
         if (version.rfind("UX", 0) == 0)
             cfg.resultFile = "/var/vorncmd/result";
         m_sim = std::make_unique<CGatewaySim>(cfg);
-        AddDiagnosticCommands(*m_sim);
+        AddDiagnosticCommands(*m_sim, m_diagnostics);
         ASSERT_TRUE(m_sim->Start()) << m_sim->LastError();
     }
     fs::path Dir() const { return m_dir.path().toStdString(); }
@@ -51,7 +53,7 @@ protected:
                                  "--password-file", (Dir() / "pw").string()});
         m_out.str("");
         m_err.str("");
-        CliEnvironment env{m_out, m_err, m_terminal, false};
+        CliEnvironment env{m_out, m_err, m_terminal, m_outIsTerminal};
         return RunCli(line, env);
     }
     std::vector<std::string> Commands() const {
@@ -66,6 +68,8 @@ protected:
 
     QTemporaryDir m_dir;
     std::unique_ptr<CGatewaySim> m_sim;
+    SimDiagnosticsOptions m_diagnostics;
+    bool m_outIsTerminal = false;
     std::ostringstream m_out, m_err;
     CNoTerminal m_terminal;
 };
@@ -86,6 +90,41 @@ TEST_F(CliSupportTest, TablesArePrinted) {
         EXPECT_NE(Out().find(c.shown), std::string::npos) << Out();
         EXPECT_EQ(Commands().back(), c.sent);
     }
+}
+
+// A route table that retitles the window, rings the bell, clears the screen and overwrites its
+// own line; the tab and the line ends stay.
+const std::string kHostileRoute =
+    "Kernel IP routing table\n\x1b]0;owned\x07\x1b[2J0.0.0.0\t192.168.1.254\rfake\r\n"
+    "\xc2\x9b"
+    "31mend\x7f\n";
+const std::string kHostileRouteShown =
+    "Kernel IP routing table\n\\x1b]0;owned\\x07\\x1b[2J0.0.0.0\t192.168.1.254\\x0dfake\r\n"
+    "\\xc2\\x9b31mend\\x7f\n";
+
+TEST_F(CliSupportTest, GatewayControlCharactersAreEscapedOnTheTerminalAndKeptInJson) {
+    m_diagnostics.routeOutput = kHostileRoute;
+    StartSim();
+    for (bool terminal : {true, false}) {
+        m_outIsTerminal = terminal;
+        ASSERT_EQ(Run({"route"}), kExitOk) << Out();
+        EXPECT_NE(Out().find(kHostileRouteShown), std::string::npos) << Out();
+        for (const char* raw : {"\x07", "\x1b]", "\x1b[2J", "\x7f", "\x9b", "\rfake"}) {
+            EXPECT_EQ(Out().find(raw), std::string::npos) << terminal;
+        }
+    }
+    m_outIsTerminal = true;
+    ASSERT_EQ(Run({"route", "--json"}), kExitOk) << Out();
+    bool found = false;
+    std::istringstream lines(Out());
+    for (std::string line; std::getline(lines, line);) {
+        const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+        ASSERT_FALSE(o.isEmpty()) << line;
+        found =
+            found || o["text"].toString().toStdString().find(kHostileRoute) != std::string::npos;
+    }
+    EXPECT_TRUE(found) << Out();
+    EXPECT_EQ(Out().find('\x1b'), std::string::npos);  // JSON-escaped, never raw
 }
 
 TEST_F(CliSupportTest, PingSeriesAndUnknownHost) {
@@ -158,7 +197,9 @@ TEST_F(CliSupportTest, SwapNicRestartsOnlyWithReboot) {
 TEST(CliSupportProgram, PingAgainstASimulatorProcess) {
     QTemporaryDir dir;
     QProcess sim;
-    sim.start(VORN_GATEWAY_SIM_PROGRAM, {"--root", dir.filePath("root"), "--port", "0"});
+    sim.start(VORN_GATEWAY_SIM_PROGRAM,
+              {"--root", dir.filePath("root"), "--port", "0", "--route-output",
+               "Kernel IP routing table\\n\\x1b[2J\\x07\\n"});
     ASSERT_TRUE(sim.waitForStarted());
     QByteArray banner;
     while (!banner.contains('\n') && sim.waitForReadyRead(5000))
@@ -185,7 +226,7 @@ TEST(CliSupportProgram, PingAgainstASimulatorProcess) {
     ASSERT_TRUE(cli.waitForFinished(30000));
     out = cli.readAllStandardOutput().toStdString();
     EXPECT_EQ(cli.exitCode(), 0) << out;
-    EXPECT_NE(out.find("Kernel IP routing table"), std::string::npos) << out;
+    EXPECT_NE(out.find("Kernel IP routing table\n\\x1b[2J\\x07\n"), std::string::npos) << out;
     sim.terminate();
     sim.waitForFinished(5000);
 }

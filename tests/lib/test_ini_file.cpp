@@ -251,10 +251,14 @@ TEST_F(IniFileTest, ValuesThatWouldChangeTheFileAreRefused) {
 TEST_F(IniFileTest, ManyKeysGrowTheTablesAndKeepOrder) {
     IniFile ini;
     for (int i = 0; i < 3000; ++i) {
-        ASSERT_EQ(ini.SetInt("S" + std::to_string(i % 7), "Key" + std::to_string(i), i), 0);
+        ASSERT_EQ(ini.SetInt(std::string("S").append(std::to_string(i % 7)),
+                             std::string("Key").append(std::to_string(i)), i),
+                  0);
     }
     for (int i = 0; i < 3000; ++i) {
-        ASSERT_EQ(ini.GetInt("s" + std::to_string(i % 7), "KEY" + std::to_string(i), -1), i);
+        ASSERT_EQ(ini.GetInt(std::string("s").append(std::to_string(i % 7)),
+                             std::string("KEY").append(std::to_string(i)), -1),
+                  i);
     }
     auto keys = ini.ListKeys("s3");
     ASSERT_EQ(keys.size(), 429u);

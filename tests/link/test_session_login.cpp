@@ -230,6 +230,7 @@ TEST_F(SessionLogin, AbortedConnectionDuringAnUpdateIsReportedToTheUpdatePage) {
     EXPECT_EQ(m_op.updatePage[0].text, "The device is disconnected.\n");
     EXPECT_EQ(m_op.updatePage[1].code, 12);
     EXPECT_EQ(m_op.updatePage[1].text, "FAILED:Update failed");
+    EXPECT_TRUE(m_op.ShownIn("Update failed\n", kRed));  // its own line
 }
 
 TEST_F(SessionLogin, PasswordChange) {

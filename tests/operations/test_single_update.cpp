@@ -220,6 +220,7 @@ TEST_F(SingleUpdate, LinkLostDuringTheUpdateIsReportedWhateverTheCloseCode) {
     m_sim->Stop();  // an orderly close, not an aborted connection
     ASSERT_TRUE(waitFor([&] { return FinalEvent() != nullptr; }));
     EXPECT_EQ(FinalEvent()->text, "FAILED:Update failed");
+    EXPECT_TRUE(m_op.ShownIn("Update failed\n", kRed));  // its own line
     EXPECT_EQ(m_frame->SessionState, 0);
 }
 

@@ -276,6 +276,8 @@ TEST_F(Support, NicSettingsRefusalsSendNothing) {
         EXPECT_FALSE(m_frame->ModifyNicSettings(c.settings));
         EXPECT_TRUE(m_op.ShownIn(c.message, kRed)) << c.message;
     }
+    EXPECT_FALSE(m_frame->ShowNicSettings("wlan0"));
+    EXPECT_TRUE(m_op.ShownIn("Please specify a network interface card!\n", kRed));
     // ppp without MTU: nothing to change, nothing sent.
     m_op.console.clear();
     EXPECT_FALSE(m_frame->ModifyNicSettings({"ppp3", "", std::nullopt}));

@@ -74,7 +74,7 @@ TEST_F(BackupTest, RestoreCheck) {
     EXPECT_TRUE(op.questions.empty());
 
     EXPECT_FALSE(RestoreCheck(op, target, ""));
-    EXPECT_TRUE(op.ShowedInRed(LoadStr(6514)));
+    EXPECT_TRUE(op.ShowedInRed(std::string(LoadStr(6514)) + "\n"));
 
     op.yesAnswer = false;
     EXPECT_FALSE(RestoreCheck(op, target, "V6"));

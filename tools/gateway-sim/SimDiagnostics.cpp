@@ -163,10 +163,11 @@ bool SimHostUnknown(const std::string& host) {
             host.compare(host.size() - suffix.size(), suffix.size(), suffix) == 0);
 }
 
-void AddDiagnosticCommands(CGatewaySim& sim) {
+void AddDiagnosticCommands(CGatewaySim& sim, const SimDiagnosticsOptions& options) {
     sim.AddCommand("ping", Ping);
-    sim.AddCommand("route", [](const SimCommandRequest& req, const CSimFileSystem&) {
-        return req.args == "-n" ? Fixed(kRouteTable) : Output(1, "route: unknown option\n");
+    const std::string route = options.routeOutput.empty() ? kRouteTable : options.routeOutput;
+    sim.AddCommand("route", [route](const SimCommandRequest& req, const CSimFileSystem&) {
+        return req.args == "-n" ? Output(0, route) : Output(1, "route: unknown option\n");
     });
     sim.AddCommand("cat", Cat);
     sim.AddCommand("ifconfig", [](const SimCommandRequest&, const CSimFileSystem&) {

@@ -11,14 +11,19 @@ class CGatewaySim;
 // beginning with "nosuch".
 bool SimHostUnknown(const std::string& host);
 
+struct SimDiagnosticsOptions {
+    std::string routeOutput;  // output of "route -n" instead of the fixed table (when not empty)
+};
+
 // Adds the diagnostic commands:
 // - "ping -c 1 HOST" (HOST quoted or not): a one-packet reply, or "ping: unknown host HOST"
 //   with result 1;
-// - "route -n", "cat /proc/net/arp", "ifconfig", "mii-tool": fixed tables;
+// - "route -n", "cat /proc/net/arp", "ifconfig", "mii-tool": fixed tables (the route table
+//   can be replaced, e.g. by text with terminal control sequences);
 // - "cat PATH": the file of the virtual file system;
 // - "ethtool ethN" (eth0..eth3 exist; eth1 describes its port in non-ASCII UTF-8);
 // - "/usr/sbin/eth-set.sh", "/usr/sbin/changemode", "/usr/sbin/change-ppp-mtu",
 //   "swapnic-set.sh": accept known NIC names and report what they changed.
-void AddDiagnosticCommands(CGatewaySim& sim);
+void AddDiagnosticCommands(CGatewaySim& sim, const SimDiagnosticsOptions& options = {});
 
 }  // namespace vorn

@@ -1,6 +1,7 @@
 // gateway-sim: runs the gateway simulator until SIGINT or SIGTERM.
 #include <signal.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +28,7 @@ const char kUsage[] =
     "  --login-msg TEXT           msg line of a successful login reply\n"
     "  --damaged                  no /app/appversion (damaged firmware)\n"
     "  --version-text TEXT        content of /app/appversion (\\n is a line feed)\n"
+    "  --route-output TEXT        output of \"route -n\" (\\n, \\xNN escapes)\n"
     "  --protocol-version N       answer to the version message (default 768)\n"
     "  --get-without-size         answer get with result 0 and no size\n"
     "  --reboot-refuse-ms N       refuse connections this long after reboot (default 3000)\n"
@@ -68,12 +70,18 @@ bool ParseInt(const char* text, long long min, long long max, long long& out) {
     return true;
 }
 
+// "\n" is a line feed, "\xNN" the byte NN (hexadecimal).
 std::string Unescape(const std::string& s) {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] == 'n') {
             out += '\n';
             ++i;
+        } else if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x' &&
+                   std::isxdigit(static_cast<unsigned char>(s[i + 2])) &&
+                   std::isxdigit(static_cast<unsigned char>(s[i + 3]))) {
+            out += static_cast<char>(std::stoi(s.substr(i + 2, 2), nullptr, 16));
+            i += 3;
         } else {
             out += s[i];
         }
@@ -94,6 +102,7 @@ int main(int argc, char** argv) {
     bool discoveryOn = false;
     bool announceGiven = false;
     vorn::SimScriptOptions scripts;
+    vorn::SimDiagnosticsOptions diagnostics;
     bool configEtcLink = false;
     for (int i = 1; i < argc; ++i) {
         const std::string opt = argv[i];
@@ -180,6 +189,8 @@ int main(int argc, char** argv) {
             cfg.loginMsg = v;
         } else if (opt == "--version-text") {
             cfg.versionText = Unescape(v);
+        } else if (opt == "--route-output") {
+            diagnostics.routeOutput = Unescape(v);
         } else if (opt == "--protocol-version") {
             if (!ParseInt(v, 0, 0x7FFFFFFF, n)) {
                 return Fail("bad protocol version: " + std::string(v));
@@ -226,7 +237,7 @@ int main(int argc, char** argv) {
 
     vorn::CGatewaySim sim(cfg);
     vorn::AddScriptCommands(sim, scripts);
-    vorn::AddDiagnosticCommands(sim);
+    vorn::AddDiagnosticCommands(sim, diagnostics);
     if (!sim.Start()) {
         return Fail(sim.LastError());
     }

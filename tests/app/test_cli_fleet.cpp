@@ -1,0 +1,536 @@
+// `vornupdater fleet`: the real program against several simulated gateways on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "app/cli/Cli.h"
+#include "app/cli/FleetList.h"
+#include "app/cli/FleetReport.h"
+#include "lib/StringTable.h"
+#include "packages/BackupFile.h"
+#include "packages/ZipBridgeLoader.h"
+#include "tests/common/FileText.h"
+#include "tests/common/TempProgramFolder.h"
+#include "tests/common/WaitFor.h"
+#include "tools/gateway-sim/CGatewaySim.h"
+#include "tools/gateway-sim/SimScripts.h"
+#include "tools/mkpkg/PackageWriter.h"
+
+namespace vorn::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+void Write(const fs::path& p, const std::string& data) {
+    fs::create_directories(p.parent_path());
+    test::WriteFile(p, data);
+}
+
+std::string Read(const fs::path& p) {
+    return test::ReadFile(p);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+}
+
+// ---- the input files ----
+
+TEST(FleetList, GatewaysFileLinesAndErrors) {
+    std::vector<FleetGateway> list;
+    ASSERT_EQ(ParseGatewayList("# site A\n\n10.0.0.1 north gate\n  10.0.0.02:05000\t\n"
+                               "10.0.0.3:51111 x#1\r\n",
+                               "gw.txt", list),
+              "");
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].line, 3);
+    EXPECT_EQ(list[0].Key(), "10.0.0.1:51111");
+    EXPECT_EQ(list[0].name, "north gate");
+    EXPECT_EQ(list[1].Key(), "10.0.0.2:5000");  // canonical, whatever the spelling
+    EXPECT_EQ(list[1].name, "");
+    EXPECT_EQ(list[2].name, "x#1");
+
+    const struct {
+        const char* content;
+        const char* error;
+    } kBad[] = {
+        {"10.0.0.1\n10.0.0.300 bad\n", "gw.txt line 2: bad gateway address '10.0.0.300'"},
+        {"10.0.0.1:0\n", "gw.txt line 1: bad gateway address '10.0.0.1:0'"},
+        {"gateway.example\n", "gw.txt line 1: bad gateway address 'gateway.example'"},
+        {"10.0.0.1\n# x\n10.0.0.01:51111\n",
+         "gw.txt line 3: gateway 10.0.0.1:51111 is already listed on line 1"},
+        {"# only a comment\n\n", "gw.txt: no gateways listed"},
+    };
+    for (const auto& c : kBad) {
+        std::vector<FleetGateway> out;
+        const std::string error = ParseGatewayList(c.content, "gw.txt", out);
+        EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.content << " -> " << error;
+    }
+}
+
+TEST(FleetList, PasswordsFileMustBeOwnerOnly) {
+    QTemporaryDir dir;
+    const fs::path file = fs::path(dir.path().toStdString()) / "pw";
+    Write(file, "# per gateway\n10.0.0.1 se cret\n10.0.0.2:5000 other\n");
+    std::map<std::string, std::string> pw;
+    ::chmod(file.c_str(), 0640);
+    EXPECT_NE(ReadPasswordList(file.string(), pw).find("readable by you only"), std::string::npos);
+    ::chmod(file.c_str(), 0604);
+    EXPECT_NE(ReadPasswordList(file.string(), pw), "");
+    EXPECT_TRUE(pw.empty());
+    ::chmod(file.c_str(), 0600);
+    ASSERT_EQ(ReadPasswordList(file.string(), pw), "");
+    EXPECT_EQ(pw["10.0.0.1:51111"], "se cret");
+    EXPECT_EQ(pw["10.0.0.2:5000"], "other");
+    Write(file, "10.0.0.1\n");
+    EXPECT_EQ(ReadPasswordList(file.string(), pw), file.string() + " line 1: no password");
+}
+
+TEST(FleetReport, ProgressInPlaceOnATerminalElseALinePerChange) {
+    FleetWorkers workers;
+    for (const char* address : {"10.0.0.1", "10.0.0.2:5000"}) {
+        FleetGateway g;
+        g.address = *ParseAddress(address);
+        workers.push_back(std::make_unique<CFleetWorker>(g, "/nonexistent"));
+    }
+    workers[1]->Status().result = FleetResult::Running;
+    workers[1]->Status().activity = "app1";
+    workers[1]->Status().percent = 42;
+
+    std::ostringstream tty;
+    CFleetProgress inPlace(tty, true, 31);  // lines cut to 30 columns
+    inPlace.Show(workers);
+    inPlace.Show(workers);
+    EXPECT_EQ(tty.str(),
+              "\033[2K10.0.0.1:51111: waiting\n\033[2K10.0.0.2:5000: running, app1 4\n"
+              "\033[2F\033[2K10.0.0.1:51111: waiting\n\033[2K10.0.0.2:5000: running, app1 4\n");
+
+    std::ostringstream plain;
+    CFleetProgress lines(plain, false, 0);
+    lines.Show(workers);  // 42 % is between two tenths: not printed; the waiting one neither
+    workers[1]->Status().percent = 50;
+    lines.Show(workers);
+    lines.Show(workers);
+    workers[0]->Status().result = FleetResult::Unreachable;
+    workers[0]->Status().failure = {"no route\033]0;x"};
+    lines.Show(workers);
+    EXPECT_EQ(plain.str(),
+              "10.0.0.2:5000: running, app1 50%\n"
+              "10.0.0.1:51111: unreachable (0.0 s): no route\\x1b]0;x\n");
+}
+
+TEST(FleetReport, GatewayTextCannotDriveTheTerminal) {
+    EXPECT_EQ(TerminalSafe("V1\033[2J\r\x07ok\x7f"), "V1\\x1b[2J\\x0d\\x07ok\\x7f");
+    EXPECT_EQ(TerminalSafe("caf\xC3\xA9 \xC2\x9B"
+                           "31m"),
+              "caf\xC3\xA9 \\xc2\\x9b31m");  // C1 CSI
+}
+
+// Usage errors are found before any gateway is contacted: status 2, the line named.
+TEST(FleetCommand, UsageErrors) {
+    QTemporaryDir dir;
+    const fs::path d = dir.path().toStdString();
+    Write(d / "gw", "127.0.0.1:1\n127.0.0.1:2 b\n127.0.0.1:x\n");
+    Write(d / "ok", "127.0.0.1:1\n");
+    Write(d / "pkg.ssu", "not checked before the usage is");
+    Write(d / "pw", "127.0.0.1:1 a\n");
+    ::chmod((d / "pw").c_str(), 0644);
+    const std::string pkg = (d / "pkg.ssu").string();
+    const struct {
+        std::vector<std::string> args;
+        const char* error;
+    } kCases[] = {
+        {{"fleet", "update", pkg, "--gateways", (d / "gw").string()}, "line 3: bad gateway"},
+        {{"fleet", "update", pkg}, "--gateways FILE"},
+        {{"fleet", "update", pkg, "--gateways", (d / "ok").string(), "-g", "127.0.0.1"}, "not -g"},
+        {{"fleet", "update", pkg, "--gateways", (d / "ok").string(), "--parallel", "0"},
+         "--parallel takes"},
+        {{"fleet", "backup", pkg, "--gateways", (d / "ok").string()}, "takes no package"},
+        {{"fleet", "check", pkg, "--gateways", (d / "ok").string(), "--verify"},
+         "--verify belongs to fleet update"},
+        {{"fleet", "install", pkg, "--gateways", (d / "ok").string()}, "unknown action"},
+        {{"fleet", "update", pkg, "--gateways", (d / "ok").string(), "--passwords",
+          (d / "pw").string()},
+         "readable by you only"},
+        {{"fleet", "update", pkg, "--gateways", (d / "ok").string()}, "no gateway password"},
+    };
+    ::unsetenv("VORN_PASSWORD");
+    for (const auto& c : kCases) {
+        std::ostringstream out, err;
+        CNoTerminal terminal;
+        CliEnvironment env{out, err, terminal, false};
+        EXPECT_EQ(RunCli(c.args, env), kExitUsage) << c.args.back();
+        EXPECT_NE(err.str().find(c.error), std::string::npos) << err.str();
+    }
+}
+
+// ---- the real program against simulators ----
+
+struct ProgramRun {
+    int code = -1;
+    std::string out, err;
+};
+
+class FleetRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetLanguage(Language::English);
+        ASSERT_TRUE(m_home.valid() && m_dir.isValid());
+        std::string error;
+        ASSERT_TRUE(LoadZipBridge(error)) << error;  // the one of the program folder
+        for (const char* folder : {"arm_bin", "bin", "bin_harddisk"}) {
+            fs::copy(test::DistStartupFolder() / folder, m_home / folder,
+                     fs::copy_options::recursive);
+        }
+    }
+    void TearDown() override {
+        for (auto& s : m_sims) s->Stop();
+    }
+    fs::path Dir() const { return m_dir.path().toStdString(); }
+
+    CGatewaySim& AddSim(const std::string& marker,
+                        std::function<void(GatewaySimConfig&)> tune = {}) {
+        GatewaySimConfig cfg;
+        cfg.root = Dir() / ("root-" + marker);
+        cfg.rebootRefuseMs = 300;
+        if (tune)
+            tune(cfg);
+        m_sims.push_back(std::make_unique<CGatewaySim>(cfg));
+        AddScriptCommands(*m_sims.back());
+        EXPECT_TRUE(m_sims.back()->Start()) << m_sims.back()->LastError();
+        // The automatic backup of a "switch_" package carries this: it shows whose folder
+        // a backup reached.
+        Write(m_sims.back()->LocalPath("/config/cfgversion"), "KELMORA GW " + marker + "\n");
+        return *m_sims.back();
+    }
+    static std::string Addr(const CGatewaySim& sim) {
+        return "127.0.0.1:" + std::to_string(sim.Port());
+    }
+    std::string Package(const std::string& name, std::size_t imageBytes) {
+        const fs::path folder = Dir() / (name + ".d");
+        const std::map<std::string, std::string> m = {
+            {"appversion", "KELMORA GW V301\n"},
+            {"cfgversion", "KELMORA GW V300R001\n"},
+            {"apppre", "#!/bin/sh\n"},
+            {"app1", "#sim: version KELMORA GW V301\n" + std::string(imageBytes, 'i')},
+            {"appsh1", "#!/bin/sh\n"},
+            {"cfgpre", "#!/bin/sh\n"},
+            {"cfg", "hostname=factory\n"},
+            {"cfgsh", "#!/bin/sh\n"},
+        };
+        for (const auto& [member, data] : m) Write(folder / member, data);
+        const std::string out = (Dir() / name).string();
+        std::string error;
+        EXPECT_TRUE(BuildPackage(folder.string(), out, "", error)) << error;
+        return out;
+    }
+    QProcessEnvironment Env(const test::TempProgramFolder& home) const {
+        QProcessEnvironment env = home.Environment();
+        env.insert("VORN_NO_TTY", "1");
+        env.insert("VORN_PASSWORD", "admin");
+        return env;
+    }
+    ProgramRun Run(const QStringList& args, const test::TempProgramFolder& home) {
+        QProcess p;
+        p.setProcessEnvironment(Env(home));
+        p.start(VORN_UPDATER_PROGRAM, args);
+        ProgramRun r;
+        if (!p.waitForFinished(600000)) {
+            p.kill();
+            p.waitForFinished();
+        }
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = p.readAllStandardOutput().toStdString();
+        r.err = p.readAllStandardError().toStdString();
+        return r;
+    }
+    static QJsonObject ReportOf(const fs::path& file) {
+        const std::string text = Read(file);
+        return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+    }
+    static std::map<std::string, QJsonObject> ByGateway(const QJsonObject& report) {
+        std::map<std::string, QJsonObject> out;
+        for (const auto& v : report.value("gateways").toArray())
+            out[v.toObject().value("gateway").toString().toStdString()] = v.toObject();
+        return out;
+    }
+
+    test::TempProgramFolder m_home;
+    QTemporaryDir m_dir;
+    std::vector<std::unique_ptr<CGatewaySim>> m_sims;
+};
+
+TEST_F(FleetRun, FaultsStayWithTheirGatewaysAndTheOthersUpdateAsAlone) {
+    const std::string pkg = Package("switch_v301.ssu", 300000);
+    // What a single update sends, from another installation.
+    CGatewaySim& reference = AddSim("ref");
+    test::TempProgramFolder refHome;
+    for (const char* folder : {"arm_bin", "bin", "bin_harddisk"}) {
+        fs::copy(test::DistStartupFolder() / folder, refHome / folder, fs::copy_options::recursive);
+    }
+    const ProgramRun single =
+        Run({"update", QString::fromStdString(pkg), "-g", QString::fromStdString(Addr(reference)),
+             "--yes", "--verify", "--reboot-timeout", "60"},
+            refHome);
+    ASSERT_EQ(single.code, 0) << single.out << single.err;
+
+    CGatewaySim& a = AddSim("sim-1");
+    CGatewaySim& b = AddSim("sim-2");
+    CGatewaySim& dropped = AddSim("sim-3", [](GatewaySimConfig& c) {
+        c.faults.dropAfterUploadBytes = 150000;  // inside the 300 kB image
+    });
+    CGatewaySim& locked = AddSim("sim-4", [](GatewaySimConfig& c) { c.password = "not-admin"; });
+    Write(Dir() / "gateways", "# test fleet\n" + Addr(a) + " first\n" + Addr(dropped) +
+                                  " dropper\n\n" + Addr(locked) + "\n" + Addr(b) + " second\n");
+    const fs::path report = Dir() / "report.json";
+    const ProgramRun fleet = Run({"fleet", "update", QString::fromStdString(pkg), "--gateways",
+                                  QString::fromStdString((Dir() / "gateways").string()), "--report",
+                                  QString::fromStdString(report.string()), "--yes", "--keep-work",
+                                  "--verify", "--reboot-timeout", "60"},
+                                 m_home);
+    EXPECT_EQ(fleet.code, 1) << fleet.out << fleet.err;
+
+    // The others got exactly what a single update sends: every message and every run of
+    // file bytes, in order.
+    const auto transcript = [](const CGatewaySim& sim) {
+        std::vector<std::string> lines;
+        for (const SimTranscriptEntry& e : sim.Transcript()) {
+            lines.push_back(e.binary ? "bytes " + std::to_string(e.bytes) : e.text);
+        }
+        return lines;
+    };
+    ASSERT_GT(transcript(reference).size(), 20u);
+    EXPECT_EQ(transcript(a), transcript(reference));
+    EXPECT_EQ(transcript(b), transcript(reference));
+    EXPECT_EQ(a.RebootCount(), 1);
+    EXPECT_EQ(dropped.RebootCount(), 0);
+
+    const auto outcome = ByGateway(ReportOf(report));
+    ASSERT_EQ(outcome.size(), 4u) << Read(report);
+    EXPECT_EQ(outcome.at(Addr(a)).value("result").toString(), "ok");
+    EXPECT_EQ(outcome.at(Addr(a)).value("name").toString(), "first");
+    EXPECT_EQ(outcome.at(Addr(a)).value("versionBefore").toString(), "KELMORA GW V300R001");
+    EXPECT_EQ(outcome.at(Addr(b)).value("result").toString(), "ok");
+    EXPECT_EQ(outcome.at(Addr(b)).value("versionAfter").toString(), "KELMORA GW V301");
+    EXPECT_TRUE(outcome.at(Addr(b)).value("verified").toBool());
+    const QJsonObject drop = outcome.at(Addr(dropped));
+    EXPECT_EQ(drop.value("result").toString(), "failed");
+    EXPECT_FALSE(drop.value("failure").toArray().isEmpty()) << Read(report);
+    EXPECT_FALSE(drop.value("log").toArray().isEmpty()) << Read(report);
+    EXPECT_EQ(outcome.at(Addr(locked)).value("result").toString(), "unreachable");
+    EXPECT_EQ(outcome.at(Addr(locked)).value("exitCode").toInt(), 3);
+
+    // The table at the end, one row per gateway.
+    for (const auto& [addr, result] : std::map<std::string, std::string>{
+             {Addr(a), "ok"}, {Addr(dropped), "failed"}, {Addr(locked), "unreachable"}}) {
+        bool row = false;
+        for (const std::string& line : Lines(fleet.out)) {
+            row |= line.rfind(addr + " ", 0) == 0 &&
+                   line.find(" " + result + " ") != std::string::npos;
+        }
+        EXPECT_TRUE(row) << addr << "\n" << fleet.out;
+    }
+
+    // The package store of the real program folder moved on once.
+    EXPECT_TRUE(fs::exists(m_home / "curpkg" / "switch_v301.ssu"));
+
+    // One local history line per success, in the real program folder.
+    const auto history = Lines(Read(m_home / "updhistory" / "localhistory"));
+    EXPECT_EQ(history.size(), 2u) << Read(m_home / "updhistory" / "localhistory");
+    for (const auto& line : history)
+        EXPECT_NE(line.find("package: switch_v301.ssu"), std::string::npos);
+
+    // Every gateway worked in a folder of its own: each automatic backup (taken before the
+    // update, so the dropped link has one too) holds its own gateway's configuration, and
+    // all of them reached the real folder.
+    const std::string kept = "Working folders kept in ";
+    const std::size_t at = fleet.out.find(kept);
+    ASSERT_NE(at, std::string::npos) << fleet.out;
+    const fs::path work =
+        fleet.out.substr(at + kept.size(), fleet.out.find('\n', at) - at - kept.size());
+    const auto backups = [](const fs::path& folder) {
+        std::multiset<std::string> saved;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(folder, ec)) {
+            std::string version;
+            EXPECT_TRUE(VerifyBackupFile(e.path().string(), version)) << e.path();
+            saved.insert(version);
+        }
+        return saved;
+    };
+    using Set = std::multiset<std::string>;
+    EXPECT_EQ(backups(work / "g1" / "autobak"), Set{"KELMORA GW sim-1"});
+    EXPECT_EQ(backups(work / "g2" / "autobak"), Set{"KELMORA GW sim-3"});
+    EXPECT_EQ(backups(work / "g3" / "autobak"), Set{});
+    EXPECT_EQ(backups(work / "g4" / "autobak"), Set{"KELMORA GW sim-2"});
+    EXPECT_EQ(backups(m_home / "autobak"),
+              (Set{"KELMORA GW sim-1", "KELMORA GW sim-2", "KELMORA GW sim-3"}));
+    fs::remove_all(work);
+}
+
+// Ctrl-C at the terminal (SIGINT to the whole foreground group): the running gateway ends its
+// update, no further one starts, the report is still written.
+TEST_F(FleetRun, InterruptLetsTheRunningUpdateFinish) {
+    const std::string pkg = Package("v301.ssu", 1000);
+    CGatewaySim& slow = AddSim("slow");
+    std::atomic<bool> checking{false};
+    slow.AddCommand("/etc/vorncmd/apppre", [&](const SimCommandRequest&, const CSimFileSystem&) {
+        checking = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        return SimCommandReply{};
+    });
+    CGatewaySim& second = AddSim("second");
+    CGatewaySim& third = AddSim("third");
+    Write(Dir() / "gateways", Addr(slow) + "\n" + Addr(second) + "\n" + Addr(third) + "\n");
+    const fs::path report = Dir() / "report.json";
+    QProcess p;
+    p.setProcessEnvironment(Env(m_home));
+    p.setChildProcessModifier([] { ::setpgid(0, 0); });
+    p.start(VORN_UPDATER_PROGRAM,
+            {"fleet", "update", QString::fromStdString(pkg), "--gateways",
+             QString::fromStdString((Dir() / "gateways").string()), "--parallel", "1", "--yes",
+             "--report", QString::fromStdString(report.string())});
+    ASSERT_TRUE(p.waitForStarted());
+    ASSERT_TRUE(test::waitFor([&] { return checking.load(); }, 60000));
+    ::kill(-static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(120000));
+    const std::string out = p.readAllStandardOutput().toStdString();
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1) << out;
+    EXPECT_NE(out.find("interrupted: no further gateway is started"), std::string::npos) << out;
+
+    const QJsonObject r = ReportOf(report);
+    EXPECT_TRUE(r.value("interrupted").toBool());
+    const auto outcome = ByGateway(r);
+    EXPECT_EQ(outcome.at(Addr(slow)).value("result").toString(), "ok") << Read(report);
+    EXPECT_EQ(slow.RebootCount(), 1);
+    EXPECT_EQ(outcome.at(Addr(second)).value("result").toString(), "not started");
+    EXPECT_EQ(outcome.at(Addr(third)).value("result").toString(), "not started");
+    EXPECT_TRUE(second.ReceivedTexts().empty());
+    EXPECT_TRUE(third.ReceivedTexts().empty());
+}
+
+// The login lockout counts per address across runs, in the real program folder; a run in
+// which no gateway could be reached ends with status 3.
+TEST_F(FleetRun, LockoutPerAddressAndNoneReachable) {
+    const std::string pkg = Package("v301.ssu", 1000);
+    CGatewaySim& wrong = AddSim("wrong", [](GatewaySimConfig& c) { c.password = "secret"; });
+    CGatewaySim& good = AddSim("good");
+    Write(Dir() / "one", Addr(wrong) + "\n");
+    Write(Dir() / "both", Addr(wrong) + " w\n" + Addr(good) + " g\n");
+    const auto check = [&](const char* list) {
+        return Run({"fleet", "check", QString::fromStdString(pkg), "--gateways",
+                    QString::fromStdString((Dir() / list).string())},
+                   m_home);
+    };
+    for (int i = 0; i < 5; ++i) {
+        const ProgramRun r = check("one");
+        ASSERT_EQ(r.code, 3) << r.out << r.err;
+    }
+    const auto logins = [](const CGatewaySim& sim) {
+        int n = 0;
+        for (const auto& t : sim.ReceivedTexts()) n += t.rfind("login\n", 0) == 0;
+        return n;
+    };
+    EXPECT_EQ(logins(wrong), 5);
+    const ProgramRun r = check("both");
+    EXPECT_EQ(r.code, 1) << r.out;
+    EXPECT_EQ(logins(wrong), 5);  // locked: not even tried
+    bool lockedRow = false, okRow = false;
+    for (const std::string& line : Lines(r.out)) {
+        lockedRow |=
+            line.rfind(Addr(wrong) + "  w ", 0) == 0 && line.find(" locked ") != std::string::npos;
+        okRow |= line.rfind(Addr(good) + "  g ", 0) == 0 && line.find(" ok ") != std::string::npos;
+    }
+    EXPECT_TRUE(lockedRow && okRow) << r.out;
+}
+
+// fleet backup: one file per gateway, named with the port when it is not the usual one;
+// passwords per gateway or shared; --json gives every event with its gateway.
+TEST_F(FleetRun, BackupOfEveryGatewayWithJsonEvents) {
+    CGatewaySim& a = AddSim("a");
+    CGatewaySim& b = AddSim("b", [](GatewaySimConfig& c) { c.password = "b's own"; });
+    Write(Dir() / "gateways", Addr(a) + "\n" + Addr(b) + "\n");
+    // b's password from the passwords file, a's from VORN_PASSWORD.
+    Write(Dir() / "passwords", Addr(b) + " b's own\n");
+    ::chmod((Dir() / "passwords").c_str(), 0600);
+    const fs::path folder = Dir() / "saved";
+    const ProgramRun r =
+        Run({"fleet", "backup", "--gateways", QString::fromStdString((Dir() / "gateways").string()),
+             "-o", QString::fromStdString(folder.string()), "--json", "--passwords",
+             QString::fromStdString((Dir() / "passwords").string())},
+            m_home);
+    ASSERT_EQ(r.code, 0) << r.out << r.err;
+    std::multiset<std::string> saved;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        std::string version;
+        EXPECT_TRUE(VerifyBackupFile(e.path().string(), version)) << e.path();
+        saved.insert(version);
+        const std::string name = e.path().filename().string();
+        EXPECT_TRUE(name.rfind("kelmora_127.0.0.1-" + std::to_string(a.Port()) + "_", 0) == 0 ||
+                    name.rfind("kelmora_127.0.0.1-" + std::to_string(b.Port()) + "_", 0) == 0)
+            << name;
+    }
+    EXPECT_EQ(saved, (std::multiset<std::string>{"KELMORA GW a", "KELMORA GW b"}));
+
+    std::map<std::string, int> events;
+    std::string exit;
+    for (const std::string& line : Lines(r.out)) {
+        const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+        ASSERT_FALSE(o.isEmpty()) << line;
+        const std::string type = o.value("type").toString().toStdString();
+        if (type == "exit") {
+            exit = line;
+            continue;
+        }
+        ++events[o.value("gateway").toString().toStdString()];
+        if (type == "gateway") {
+            EXPECT_EQ(o.value("result").toString(), "ok") << line;
+        }
+    }
+    EXPECT_EQ(events.size(), 2u);  // every other event names one of the two gateways
+    EXPECT_GT(events[Addr(a)], 3);
+    EXPECT_GT(events[Addr(b)], 3);
+    EXPECT_EQ(exit, R"({"code":0,"text":"","type":"exit"})");
+}
+
+// The package is checked once, before any gateway is contacted.
+TEST_F(FleetRun, DamagedPackageContactsNoGateway) {
+    CGatewaySim& sim = AddSim("any");
+    std::string body = Read(Package("v301.ssu", 1000));
+    body[body.size() / 2] ^= 0x55;
+    Write(Dir() / "damaged.ssu", body);
+    Write(Dir() / "gateways", Addr(sim) + "\n");
+    const ProgramRun r =
+        Run({"fleet", "update", QString::fromStdString((Dir() / "damaged.ssu").string()),
+             "--gateways", QString::fromStdString((Dir() / "gateways").string()), "--yes"},
+            m_home);
+    EXPECT_EQ(r.code, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("the package cannot be used; no gateway was contacted"), std::string::npos)
+        << r.out;
+    EXPECT_TRUE(sim.ReceivedTexts().empty());
+}
+
+}  // namespace
+}  // namespace vorn::cli
