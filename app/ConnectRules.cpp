@@ -37,17 +37,17 @@ ConnectEffect ApplyConnectResult(ConnectOutcome outcome, const ConnectCheck& che
     }
     const std::string address = check.address.Text();
     switch (outcome) {
-        case ConnectOutcome::Connected:
-        case ConnectOutcome::ConnectedAfterVersionChoice:
+        case kWizardConnected:
+        case kWizardDeviceChosen:
             if (remember != RememberMode::LeaveList) {
                 recent.Add(address,
                            remember == RememberMode::AddressAndPassword ? password : std::string());
             }
             log.Update(address, LoginErrorLog::NoErrorTime(), 0);
             break;
-        case ConnectOutcome::Failed:
+        default:  // failed: nothing changes
             break;
-        case ConnectOutcome::WrongPassword:
+        case kWizardLoginRefused:
             if (log.Exists(address)) {
                 int c = log.Count(address);
                 if (c > 1) {
@@ -79,15 +79,18 @@ ConnectCheck CheckConnectAllowed(std::string_view addressText) {
 }
 
 std::string RecordLoginResult(const ConnectCheck& check, const std::string& password,
-                              ConnectOutcome outcome, bool remember) {
+                              ConnectOutcome outcome, RememberMode remember) {
     LoginErrorLog log;
     log.Load(LoginErrorPath());
     RecentAddressList recent;
     recent.Load(WorkPath(RecentAddressList::kFileName, ""));
-    return ApplyConnectResult(outcome, check, password,
-                              remember ? RememberMode::AddressAndPassword : RememberMode::LeaveList,
-                              recent, log)
-        .message;
+    return ApplyConnectResult(outcome, check, password, remember, recent, log).message;
+}
+
+std::string RecordLoginResult(const ConnectCheck& check, const std::string& password,
+                              ConnectOutcome outcome, bool remember) {
+    return RecordLoginResult(check, password, outcome,
+                             remember ? RememberMode::AddressAndPassword : RememberMode::LeaveList);
 }
 
 }  // namespace vorn

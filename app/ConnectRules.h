@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/ParseAddress.h"
+#include "lib/WizardEvents.h"
 
 namespace vorn {
 
@@ -23,13 +24,9 @@ struct ConnectCheck {
     std::time_t attemptTime = 0;
 };
 
-// Wizard notification codes of a connect attempt.
-enum class ConnectOutcome {
-    Connected = 0,
-    Failed = 1,
-    WrongPassword = 2,
-    ConnectedAfterVersionChoice = 3,
-};
+// The outcome of a connect attempt is the wizard notification it ends with
+// (kWizardConnected, kWizardConnectFailed, kWizardLoginRefused, kWizardDeviceChosen).
+using ConnectOutcome = WizardEvent;
 
 // What a successful login does to the recent-address list.
 enum class RememberMode {
@@ -61,5 +58,7 @@ ConnectCheck CheckConnectAllowed(std::string_view addressText);
 // 6798 text, or "".
 std::string RecordLoginResult(const ConnectCheck& check, const std::string& password,
                               ConnectOutcome outcome, bool remember);
+std::string RecordLoginResult(const ConnectCheck& check, const std::string& password,
+                              ConnectOutcome outcome, RememberMode remember);
 
 }  // namespace vorn

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "app/AddressListFile.h"
 #include "app/ParseAddress.h"
 #include "lib/Log.h"
 #include "lib/Text.h"
@@ -46,28 +47,21 @@ std::time_t LoginErrorLog::NoErrorTime() {
 
 void LoginErrorLog::Load(const std::filesystem::path& path) {
     m_path = path;
-    m_entries.clear();
-    m_ini.Load(path);
-    if (!m_ini.KeyExists("IP_CONFIG", "count")) {
-        LogWrite("The LoginLog is wrong!", kLogDebug);
-        return;
-    }
-    int count = m_ini.GetInt("IP_CONFIG", "count", 0);
-    for (int i = 0; i < count && m_entries.size() < kMaxEntries; ++i) {
-        std::string section = StrPrintf("IP%02d", i);
-        auto ip = m_ini.Find(section, "IP");
-        auto errors = m_ini.Find(section, "ERRORCOUNT");
-        auto parsed = ip ? ParseAddress(*ip) : std::nullopt;
-        char* end = nullptr;
-        long n = errors ? std::strtol(errors->c_str(), &end, 10) : -1;
-        if (!parsed || !errors || errors->empty() || *end != '\0' || n < 0 || n > kLockCount) {
-            LogWrite("The loginerror is wrong!", kLogDebug);
-            break;
-        }
-        auto time = m_ini.Find(section, "TIME");
-        m_entries.push_back({parsed->address, parsed->port, time ? ParseTime(*time) : NoErrorTime(),
-                             static_cast<int>(n)});
-    }
+    m_entries = LoadAddressList<LoginErrorEntry>(
+        m_ini, path, kMaxEntries, "The LoginLog is wrong!", "The loginerror is wrong!",
+        [this](const std::string& section) -> std::optional<LoginErrorEntry> {
+            auto ip = m_ini.Find(section, "IP");
+            auto errors = m_ini.Find(section, "ERRORCOUNT");
+            auto parsed = ip ? ParseAddress(*ip) : std::nullopt;
+            char* end = nullptr;
+            long n = errors ? std::strtol(errors->c_str(), &end, 10) : -1;
+            if (!parsed || !errors || errors->empty() || *end != '\0' || n < 0 || n > kLockCount) {
+                return std::nullopt;
+            }
+            auto time = m_ini.Find(section, "TIME");
+            return LoginErrorEntry{parsed->address, parsed->port,
+                                   time ? ParseTime(*time) : NoErrorTime(), static_cast<int>(n)};
+        });
 }
 
 const LoginErrorEntry* LoginErrorLog::FindEntry(std::string_view addressText) const {
@@ -102,13 +96,8 @@ bool LoginErrorLog::Add(std::string_view addressText, std::time_t time, int coun
     if (!parsed) {
         return false;
     }
-    std::erase_if(m_entries, [&](const LoginErrorEntry& x) {
-        return x.address == parsed->address && x.port == parsed->port;
-    });
-    while (m_entries.size() >= kMaxEntries) {
-        m_entries.pop_back();
-    }
-    m_entries.insert(m_entries.begin(), {parsed->address, parsed->port, time, count});
+    PutAddressFirst(m_entries, LoginErrorEntry{parsed->address, parsed->port, time, count},
+                    kMaxEntries);
     if (Save() != 0) {
         LogWrite("save " + m_path.string() + " failed", kLogWarn);
     }
@@ -135,20 +124,14 @@ bool LoginErrorLog::IsLocked(std::string_view addressText, std::time_t now) {
 }
 
 int LoginErrorLog::Save() {
-    if (m_path.empty()) {
-        return -1;
-    }
-    m_ini.Clear();
-    std::size_t n = std::min(m_entries.size(), kMaxEntries);
-    m_ini.SetInt("IP_CONFIG", "count", static_cast<int>(n));
-    for (std::size_t i = 0; i < n; ++i) {
-        const LoginErrorEntry& e = m_entries[i];
-        std::string section = StrPrintf("IP%02zu", i);
-        m_ini.SetString(section, "IP", e.port.empty() ? e.address : e.address + ":" + e.port);
-        m_ini.SetString(section, "TIME", TimeText(e.time));
-        m_ini.SetInt(section, "ERRORCOUNT", e.count);
-    }
-    return m_ini.Save(m_path);
+    return SaveAddressList(
+        m_ini, m_path, m_entries, kMaxEntries,
+        [this](const std::string& section, const LoginErrorEntry& e) {
+            m_ini.SetString(section, "IP", e.port.empty() ? e.address : e.address + ":" + e.port);
+            m_ini.SetString(section, "TIME", TimeText(e.time));
+            m_ini.SetInt(section, "ERRORCOUNT", e.count);
+            return true;
+        });
 }
 
 }  // namespace vorn

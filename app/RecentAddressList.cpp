@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/AddressListFile.h"
 #include "app/ParseAddress.h"
 #include "lib/Log.h"
 #include "lib/Text.h"
@@ -16,27 +17,20 @@ RecentAddressList::RecentAddressList() {
 
 void RecentAddressList::Load(const std::filesystem::path& path) {
     m_path = path;
-    m_entries.clear();
-    m_ini.Load(path);
-    if (!m_ini.KeyExists("IP_CONFIG", "count")) {
-        LogWrite("The update.ini is wrong!", kLogDebug);
-    } else {
-        int count = m_ini.GetInt("IP_CONFIG", "count", 0);
-        for (int i = 0; i < count && m_entries.size() < kMaxEntries; ++i) {
-            std::string section = StrPrintf("IP%02d", i);
+    m_entries = LoadAddressList<RecentEntry>(
+        m_ini, path, kMaxEntries, "The update.ini is wrong!", "The update.ini is wrong!",
+        [this](const std::string& section) -> std::optional<RecentEntry> {
             auto ip = m_ini.Find(section, "IP");
             auto pwd = m_ini.Find(section, "PWD");
             auto parsed = ip ? ParseAddress(*ip) : std::nullopt;
             RecentEntry e;
             if (!pwd || !parsed || !DecodeStoredPassword(*pwd, e.password)) {
-                LogWrite("The update.ini is wrong!", kLogDebug);
-                break;
+                return std::nullopt;
             }
             e.address = parsed->address;
             e.port = parsed->port;
-            m_entries.push_back(std::move(e));
-        }
-    }
+            return e;
+        });
     if (m_entries.empty()) {
         SetCurrent(kDefaultAddress, "");
     } else {
@@ -49,13 +43,7 @@ bool RecentAddressList::Add(std::string_view addressText, const std::string& pas
     if (!parsed) {
         return false;
     }
-    RecentEntry e{parsed->address, parsed->port, password};
-    std::erase_if(m_entries,
-                  [&](const RecentEntry& x) { return x.address == e.address && x.port == e.port; });
-    while (m_entries.size() >= kMaxEntries) {
-        m_entries.pop_back();
-    }
-    m_entries.insert(m_entries.begin(), std::move(e));
+    PutAddressFirst(m_entries, RecentEntry{parsed->address, parsed->port, password}, kMaxEntries);
     if (Save() != 0) {
         LogWrite("save " + m_path.string() + " failed", kLogWarn);
     }
@@ -79,21 +67,13 @@ RecentAddressList::LookupResult RecentAddressList::Lookup(std::string_view addre
 }
 
 int RecentAddressList::Save() {
-    if (m_path.empty()) {
-        return -1;
-    }
-    m_ini.Clear();
-    std::size_t n = std::min(m_entries.size(), kMaxEntries);
-    m_ini.SetInt("IP_CONFIG", "count", static_cast<int>(n));
-    for (std::size_t i = 0; i < n; ++i) {
-        std::string section = StrPrintf("IP%02zu", i);
-        std::string stored = EncodeStoredPassword(m_entries[i].password);
-        if (stored.empty() || m_ini.SetString(section, "IP", m_entries[i].Text()) != 0 ||
-            m_ini.SetString(section, "PWD", stored) != 0) {
-            return -1;
-        }
-    }
-    return m_ini.Save(m_path);
+    return SaveAddressList(m_ini, m_path, m_entries, kMaxEntries,
+                           [this](const std::string& section, const RecentEntry& e) {
+                               const std::string stored = EncodeStoredPassword(e.password);
+                               return !stored.empty() &&
+                                      m_ini.SetString(section, "IP", e.Text()) == 0 &&
+                                      m_ini.SetString(section, "PWD", stored) == 0;
+                           });
 }
 
 }  // namespace vorn

@@ -12,17 +12,17 @@ public:
     void SetProgressAnchor() override {}
     void ReplaceProgress(const std::string&, std::uint32_t) override {}
     void SetWindowTitle(const std::string&) override {}
-    bool AskYesNo(const std::string&) override { return false; }
-    bool AskOkCancel(const std::string&) override { return false; }
+    bool OnAskYesNo(const std::string&) override { return false; }
+    bool OnAskOkCancel(const std::string&) override { return false; }
     void ShowMessage(const std::string&) override {}
-    std::optional<std::string> AskText(const std::string&, bool) override { return std::nullopt; }
-    std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override {
+    std::optional<std::string> OnAskText(const std::string&, bool) override { return std::nullopt; }
+    std::optional<std::string> OnChooseOpenFile(const std::string&, const std::string&) override {
         return std::nullopt;
     }
-    std::optional<std::string> ChooseSaveFile(const std::string&, const std::string&) override {
+    std::optional<std::string> OnChooseSaveFile(const std::string&, const std::string&) override {
         return std::nullopt;
     }
-    bool ChooseDevice(int&, int&) override { return false; }
+    bool OnChooseDevice(int&, int&) override { return false; }
     void NotifyWizard(int, const std::string&) override {}
     int NotifyUpdatePage(int, const std::string&) override { return -1; }
     int NotifyCheckPage(int, const std::string&) override { return -1; }

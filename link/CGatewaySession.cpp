@@ -27,8 +27,35 @@ CGatewaySession::~CGatewaySession() {
     CancelReconnectTimer();
     CTimer::Instance().DelTimer(m_searchTimer);
     m_target.setHandler({});
+    // The procedures above are gone already: an upload still running just stops.
+    m_uploading = false;
+    m_uploadOwner = nullptr;
     CloseTransferFile();
     m_socket->Close();
+}
+
+int CGatewaySession::AddSessionListener(SessionListener listener) {
+    const int id = m_nextListener++;
+    m_listeners.emplace(id, std::move(listener));
+    return id;
+}
+
+void CGatewaySession::RemoveSessionListener(int id) {
+    m_listeners.erase(id);
+}
+
+void CGatewaySession::NotifySessionChanged() {
+    // A listener may remove itself (or another) while being called.
+    std::vector<int> ids;
+    for (const auto& entry : m_listeners) {
+        ids.push_back(entry.first);
+    }
+    for (int id : ids) {
+        if (auto it = m_listeners.find(id); it != m_listeners.end()) {
+            SessionListener call = it->second;
+            call();
+        }
+    }
 }
 
 void CGatewaySession::RegisterProcedure(int state, CProcedureHandler* handler) {
@@ -53,18 +80,33 @@ void CGatewaySession::Console(const std::string& text, std::uint32_t colour) {
     }
 }
 
-void CGatewaySession::Console(int stringId, std::uint32_t colour) { Console(std::string(LoadStr(stringId)), colour); }
+void CGatewaySession::Console(int stringId, std::uint32_t colour) {
+    Console(std::string(LoadStr(stringId)), colour);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Messages
 
 void CGatewaySession::OnMessage(unsigned msg, WParam w, LParam l) {
-    if (m_inPutFile) {
-        // PutFile keeps the event loop alive; nothing may step a procedure meanwhile.
-        m_deferred.push_back({msg, w, l});
-        return;
-    }
     const int kind = static_cast<int>(w);
+    if (m_uploading) {
+        // The upload owns the link: it goes on when the socket takes data again, stops when
+        // the link closes; everything else waits until it has ended.
+        if (msg == WM_LINK_WRITABLE && kind == kSocketTcp) {
+            PumpUpload();
+            return;
+        }
+        if (msg == WM_UPLOAD_CONTINUE) {
+            PumpUpload();
+            return;
+        }
+        if (msg == WM_LINK_ERROR && kind == kSocketTcp) {
+            AbortUpload();
+        } else {
+            m_deferred.push_back({msg, w, l});
+            return;
+        }
+    }
     switch (msg) {
         case WM_LINK_CONNECTED:
             OnConnectNotification(kind);
@@ -365,7 +407,6 @@ std::string CGatewaySession::NormalizeVersion(const std::string& version) const 
     return NormalizeVendorName(version);
 }
 
-
 int CGatewaySession::HandleVersion(int value) {
     ProtocolVersion = value;
     m_versionPending = false;
@@ -477,13 +518,15 @@ void CGatewaySession::CloseSession(int kind, int errorCode) {
     if (m_operator) {
         m_operator->NotifyWizard(kWizardDisconnected, "");
     }
+    // An upload cut off by the close tells its procedure last.
+    AbortUpload();
 }
 
 void CGatewaySession::OnConnectionLost(int state, int errorCode) {
     if (errorCode == kSockAborted && (state == kStateSingleUpdate || CombinedUpdateRunning()) &&
         m_operator) {
-        m_operator->NotifyUpdatePage(7, LoadStr(6766));
-        m_operator->NotifyUpdatePage(12, std::string("FAILED:") + LoadStr(6714));
+        m_operator->NotifyUpdatePage(kUpdateError, LoadStr(6766));
+        m_operator->NotifyUpdatePage(kUpdateFinal, std::string("FAILED:") + LoadStr(6714));
         Console(std::string(LoadStr(6714)) + "\n", kRed);
     }
 }
@@ -547,8 +590,8 @@ void CGatewaySession::OnReconnectTimer() {
         ConnectGateway(address, password, m_port);
         CancelReconnectTimer();
         CTimer::Instance().start();
-        m_reconnectTimer =
-            CTimer::Instance().AddTimer(&m_target, kTimerReconnectTimeout, 5000, ++m_reconnectSerial);
+        m_reconnectTimer = CTimer::Instance().AddTimer(&m_target, kTimerReconnectTimeout, 5000,
+                                                       ++m_reconnectSerial);
         return;
     }
     ReportAutoConnectFailure("");
@@ -584,7 +627,7 @@ bool CGatewaySession::ReportAutoConnectFailure(const std::string& text) {
         case 1:
         case 2:
             if (m_operator) {
-                m_operator->NotifyUpdatePage(12, "FAILED:" + text);
+                m_operator->NotifyUpdatePage(kUpdateFinal, "FAILED:" + text);
             }
             return true;
         case 3:

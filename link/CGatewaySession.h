@@ -8,6 +8,7 @@
 // by ConnectReason (CReconnectHandler). Everything shown to the person goes through Operator.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -18,6 +19,7 @@
 #include "lib/Operator.h"
 #include "link/Discovery.h"
 #include "link/LinkFrame.h"
+#include "link/SessionField.h"
 #include "platform/CMessageTarget.h"
 #include "platform/Socket.h"
 
@@ -28,6 +30,8 @@ inline constexpr int kLoginVersionCapableResult = 7629414;
 inline constexpr int kUpdaterProtocolVersion = 1568;  // 0x620, sent in the version message
 inline constexpr std::uint32_t kSessionRingSize = 16384;
 inline constexpr int kFlushWaitMs = 10;
+// File bytes an upload frames and sends before it lets other events run.
+inline constexpr std::uint64_t kUploadSliceBytes = 256 * 1024;
 
 // SessionState values owned by the session itself.
 enum : int {
@@ -40,16 +44,8 @@ enum : int {
 
 // Timer ids the session arms (the timer service posts WM_TIMER_EXPIRED with the id).
 enum : std::uint32_t { kTimerReconnect = 7, kTimerReconnectTimeout = 8 };
-
-// Connection events for NotifyWizard.
-enum : int {
-    kWizardConnected = 0,
-    kWizardConnectFailed = 1,
-    kWizardLoginRefused = 2,
-    kWizardDeviceChosen = 3,
-    kWizardReconnected = 5,
-    kWizardDisconnected = 6,
-};
+// Posted to itself by an upload that has used its share of the event loop.
+inline constexpr unsigned WM_UPLOAD_CONTINUE = 0x610;
 
 // The procedure that owns the link in one SessionState.
 class CProcedureHandler {
@@ -63,6 +59,11 @@ public:
     // Writing downloaded bytes to the local file failed (text = the system's error text);
     // the session has shown the text and closed the file and ends the procedure afterwards.
     virtual void OnDownloadWriteFailed(const std::string& /*text*/) {}
+    // An upload that PutFile had started did not reach its end: reading the local file
+    // failed or the link closed. Called on the procedure that started it (even when the link
+    // closed and the state is 0 already); the file is closed and the texts queued behind the
+    // upload are dropped. A procedure still in its state afterwards is ended by the session.
+    virtual void OnUploadFailed() {}
 };
 
 // The continuation of a procedure that asked for an automatic reconnect.
@@ -82,12 +83,22 @@ public:
     CGatewaySession& operator=(const CGatewaySession&) = delete;
 
     // --- Procedure bookkeeping (the program's names) ---
-    int SessionState = 0;
-    int SessionStep = 0;
-    bool Connected = false;
+    // SessionState, SessionStep and Connected announce their changes to the session listeners.
+    CSessionField<int, CGatewaySession> SessionState{this, 0};
+    CSessionField<int, CGatewaySession> SessionStep{this, 0};
+    CSessionField<bool, CGatewaySession> Connected{this, false};
     int ConnectReason = 0;
     int ProtocolVersion = 0;
     bool VersionCapable = false;
+
+    // --- Session-change notification ---
+    // Listeners are called on the session's thread right after SessionState, SessionStep,
+    // Connected, the script layout or the pending version reply changed: a front end refreshes what it
+    // enables and shows. A listener must not start or end a procedure itself (post that).
+    using SessionListener = std::function<void()>;
+    int AddSessionListener(SessionListener listener);
+    void RemoveSessionListener(int id);
+    void NotifySessionChanged();
 
     void RegisterProcedure(int state, CProcedureHandler* handler);
     void RegisterReconnect(int reason, CReconnectHandler* handler);
@@ -133,6 +144,11 @@ public:
 
     // --- File transfer ---
     void RequestPut(const std::string& remotePath);
+    // Starts the upload of a local file; 0 (after showing the error) when it cannot be opened.
+    // The file streams from the event loop as the socket takes data: the call returns at
+    // once, and texts sent before the upload ends (SendPutOver) follow its last frame.
+    // Replies, timers and other messages for the session wait until the upload has ended;
+    // a read error or a closed link ends it through CProcedureHandler::OnUploadFailed.
     int PutFile(const std::filesystem::path& localPath);
     void SendPutOver();
     void RequestGet(const std::string& remotePath);
@@ -140,8 +156,8 @@ public:
     // Opens the local file of a download (create or truncate, readable too). With `show`, the
     // console gets the size line and the progress anchor; msg is the get reply's message (the
     // size). False after showing the file error in red.
-    bool BeginDownload(const std::filesystem::path& localPath, const std::optional<std::string>& msg,
-                       bool show);
+    bool BeginDownload(const std::filesystem::path& localPath,
+                       const std::optional<std::string>& msg, bool show);
     // Closes the file of a finished download and shows the final progress.
     void EndDownload();
     // Reads the whole transfer file from its start and closes it; false on a read error.
@@ -156,7 +172,8 @@ public:
     const std::string& DeviceVersion() const { return m_deviceVersion; }
     bool ReconnectAllowed() const { return m_reconnectAllowed; }
     void SetReconnectAllowed(bool allowed) { m_reconnectAllowed = allowed; }
-    bool Transferring() const { return m_inPutFile; }
+    // An upload started by PutFile is still streaming.
+    bool Transferring() const { return m_uploading; }
     Operator* GetOperator() const { return m_operator; }
     CMessageTarget* Target() { return &m_target; }
     // How long a connect may wait to complete before it is reported as "would block".
@@ -208,6 +225,12 @@ private:
     void OnReconnectTimeout();
     void CancelReconnectTimer();
     void ShowFileError(int err);
+    // Upload (link/SessionTransfer.cpp).
+    void PumpUpload();
+    int SendPending();
+    void FinishUpload(bool ok);
+    void AbortUpload();
+    void ReleaseDeferred();
     bool CreateSearchSocket();
     void OnSearchReadable();
     void OnSearchTimer(std::uint32_t serial);
@@ -227,6 +250,8 @@ private:
     TimerHandle m_searchTimer;
     std::uint32_t m_searchSerial = 0;  // value of the search timer armed last
     std::map<int, CProcedureHandler*> m_procedures;
+    std::map<int, SessionListener> m_listeners;
+    int m_nextListener = 1;
     std::map<int, CReconnectHandler*> m_reconnects;
 
     std::string m_address;
@@ -247,7 +272,7 @@ private:
     std::uint64_t m_bytesSent = 0;
     std::uint64_t m_bytesReceived = 0;
     int m_lastPasswordResult = -1;
-    bool m_versionPending = false;
+    CSessionField<bool, CGatewaySession> m_versionPending{this, false};
 
     // Transfer file and progress.
     int m_fileFd = -1;
@@ -256,8 +281,20 @@ private:
     std::uint64_t m_receivedTotal = 0;
     std::int64_t m_progressMark = -1;
 
-    // Messages that arrive while PutFile keeps the event loop alive wait until it returns.
-    bool m_inPutFile = false;
+    // The upload started by PutFile, driven by the socket's writable notifications.
+    // Messages that would step a procedure wait until it ends; texts sent meanwhile
+    // ("putover") follow the file's last frame.
+    bool m_uploading = false;
+    bool m_uploadEof = false;
+    bool m_uploadUpdatePage = false;
+    bool m_uploadStarting = false;  // inside PutFile's first slice
+    bool m_uploadFailed = false;
+    int m_uploadState = 0;
+    CProcedureHandler* m_uploadOwner = nullptr;
+    std::uint64_t m_uploadSize = 0;
+    std::uint64_t m_uploadSent = 0;
+    int m_uploadPercent = -1;
+    std::vector<std::string> m_afterUpload;
     struct Deferred {
         unsigned msg;
         WParam w;

@@ -1,6 +1,4 @@
 // Sending through the send ring, and file transfer over the link.
-#include <QCoreApplication>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,6 +51,10 @@ std::string FormatThousands(std::uint64_t value) {
 
 bool CGatewaySession::SendText(const std::string& text) {
     LogWrite(text, kLogDebug);
+    if (m_uploading) {
+        m_afterUpload.push_back(text);  // sent right after the file's last frame
+        return true;
+    }
     if (!FlushSendBuffer()) {
         return false;
     }
@@ -114,6 +116,10 @@ void CGatewaySession::SendPutOver() {
 
 int CGatewaySession::PutFile(const std::filesystem::path& localPath) {
     LogWrite("PutFile " + localPath.string(), kLogDebug);
+    if (m_uploading) {
+        LogWrite("PutFile while an upload runs", kLogError);
+        return 0;
+    }
     CloseTransferFile();
     m_fileFd = ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
@@ -122,73 +128,155 @@ int CGatewaySession::PutFile(const std::filesystem::path& localPath) {
         CloseTransferFile();
         return 0;
     }
-    const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
-    const bool updatePage = IsUpdateTransferState(SessionState) || CombinedUpdateRunning();
-    Console(StrPrintf("%s(size:%s B) : ", localPath.c_str(), FormatThousands(size).c_str()),
+    m_uploadSize = static_cast<std::uint64_t>(st.st_size);
+    m_uploadUpdatePage = IsUpdateTransferState(SessionState) || CombinedUpdateRunning();
+    Console(StrPrintf("%s(size:%s B) : ", localPath.c_str(), FormatThousands(m_uploadSize).c_str()),
             kBlack);
-    if (updatePage && m_operator) {
-        m_operator->NotifyUpdatePage(6, FileName(localPath));
+    if (m_uploadUpdatePage && m_operator) {
+        m_operator->NotifyUpdatePage(kUpdateDetail, FileName(localPath));
     }
     if (m_operator) {
         m_operator->SetProgressAnchor();
     }
+    m_uploading = true;
+    m_uploadState = SessionState;
+    auto owner = m_procedures.find(SessionState);
+    m_uploadOwner = owner == m_procedures.end() ? nullptr : owner->second;
+    m_uploadEof = false;
+    m_uploadSent = 0;
+    m_uploadPercent = -1;
+    m_afterUpload.clear();
+    // The first slice goes out now; the rest follows from the event loop. A read error in it
+    // is reported to the caller by the return value instead of OnUploadFailed.
+    m_uploadStarting = true;
+    m_uploadFailed = false;
+    PumpUpload();
+    m_uploadStarting = false;
+    return m_uploadFailed ? 0 : 1;
+}
 
-    m_inPutFile = true;
+int CGatewaySession::SendPending() {
+    while (m_sendRing.used() > 0) {
+        const std::uint32_t a = m_sendRing.peek(m_staging.data(), kSessionRingSize);
+        const int sent = m_socket->Send(m_staging.data(), static_cast<int>(a));
+        if (sent < 0) {
+            const int err = m_socket->LastError();
+            if (err == kSockWouldBlock) {
+                return 0;  // the socket announces room with WM_LINK_WRITABLE
+            }
+            LogWrite(StrPrintf("Send buffer failed!  %u bytes", a), kLogError);
+            LogWrite("Socket error :" + SocketSystemText(err), kLogError);
+            m_target.post(WM_LINK_ERROR, kSocketTcp, 0);
+            return -1;
+        }
+        LogWrite(StrPrintf("[upload : %dB]", sent), kLogDebug);
+        m_sendRing.consume(static_cast<std::uint32_t>(sent));
+        m_bytesSent += static_cast<std::uint64_t>(sent);
+    }
+    return 1;
+}
+
+void CGatewaySession::PumpUpload() {
     std::uint8_t piece[kPiece];
     std::uint8_t frame[kMaxSendFrame];
-    std::uint64_t sent = 0;
-    int lastPercent = -1;
-    bool ok = false;
-    for (;;) {
-        ssize_t n;
-        do {
-            n = ::read(m_fileFd, piece, kPiece);
-        } while (n < 0 && errno == EINTR);
-        if (n < 0) {
-            ShowFileError(errno);
-            break;
-        }
-        if (n == 0) {
-            ok = FlushSendBuffer() != 0;
-            break;
-        }
-        const std::size_t frameSize = BuildBinaryFrame(piece, static_cast<std::size_t>(n), frame);
-        if (m_sendRing.space() < frameSize) {
-            if (!FlushSendBuffer()) {
+    std::uint64_t slice = 0;
+    while (m_uploading) {
+        while (!m_uploadEof && slice < kUploadSliceBytes && m_sendRing.space() >= kMaxSendFrame) {
+            ssize_t n;
+            do {
+                n = ::read(m_fileFd, piece, kPiece);
+            } while (n < 0 && errno == EINTR);
+            if (n < 0) {
+                const int err = errno;
+                ShowFileError(err);
+                FinishUpload(false);
+                return;
+            }
+            if (n == 0) {
+                m_uploadEof = true;
                 break;
             }
-            // Keep the program responsive; messages for the session wait until the end.
-            QCoreApplication::processEvents();
-        }
-        m_sendRing.put(frame, static_cast<std::uint32_t>(frameSize));
-        sent += static_cast<std::uint64_t>(n);
-        const int percent = size ? static_cast<int>(sent * 100 / size) : 100;
-        if (percent != lastPercent) {
-            lastPercent = percent;
-            const std::string text = StrPrintf("%d%%", percent);
-            if (m_operator) {
-                m_operator->ReplaceProgress(text, kBlue);
-                if (updatePage) {
-                    m_operator->NotifyUpdatePage(8, text);
+            const std::size_t frameSize =
+                BuildBinaryFrame(piece, static_cast<std::size_t>(n), frame);
+            m_sendRing.put(frame, static_cast<std::uint32_t>(frameSize));
+            m_uploadSent += static_cast<std::uint64_t>(n);
+            slice += static_cast<std::uint64_t>(n);
+            const int percent =
+                m_uploadSize ? static_cast<int>(m_uploadSent * 100 / m_uploadSize) : 100;
+            if (percent != m_uploadPercent) {
+                m_uploadPercent = percent;
+                const std::string text = StrPrintf("%d%%", percent);
+                if (m_operator) {
+                    m_operator->ReplaceProgress(text, kBlue);
+                    if (m_uploadUpdatePage) {
+                        m_operator->NotifyUpdatePage(kUpdatePercent, text);
+                    }
                 }
             }
         }
-    }
-    m_inPutFile = false;
-    CloseTransferFile();
-    if (ok) {
-        Console("\n", kBlack);
-        if (updatePage && m_operator) {
-            m_operator->NotifyUpdatePage(6, "\n");
+        const int flushed = SendPending();
+        if (flushed < 0) {
+            AbortUpload();  // the posted link error closes the session
+            return;
+        }
+        if (flushed == 0) {
+            return;  // continued by WM_LINK_WRITABLE
+        }
+        if (m_uploadEof) {
+            FinishUpload(true);
+            return;
+        }
+        if (slice >= kUploadSliceBytes) {
+            m_target.post(WM_UPLOAD_CONTINUE);
+            return;
         }
     }
-    // Hand over what arrived meanwhile, in order.
+}
+
+void CGatewaySession::FinishUpload(bool ok) {
+    m_uploading = false;
+    CloseTransferFile();
+    std::vector<std::string> queued;
+    queued.swap(m_afterUpload);
+    if (ok) {
+        Console("\n", kBlack);
+        if (m_uploadUpdatePage && m_operator) {
+            m_operator->NotifyUpdatePage(kUpdateDetail, "\n");
+        }
+        for (const std::string& text : queued) {
+            SendText(text);
+        }
+    } else if (m_uploadStarting) {
+        m_uploadFailed = true;  // PutFile reports it by its return value
+    } else {
+        // The procedure that started the upload learns of the failure even when the link
+        // closed meanwhile (it may already be out of its state).
+        CProcedureHandler* owner = m_uploadOwner;
+        if (owner) {
+            owner->OnUploadFailed();
+        }
+        if (SessionState != 0 && SessionState == m_uploadState) {
+            EndProcedure();
+        }
+    }
+    m_uploadOwner = nullptr;
+    ReleaseDeferred();
+}
+
+void CGatewaySession::AbortUpload() {
+    if (m_uploading) {
+        LogWrite("upload stopped: the link closed", kLogError);
+        FinishUpload(false);
+    }
+}
+
+void CGatewaySession::ReleaseDeferred() {
+    // Hand over what arrived meanwhile, in order, behind anything already queued.
     std::vector<Deferred> deferred;
     deferred.swap(m_deferred);
     for (const Deferred& d : deferred) {
         m_target.post(d.msg, d.w, d.l);
     }
-    return ok ? 1 : 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -329,9 +417,8 @@ bool CGatewaySession::ReadTransferFile(std::string& text) {
 }
 
 void CGatewaySession::CloseTransferFile() {
-    // A close requested while PutFile streams (a disconnect from the pumped event loop) is
-    // left to PutFile, which stops at its next send and closes the file itself.
-    if (m_inPutFile) {
+    // The file of a running upload is closed by the upload itself (when it ends or stops).
+    if (m_uploading) {
         return;
     }
     if (m_fileFd >= 0) {

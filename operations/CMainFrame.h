@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/CGatewaySession.h"
+#include "operations/RemotePaths.h"
 #include "packages/CPackageHost.h"
 #include "packages/PackageState.h"
 
@@ -25,6 +26,11 @@ enum : int { kStateConsoleUpload = 9, kStateConsoleDownload = 10, kStateConsoleC
 enum : int { kStateFactory = 6, kStateBackup = 7, kStateRestore = 8, kStatePreCheck = 20 };
 // Timer ids: update start (the package passed its load) and pre-upgrade check start.
 enum : std::uint32_t { kTimerUpdateStart = 5, kTimerPreCheckStart = 10 };
+// The wait between a restart command and the close of the link (the link stays owned so no
+// command starts meanwhile; replies are ignored).
+enum : int { kStateRestartWait = 30 };
+enum : std::uint32_t { kTimerRestartWait = 11 };
+inline constexpr int kRestartWaitMs = 500;
 // ConnectReason values of the procedures that reconnect on their own.
 enum : int { kReasonSingleUpdate = 1, kReasonFactory = 3, kReasonPreCheck = 5 };
 // SessionState values of the NIC exchange and the combined update's own procedures.
@@ -40,6 +46,16 @@ struct NicSettings {
     std::string speed;       // one of NicSpeeds(); may be empty for a ppp entry
     std::optional<int> mtu;  // the MTU box checked, with its number
 };
+
+// The rules of those choices, for the dialog, the command line and ModifyNicSettings.
+inline constexpr int kMtuMin = 700;
+inline constexpr int kMtuMax = 1500;
+// A listed NIC name starting with `prefix` ("eth", "ppp", or "" for any).
+bool IsNicName(const std::string& nic, const std::string& prefix = "");
+bool IsNicSpeed(const std::string& speed);
+bool IsValidMtu(int mtu);
+// 0, or the number of the refusal text: 6533 (NIC), 6534 (speed of an "eth" NIC), 6547 (MTU).
+int CheckNicSettings(const NicSettings& s);
 
 class CMainFrame : public CGatewaySession, public CPackageHost {
 public:
@@ -77,11 +93,6 @@ public:
     void SetLoadForCheckOnly(bool on) { m_loadForCheck = on; }
     // Number of automatic backups to keep (from the options file when an update starts).
     void SetAutoBackupLimit(int limit) { m_autobakNum = limit < 0 ? 10 : limit; }
-    // The update-tips dialog of the load page; without one the tips are accepted.
-    void SetTipsDialog(std::function<bool(const std::string&, const std::string&,
-                                          const std::string&)> dialog) {
-        m_tipsDialog = std::move(dialog);
-    }
     // Timer 10: starts the pre-upgrade-check loader after `ms`.
     void ArmPreCheckTimer(int ms);
     // Loader threads; their output reaches the Operator on this thread.
@@ -148,6 +159,8 @@ public:
     bool ExchangeNics(const std::string& nic1, const std::string& nic2);
     // Product-line code of the gateway (from its version, or the device chosen at login).
     int GatewayProductLine() const { return m_productLine; }
+    // Where things live on the gateway in its script layout.
+    const RemotePaths& Paths() const { return m_paths; }
 
     // --- Combined update ---
     // Extracts the stored combined package, builds the step list and starts the driver
@@ -189,6 +202,7 @@ private:
     class CResumePreCheck;
     class CResumeFactory;
     class CLoaderOutput;
+    class CRestartWaitProc;
     friend class CSingleUpdateProc;
     friend class CPreCheckProc;
     friend class CBackupProc;
@@ -205,6 +219,8 @@ private:
     void ContinueUpdateAfterBackup(bool afterBackup);
     void BeginFactoryUpload();
     void CloseAsDropped();
+    // The script layout and product line of the gateway logged in to (announced).
+    void SetLayout(int flag, int productLine);
     void EndGatewayProcedure(bool ok);
     void OnSingleLoaderDone(bool ok);
     void OnPreCheckLoaderDone(bool ok);
@@ -250,18 +266,20 @@ private:
 
     PackageState m_pkg;
     std::string m_versionReport;
+    // The script layout of the gateway (the "/etc" layout until a login says otherwise).
     int m_layoutFlag = 1;
     int m_productLine = 0;
+    RemotePaths m_paths = RemotePathsFor(1, 0);
     int m_autobakNum = 10;
     bool m_loadForCheck = false;
     bool m_lastProcedureOk = false;
-    std::function<bool(const std::string&, const std::string&, const std::string&)> m_tipsDialog;
     std::atomic<bool> m_loaderFinished{false};
     std::atomic<bool> m_loaderIdle{true};
     std::atomic<bool> m_loaderOk{false};
     std::thread m_loader;
     std::unique_ptr<PackageState> m_loaderState;
     std::unique_ptr<CLoaderOutput> m_loaderOutput;
+    std::unique_ptr<CRestartWaitProc> m_restartWaitProc;
 
     std::unique_ptr<CSingleUpdateProc> m_singleProc;
     std::unique_ptr<CPreCheckProc> m_preCheckProc;

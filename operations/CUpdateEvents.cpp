@@ -2,22 +2,22 @@
 
 #include <cstdlib>
 
+#include "lib/CheckPageEvents.h"
 #include "lib/Log.h"
+#include "lib/ResultTokens.h"
 #include "lib/StringTable.h"
 #include "lib/Text.h"
+#include "lib/UpdatePageEvents.h"
 #include "lib/WorkFolders.h"
 #include "operations/CMainFrame.h"
 #include "operations/RemotePaths.h"
 #include "platform/ProfileString.h"
 
 namespace vorn {
-namespace {
 
-bool StartsWith(const std::string& text, const char* token) {
-    return text.rfind(token, 0) == 0;
+std::string UpdatingMemberText(const std::string& number, int total) {
+    return LoadStr(6709) + number + FormatStr(6708, total);
 }
-
-}  // namespace
 
 void CUpdateEvents::BeginUpdate() {
     m_activity = kUpdating;
@@ -55,36 +55,36 @@ void CUpdateEvents::End(Outcome outcome) {
 
 int CUpdateEvents::NotifyUpdatePage(int code, const std::string& text) {
     // The restart notice follows the final result of a single update.
-    const bool lateRestart = code == 13 && Finished();
+    const bool lateRestart = code == kUpdateRestart && Finished();
     if (m_activity != kUpdating && !lateRestart) {
         LogWrite("state error", kLogInfo);
         return -1;
     }
     switch (code) {
-        case 0:
-            if (StartsWith(text, "FAILED:")) {
-                m_view.ShowMessage(text.substr(7));
-            } else if (StartsWith(text, "SUCCEED:")) {
+        case kUpdateLoadResult:
+            if (HasToken(text, kTokenFailed)) {
+                m_view.ShowMessage(text.substr(kTokenFailed.size()));
+            } else if (HasToken(text, kTokenSucceed)) {
                 m_view.ClearDetails();
                 SetStatus(LoadStr(6697));
             }
             return -1;
-        case 1:
+        case kUpdateFatal:
             m_view.AppendDetail(text, kRed);
             DeleteDownloadedFiles();
             End(Outcome::Failed);
             return -1;
-        case 2:
+        case kUpdateAsk:
             if (m_memberCount <= 1) {
-                return m_view.AskOkCancel(text) ? 1 : 2;
+                return m_view.AskOkCancel(text) ? kAnswerOk : kAnswerCancel;
             }
             m_view.AppendDetail(text, kRed);
             return -1;
-        case 3:
+        case kUpdateStarted:
             m_view.SetBackEnabled(false);
             SetStatus(LoadStr(6724));
             return -1;
-        case 4: {
+        case kUpdateCombinedLoaded: {
             SetStatus(LoadStr(6698));
             const std::string count = GetProfileString(
                 "Total", "count", "0", 16, WorkPath("upgrade.conf", "compose_unpkg").string());
@@ -92,7 +92,7 @@ int CUpdateEvents::NotifyUpdatePage(int code, const std::string& text) {
             m_view.AppendDetail(FormatStr(6700, m_memberCount), kGreen);
             return -1;
         }
-        case 5: {
+        case kUpdateSingleLoaded: {
             SetStatus(LoadStr(6699));
             int n = 0;
             while (AppMemberExists(n + 1)) {
@@ -102,55 +102,55 @@ int CUpdateEvents::NotifyUpdatePage(int code, const std::string& text) {
             m_view.AppendDetail(FormatStr(6725, n), kGreen);
             return -1;
         }
-        case 6:
+        case kUpdateDetail:
             m_view.AppendDetail(text, kBlack);
             m_view.SetBackEnabled(true);
             return -1;
-        case 7:
+        case kUpdateError:
             m_view.AppendDetail(text, kRed);
             return -1;
-        case 8:
+        case kUpdatePercent:
             m_view.ShowProgress(text);
             m_view.SetBackEnabled(false);
             return -1;
-        case 9: {
+        case kUpdateMember: {
             const std::size_t colon = text.find(':');
             const std::string number = colon == std::string::npos ? text : text.substr(colon + 1);
-            SetStatus(LoadStr(6709) + number + FormatStr(6708, m_memberCount));
+            SetStatus(UpdatingMemberText(number, m_memberCount));
             return -1;
         }
-        case 11:
-            return ConfirmUpdate(text) ? 1 : 0;
-        case 12:
-            if (StartsWith(text, "SUCCEED:")) {
+        case kUpdateConfirm:
+            return ConfirmUpdate(text) ? kConfirmUpdate : kConfirmCancel;
+        case kUpdateFinal:
+            if (HasToken(text, kTokenSucceed)) {
                 SetStatus(LoadStr(6713));
                 if (m_memberCount > 1 && m_frame.CombinedUpdateRunning() &&
-                    !StartsWith(text, "SUCCEED:END")) {
+                    !HasToken(text, kTokenSucceedEnd)) {
                     return -1;  // one member of a combined update
                 }
-                if (StartsWith(text, "SUCCEED:END")) {
+                if (HasToken(text, kTokenSucceedEnd)) {
                     m_view.AppendDetail(LoadStr(6464), kBlue);
                 }
                 DeleteDownloadedFiles();
                 End(Outcome::Succeeded);
-            } else if (StartsWith(text, "FAILED:")) {
+            } else if (HasToken(text, kTokenFailed)) {
                 SetStatus(LoadStr(6714));
                 if (text.size() > 7) {
-                    m_view.AppendDetail(text.substr(7), kRed);
+                    m_view.AppendDetail(text.substr(kTokenFailed.size()), kRed);
                 }
                 DeleteDownloadedFiles();
                 End(Outcome::Failed);
-            } else if (StartsWith(text, "ABORT:")) {
+            } else if (HasToken(text, kTokenAbort)) {
                 SetStatus(LoadStr(6715));
                 End(Outcome::Aborted);
-            } else if (StartsWith(text, "FAILEDLOAD:")) {
-                m_view.ShowMessage(LoadStr(6530) + text.substr(11));
+            } else if (HasToken(text, kTokenFailedLoad)) {
+                m_view.ShowMessage(LoadStr(6530) + text.substr(kTokenFailedLoad.size()));
                 End(Outcome::FailedLoad);
             } else {
                 SetStatus(text);
             }
             return -1;
-        case 13:
+        case kUpdateRestart:
             if (!text.empty()) {
                 m_view.AppendDetail(text, kRed);
             }
@@ -169,21 +169,21 @@ int CUpdateEvents::NotifyCheckPage(int code, const std::string& text) {
         return -1;
     }
     switch (code) {
-        case 0:
+        case kCheckFatal:
             m_view.AppendDetail(text, kRed);
             DeleteDownloadedFiles();
             m_activity = kIdle;
             m_checkFinished = true;
             break;
-        case 8:
+        case kCheckStatus:
             SetCheckStatus(text);
             break;
-        case 13:
-            if (StartsWith(text, "SUCCEED:")) {
+        case kCheckResult:
+            if (HasToken(text, kTokenSucceed)) {
                 SetCheckStatus(LoadStr(105));
                 m_checkPassed = m_checkFinished = true;
-            } else if (StartsWith(text, "FAILED:")) {
-                SetCheckStatus(FormatStr(106, text.substr(7).c_str()));
+            } else if (HasToken(text, kTokenFailed)) {
+                SetCheckStatus(FormatStr(106, text.substr(kTokenFailed.size()).c_str()));
                 m_checkPassed = false;
                 m_checkFinished = true;
             } else {
@@ -207,7 +207,7 @@ bool CUpdateEvents::ConfirmUpdate(const std::string& tips) {
         SetCheckStatus(LoadStr(104));
         m_frame.ArmPreCheckTimer(1000);
     }
-    const bool confirmed = m_view.RunConfirmDialog(tips, m_frame.DeviceVersion(),
+    const bool confirmed = m_view.RunConfirmDialog(*this, tips, m_frame.DeviceVersion(),
                                                    m_frame.Package().m_packageVersion, m_preCheck);
     // Back to updating either way: a cancel still reports its "ABORT:" to the page.
     m_activity = kUpdating;

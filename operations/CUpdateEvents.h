@@ -9,6 +9,7 @@
 namespace vorn {
 
 class CMainFrame;
+class CUpdateEvents;
 
 // What the update page and the confirmation dialog show.
 class CWizardView {
@@ -25,12 +26,17 @@ public:
     virtual void SetBackEnabled(bool enabled) = 0;
     // The confirmation dialog ("Confirm Update"), shown modally; true for "&Update". In
     // pre-check mode the check runs while it is open and reports through the check events.
-    virtual bool RunConfirmDialog(const std::string& tips, const std::string& fromVersion,
-                                  const std::string& toVersion, bool preCheck) = 0;
+    // `events` is the caller, for the check's state while the dialog is open.
+    virtual bool RunConfirmDialog(const CUpdateEvents& events, const std::string& tips,
+                                  const std::string& fromVersion, const std::string& toVersion,
+                                  bool preCheck) = 0;
     // The dialog's check status line, and its buttons after every check event.
     virtual void SetCheckStatus(const std::string& text) = 0;
     virtual void RefreshCheckButtons() {}
 };
+
+// The status line of the member being updated: "Updating N/M. Please wait...".
+std::string UpdatingMemberText(const std::string& number, int total);
 
 class CUpdateEvents {
 public:

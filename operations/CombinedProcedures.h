@@ -13,6 +13,8 @@ public:
     bool OnGetOver() override;
     void OnDownloadWriteFailed(const std::string& text) override;
 
+    void OnUploadFailed() override;
+
 private:
     CMainFrame& m_f;
 };

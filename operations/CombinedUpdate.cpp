@@ -29,15 +29,6 @@ constexpr int kStepVersionGet = 62;
 // Results of the combined loader thread.
 enum : int { kCombinedLoadFailed = 0, kCombinedPrepared = 1, kCombinedPlanFailed = 2 };
 
-enum : int {
-    kEventCombinedLoaded = 4,
-    kEventProgress = 6,
-    kEventError = 7,
-    kEventMember = 9,
-    kEventFinal = 12,
-    kEventRestart = 13,
-};
-
 }  // namespace
 
 bool PlainMemberName(const std::string& name) {
@@ -49,15 +40,15 @@ void CMainFrame::UpdateFailure(const std::optional<std::string>& text) {
     if (text && !text->empty()) {
         Console(*text, kRed);
         Console("\n", kBlack);
-        Notify(kEventError, *text);
+        Notify(kUpdateError, *text);
     }
     const std::string message = FormatStr(6446, SessionStep - kUpdateStepBase);
     Console(message, kRed);
-    Notify(kEventError, message);
+    Notify(kUpdateError, message);
     Console(6560, kRed);
-    Notify(kEventError, LoadStr(6560));
+    Notify(kUpdateError, LoadStr(6560));
     EndProcedure();
-    Notify(kEventFinal, "FAILED:");
+    Notify(kUpdateFinal, "FAILED:");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -68,8 +59,8 @@ bool CMainFrame::StartCombinedUpdate() {
         return false;
     }
     if (!PrepareCombinedUpdate(m_pkg, *GetOperator())) {
-        Notify(kEventError, LoadStr(6739));
-        Notify(kEventFinal, "FAILED:");
+        Notify(kUpdateError, LoadStr(6739));
+        Notify(kUpdateFinal, "FAILED:");
         return false;
     }
     return LaunchCombinedUpdate();
@@ -105,8 +96,8 @@ void CMainFrame::CCombinedReconnect::Resume() {
 bool CMainFrame::CCombinedReconnect::Failed(const std::string& text) {
     m_f.SessionState = 0;
     m_f.ConnectReason = 0;
-    m_f.Notify(kEventError, text);
-    m_f.Notify(kEventFinal, "FAILED:");
+    m_f.Notify(kUpdateError, text);
+    m_f.Notify(kUpdateFinal, "FAILED:");
     return true;
 }
 
@@ -124,8 +115,8 @@ void CMainFrame::CombinedTick() {
         g_memberInProgress = 0;
         m_combinedRunning = false;
         Console(6584, kRed);
-        Notify(kEventError, LoadStr(6584));
-        Notify(kEventFinal, "FAILED:");
+        Notify(kUpdateError, LoadStr(6584));
+        Notify(kUpdateFinal, "FAILED:");
         return;
     }
     if (m_pkg.m_combinedSteps.empty()) {
@@ -133,7 +124,7 @@ void CMainFrame::CombinedTick() {
         return;
     }
     g_memberInProgress = 1;
-    Notify(kEventMember, StrPrintf("COMPOSE:%d", m_memberCounter + 1));
+    Notify(kUpdateMember, StrPrintf("COMPOSE:%d", m_memberCounter + 1));
     const CombinedStep step = m_pkg.m_combinedSteps.front();
     m_pkg.m_combinedSteps.pop_front();
     m_memberFinished = false;
@@ -165,14 +156,14 @@ void CMainFrame::FinishCombinedUpdate() {
     m_combinedRunning = false;
     CTimer::Instance().DelTimer(m_combinedTimer);
     Console(6585, kBlue);
-    Notify(kEventFinal, std::string("SUCCEED:") + LoadStr(6585));
-    Notify(kEventFinal, "SUCCEED:END");
+    Notify(kUpdateFinal, std::string("SUCCEED:") + LoadStr(6585));
+    Notify(kUpdateFinal, "SUCCEED:END");
     if (m_pkg.m_needRestart || m_combinedNeedRestart) {
         Console(6558, kRed);
-        Notify(kEventRestart, LoadStr(6558));
+        Notify(kUpdateRestart, LoadStr(6558));
         ExecuteCommand("reboot");
     } else {
-        Notify(kEventRestart, "");
+        Notify(kUpdateRestart, "");
     }
     CloseAsDropped();
 }
@@ -185,7 +176,7 @@ void CMainFrame::RunScriptMember(const std::string& name) {
     m_scriptMember = name;
     const std::string text = FormatStr(6586, name.c_str());
     Console(text, kBlack);
-    Notify(kEventProgress, text);
+    Notify(kUpdateDetail, text);
     SessionState = kStateScriptMember;
     SessionStep = kStepScriptPut;
     if (!PlainMemberName(name)) {
@@ -193,7 +184,13 @@ void CMainFrame::RunScriptMember(const std::string& name) {
         UpdateFailure("Invalid member name in the package plan: " + name);
         return;
     }
-    RequestPut(CurrentRemotePaths().composeScript);
+    RequestPut(Paths().composeScript);
+}
+
+void CMainFrame::CScriptMemberProc::OnUploadFailed() {
+    m_f.Console(6561, kRed);
+    m_f.Notify(kUpdateError, LoadStr(6561));
+    m_f.UpdateFailure(std::nullopt);
 }
 
 bool CMainFrame::CScriptMemberProc::OnResult(int result, const std::optional<std::string>& msg) {
@@ -201,7 +198,7 @@ bool CMainFrame::CScriptMemberProc::OnResult(int result, const std::optional<std
     if (result != 0) {
         if (f.SessionStep == kStepScriptRun) {
             f.Console("shell execute failed\n", kRed);
-            f.Notify(kEventError, "shell execute failed\n");
+            f.Notify(kUpdateError, "shell execute failed\n");
             f.FetchResultFile(kStepScriptResult);
             return true;
         }
@@ -214,29 +211,27 @@ bool CMainFrame::CScriptMemberProc::OnResult(int result, const std::optional<std
     switch (f.SessionStep) {
         case kStepScriptPut:
             if (!f.PutFile(WorkPath(f.m_scriptMember, "compose_unpkg"))) {
-                f.Console(6561, kRed);
-                f.Notify(kEventError, LoadStr(6561));
-                f.UpdateFailure(std::nullopt);
+                OnUploadFailed();
                 return true;
             }
             f.SendPutOver();
             f.SessionStep = kStepScriptPutOver;
             return true;
         case kStepScriptPutOver:
-            f.ExecuteCommand(CurrentRemotePaths().composeScript);
+            f.ExecuteCommand(f.Paths().composeScript);
             f.SessionStep = kStepScriptRun;
             return true;
         case kStepScriptRun:
             f.Console(6564, kBlue);
-            f.Notify(kEventProgress, LoadStr(6564));
+            f.Notify(kUpdateDetail, LoadStr(6564));
             f.m_memberFinished = true;
             f.EndProcedure();
             return true;
         case kStepScriptResult:
             if (!f.BeginDownload(WorkPath("tempresult", "tmp"), std::nullopt, false)) {
-                f.Notify(kEventError, "tempresult");
+                f.Notify(kUpdateError, "tempresult");
                 f.EndProcedure();
-                f.Notify(kEventFinal, "FAILED:");
+                f.Notify(kUpdateFinal, "FAILED:");
             }
             return true;
         default:
@@ -253,14 +248,14 @@ bool CMainFrame::CScriptMemberProc::OnGetOver() {
     f.ReadResultFile(text);
     text += "\n";
     f.Console(text, kBlack);
-    f.Notify(kEventError, text);
+    f.Notify(kUpdateError, text);
     f.EndProcedure();  // the member-finished flag stays clear: the driver stops
     return true;
 }
 
 void CMainFrame::CScriptMemberProc::OnDownloadWriteFailed(const std::string& text) {
-    m_f.Notify(kEventError, text);
-    m_f.Notify(kEventFinal, "FAILED:");
+    m_f.Notify(kUpdateError, text);
+    m_f.Notify(kUpdateFinal, "FAILED:");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -311,8 +306,8 @@ void CMainFrame::StartPackageMember(const std::string& name) {
     m_memberFinished = false;
     if (!PlainMemberName(name)) {
         Console("Invalid member name in the package plan: " + name + "\n", kRed);
-        Notify(kEventError, "Invalid member name in the package plan: " + name);
-        Notify(kEventFinal, "FAILED:");
+        Notify(kUpdateError, "Invalid member name in the package plan: " + name);
+        Notify(kUpdateFinal, "FAILED:");
         return;
     }
     // The loader thread loads the member as the current single package; its end starts the
@@ -346,7 +341,7 @@ void CMainFrame::StartCombinedLoader() {
         LogWrite("Begin Load ComposePackage Thread", kLogDebug);
         int result = kCombinedLoadFailed;
         if (LoadCombinedPackageForUpdate(*state, *out, path, fileName)) {
-            out->NotifyUpdatePage(kEventCombinedLoaded, "");
+            out->NotifyUpdatePage(kUpdateCombinedLoaded, "");
             result = !prepare || PrepareCombinedUpdate(*state, *out) ? kCombinedPrepared
                                                                      : kCombinedPlanFailed;
         }
@@ -368,12 +363,12 @@ void CMainFrame::OnCombinedLoaderDone(int result) {
             ClearWorkFolder(folder);
         }
         m_pkg.m_updateTips.clear();
-        Notify(kEventFinal, "FAILED:");  // the wizard waits for a final result
+        Notify(kUpdateFinal, "FAILED:");  // the wizard waits for a final result
         return;
     }
     if (result == kCombinedPlanFailed) {
-        Notify(kEventError, LoadStr(6739));
-        Notify(kEventFinal, "FAILED:");
+        Notify(kUpdateError, LoadStr(6739));
+        Notify(kUpdateFinal, "FAILED:");
         return;
     }
     if (!m_combinedRunning) {

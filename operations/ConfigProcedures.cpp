@@ -15,13 +15,42 @@
 namespace vorn {
 namespace {
 
-constexpr int kBackupBase = 36;
-constexpr int kRestoreBase = 27;
-constexpr int kFactoryBase = 17;
+// Steps of the three procedures (the error number shown is the step minus the base).
+enum : int {
+    kStepCfgpreUpload = 18,
+    kStepCfgpreOver = 19,
+    kStepCfgpreRun = 20,
+    kStepCfgPut = 21,
+    kStepCfgOver = 22,
+    kStepCfgshPut = 23,
+    kStepCfgshOver = 24,
+    kStepFactoryDone = 25,
+    kStepCfgshRun = 26,
+    kStepRcovLs = 27,
+    kStepPreRcovPut = 28,
+    kStepPreRcovOver = 29,
+    kStepPreRcovRun = 30,
+    kStepCfgbkPut = 31,
+    kStepCfgbkOver = 32,
+    kStepRcovPut = 33,
+    kStepRcovRun = 34,
+    kStepRebootAfterRestore = 35,
+    kStepBakLs = 36,
+    kStepBakPut = 37,
+    kStepBakOver = 38,
+    kStepBakRun = 39,
+    kStepBakGet = 40,
+    kStepBakData = 41,
+    kStepVersionGet = 42,
+    kStepVersionData = 43,
+};
+constexpr int kBackupBase = kStepBakLs;
+constexpr int kRestoreBase = kStepRcovLs;
+constexpr int kFactoryBase = kStepCfgpreUpload - 1;
 constexpr const char* kPackageFilter = "Package (*.ssu ; *.SSU) |*.ssu;*.SSU|All Files (*.*)|*.*||";
 
-std::string Helper(const std::string& name) {
-    return InstallPath(name, CurrentRemotePaths().helperFolder).string();
+std::string Helper(const RemotePaths& paths, const std::string& name) {
+    return InstallPath(name, paths.helperFolder).string();
 }
 
 }  // namespace
@@ -46,7 +75,7 @@ bool CMainFrame::BackupConfig() {
     Console(6523, kBlack);
     SessionState = kStateBackup;
     ExecuteCommand("ls /usr/sbin/bakcfgsh");
-    SessionStep = 36;
+    SessionStep = kStepBakLs;
     return true;
 }
 
@@ -55,14 +84,14 @@ void CMainFrame::CBackupProc::Fail(const std::optional<std::string>& text) {
     if (text && !text->empty()) {
         const std::string line = StrPrintf("(%s)\n", text->c_str());
         f.Console(line, kRed);
-        f.Notify(7, line);
-        f.Notify(12, "FAILED:");
+        f.Notify(kUpdateError, line);
+        f.Notify(kUpdateFinal, "FAILED:");
         f.m_autoBackup = false;
         f.EndGatewayProcedure(false);
         return;
     }
     const std::string message = FormatStr(6449, ProcedureErrorNumber(f.SessionStep, kBackupBase));
-    f.Notify(12, "FAILED:" + message);
+    f.Notify(kUpdateFinal, "FAILED:" + message);
     f.Console(message, kRed);
     f.m_autoBackup = false;
     f.EndGatewayProcedure(false);
@@ -73,8 +102,8 @@ bool CMainFrame::CBackupProc::OpenLocal(const char* name) {
         return true;
     }
     const std::string text = SystemErrorText(errno);
-    m_f.Notify(7, text);
-    m_f.Notify(12, "FAILED:");
+    m_f.Notify(kUpdateError, text);
+    m_f.Notify(kUpdateFinal, "FAILED:");
     Fail(std::nullopt);
     return false;
 }
@@ -82,34 +111,34 @@ bool CMainFrame::CBackupProc::OpenLocal(const char* name) {
 bool CMainFrame::CBackupProc::OnResult(int result, const std::optional<std::string>& msg) {
     CMainFrame& f = m_f;
     const bool failed = result != 0;
-    const RemotePaths& paths = CurrentRemotePaths();
+    const RemotePaths& paths = m_f.Paths();
     switch (f.SessionStep) {
-        case 36:
+        case kStepBakLs:
             if (!failed) {
                 f.ExecuteCommand("/usr/sbin/bakcfgsh");
-                f.SessionStep = 39;
+                f.SessionStep = kStepBakRun;
                 return true;
             }
             f.Console("bakcfgsh dos not exist!Upload it first.\n", kBlue);
-            f.Notify(6, "bakcfgsh dos not exist!Upload it first.\n");
+            f.Notify(kUpdateDetail, "bakcfgsh dos not exist!Upload it first.\n");
             f.RequestPut(paths.bakcfgsh);
-            f.SessionStep = 37;
+            f.SessionStep = kStepBakPut;
             return true;
-        case 37:
+        case kStepBakPut:
             if (failed)
                 return Fail(msg), true;
-            if (!f.PutFile(Helper("bakcfgsh")))
+            if (!f.PutFile(Helper(paths, "bakcfgsh")))
                 return Fail(std::nullopt), true;
             f.SendPutOver();
-            f.SessionStep = 38;
+            f.SessionStep = kStepBakOver;
             return true;
-        case 38:
+        case kStepBakOver:
             if (failed)
                 return Fail(msg), true;
             f.ExecuteCommand(paths.bakcfgsh);
-            f.SessionStep = 39;
+            f.SessionStep = kStepBakRun;
             return true;
-        case 39:
+        case kStepBakRun:
             if (failed) {
                 // A refused script reports itself; its message (if any) says why.
                 Fail(msg && !msg->empty() ? msg
@@ -117,16 +146,16 @@ bool CMainFrame::CBackupProc::OnResult(int result, const std::optional<std::stri
                 return true;
             }
             f.Console(6471, kBlack);
-            f.Notify(6, LoadStr(6471));
+            f.Notify(kUpdateDetail, LoadStr(6471));
             f.RequestGet("/stmp/cfgbk");
-            f.SessionStep = 40;
+            f.SessionStep = kStepBakGet;
             return true;
-        case 40:
-        case 42:
+        case kStepBakGet:
+        case kStepVersionGet:
             if (failed)
                 return Fail(msg), true;
-            if (OpenLocal(f.SessionStep == 40 ? "cfgbk" : "cfgversion")) {
-                f.SessionStep = f.SessionStep == 40 ? 41 : 43;
+            if (OpenLocal(f.SessionStep == kStepBakGet ? "cfgbk" : "cfgversion")) {
+                f.SessionStep = f.SessionStep == kStepBakGet ? kStepBakData : kStepVersionData;
             }
             return true;
         default:
@@ -138,14 +167,14 @@ bool CMainFrame::CBackupProc::OnResult(int result, const std::optional<std::stri
 
 bool CMainFrame::CBackupProc::OnGetOver() {
     CMainFrame& f = m_f;
-    if (f.SessionStep == 41) {
+    if (f.SessionStep == kStepBakData) {
         f.CloseTransferFile();
         f.Console(6477, kBlack);
         f.RequestGet("/config/cfgversion");
-        f.SessionStep = 42;
+        f.SessionStep = kStepVersionGet;
         return true;
     }
-    if (f.SessionStep != 43) {
+    if (f.SessionStep != kStepVersionData) {
         return false;
     }
     f.CloseTransferFile();
@@ -163,8 +192,8 @@ bool CMainFrame::CBackupProc::OnGetOver() {
 }
 
 void CMainFrame::CBackupProc::OnDownloadWriteFailed(const std::string& text) {
-    m_f.Notify(7, text);
-    m_f.Notify(12, "FAILED:");
+    m_f.Notify(kUpdateError, text);
+    m_f.Notify(kUpdateFinal, "FAILED:");
     m_f.m_autoBackup = false;
     m_f.m_lastProcedureOk = false;
 }
@@ -193,7 +222,7 @@ bool CMainFrame::RestoreBackup() {
     Console(6522, kBlack);
     SessionState = kStateRestore;
     ExecuteCommand("ls /usr/sbin/prercovcfgsh");
-    SessionStep = 27;
+    SessionStep = kStepRcovLs;
     return true;
 }
 
@@ -211,59 +240,59 @@ void CMainFrame::CRestoreProc::Fail(const std::optional<std::string>& text) {
 bool CMainFrame::CRestoreProc::OnResult(int result, const std::optional<std::string>& msg) {
     CMainFrame& f = m_f;
     const bool failed = result != 0;
-    const RemotePaths& paths = CurrentRemotePaths();
-    if (failed && f.SessionStep != 27) {
+    const RemotePaths& paths = m_f.Paths();
+    if (failed && f.SessionStep != kStepRcovLs) {
         Fail(msg);
         return true;
     }
     switch (f.SessionStep) {
-        case 27:
+        case kStepRcovLs:
             f.m_ownScripts = !failed;
             if (f.m_ownScripts) {
                 f.ExecuteCommand("/usr/sbin/prercovcfgsh");
-                f.SessionStep = 30;
+                f.SessionStep = kStepPreRcovRun;
             } else {
                 f.RequestPut(paths.prercovcfgsh);
-                f.SessionStep = 28;
+                f.SessionStep = kStepPreRcovPut;
             }
             return true;
-        case 28:
-            if (!f.PutFile(Helper("prercovcfgsh")))
+        case kStepPreRcovPut:
+            if (!f.PutFile(Helper(paths, "prercovcfgsh")))
                 return Fail(std::nullopt), true;
             f.SendPutOver();
-            f.SessionStep = 29;
+            f.SessionStep = kStepPreRcovOver;
             return true;
-        case 29:
+        case kStepPreRcovOver:
             f.ExecuteCommand(paths.prercovcfgsh);
-            f.SessionStep = 30;
+            f.SessionStep = kStepPreRcovRun;
             return true;
-        case 30:
+        case kStepPreRcovRun:
             f.Console(6468, kBlack);
             f.RequestPut("/stmp/cfgbk");
-            f.SessionStep = 31;
+            f.SessionStep = kStepCfgbkPut;
             return true;
-        case 31:
+        case kStepCfgbkPut:
             if (!f.PutFile(WorkPath("cfgbk", "tmp")))
                 return Fail(std::nullopt), true;
             f.SendPutOver();
-            f.SessionStep = f.m_ownScripts ? 34 : 32;
+            f.SessionStep = f.m_ownScripts ? kStepRcovRun : kStepCfgbkOver;
             return true;
-        case 32:
+        case kStepCfgbkOver:
             f.RequestPut(paths.rcovcfgsh);
-            f.SessionStep = 33;
+            f.SessionStep = kStepRcovPut;
             return true;
-        case 33:
-            if (!f.PutFile(Helper("rcovcfgsh")))
+        case kStepRcovPut:
+            if (!f.PutFile(Helper(paths, "rcovcfgsh")))
                 return Fail(std::nullopt), true;
             f.SendPutOver();
-            f.SessionStep = 34;
+            f.SessionStep = kStepRcovRun;
             return true;
-        case 34:
+        case kStepRcovRun:
             f.Console(6469, kBlack);
             f.ExecuteCommand(f.m_ownScripts ? "/usr/sbin/rcovcfgsh" : paths.rcovcfgsh);
-            f.SessionStep = 35;
+            f.SessionStep = kStepRebootAfterRestore;
             return true;
-        case 35:
+        case kStepRebootAfterRestore:
             f.Console(6470, kBlue);
             f.ExecuteCommand("reboot");
             f.EndGatewayProcedure(true);
@@ -314,14 +343,14 @@ bool CMainFrame::RestoreFactoryDefaults() {
     Console(6513, kBlack);
     Console(6507, kBlack);
     if (m_combinedRunning) {
-        Notify(6, LoadStr(6513));
-        Notify(6, LoadStr(6507));
+        Notify(kUpdateDetail, LoadStr(6513));
+        Notify(kUpdateDetail, LoadStr(6507));
     }
     std::string appVersion, cfgVersion, fileName;
     if (!LoadCurrentSinglePackage(m_pkg, *op, m_combinedRunning, appVersion, cfgVersion,
                                   fileName)) {
         if (m_combinedRunning) {
-            Notify(12, std::string("FAILED:") + LoadStr(6508));
+            Notify(kUpdateFinal, std::string("FAILED:") + LoadStr(6508));
         }
         return stop(6508, kRed);
     }
@@ -332,8 +361,9 @@ bool CMainFrame::RestoreFactoryDefaults() {
     }
     if (cfgVersion != DeviceVersion()) {
         const std::string question = FormatStr(6539, DeviceVersion().c_str(), cfgVersion.c_str());
-        const bool agreed =
-            m_combinedRunning ? op->NotifyUpdatePage(2, question) != 2 : op->AskOkCancel(question);
+        const bool agreed = m_combinedRunning
+                                ? op->NotifyUpdatePage(kUpdateAsk, question) != kAnswerCancel
+                                : op->AskOkCancel(question);
         if (!agreed) {
             return stop(6505, kBlack);
         }
@@ -349,11 +379,11 @@ bool CMainFrame::RestoreFactoryDefaults() {
 void CMainFrame::BeginFactoryUpload() {
     Console(6516, kBlack);
     if (m_combinedRunning) {
-        Notify(6, LoadStr(6516));
+        Notify(kUpdateDetail, LoadStr(6516));
     }
-    RequestPut(CurrentRemotePaths().cfgpre);
+    RequestPut(Paths().cfgpre);
     SessionState = kStateFactory;
-    SessionStep = 18;
+    SessionStep = kStepCfgpreUpload;
 }
 
 void CMainFrame::CResumeFactory::Resume() {
@@ -371,7 +401,7 @@ void CMainFrame::CFactoryProc::Fail(const std::optional<std::string>& text, bool
     const std::string message =
         FormatStr(refused ? 6549 : 6447, ProcedureErrorNumber(f.SessionStep, kFactoryBase));
     // Both endings reach a waiting update page, so a combined update never hangs on them.
-    f.Notify(12, "FAILED:" + message);
+    f.Notify(kUpdateFinal, "FAILED:" + message);
     if (text && !text->empty()) {
         f.Console(*text, kRed);
         f.Console("\n", kBlack);
@@ -383,59 +413,59 @@ void CMainFrame::CFactoryProc::Fail(const std::optional<std::string>& text, bool
 bool CMainFrame::CFactoryProc::OnResult(int result, const std::optional<std::string>& msg) {
     CMainFrame& f = m_f;
     const bool failed = result != 0;
-    const RemotePaths& paths = CurrentRemotePaths();
+    const RemotePaths& paths = m_f.Paths();
     if (failed) {
-        Fail(msg, f.SessionStep == 20 || f.SessionStep == 25);
+        Fail(msg, f.SessionStep == kStepCfgpreRun || f.SessionStep == kStepFactoryDone);
         return true;
     }
     auto unpkg = [](const char* name) { return WorkPath(name, "unpkg"); };
     switch (f.SessionStep) {
-        case 18:
+        case kStepCfgpreUpload:
             if (!f.PutFile(unpkg("cfgpre")))
                 return Fail(std::nullopt, false), true;
             f.SendPutOver();
-            f.SessionStep = 19;
+            f.SessionStep = kStepCfgpreOver;
             return true;
-        case 19:
+        case kStepCfgpreOver:
             f.ExecuteCommand(paths.cfgpre);
-            f.SessionStep = 20;
+            f.SessionStep = kStepCfgpreRun;
             return true;
-        case 20:
+        case kStepCfgpreRun:
             f.Console(6465, kBlack);
-            f.Notify(6, LoadStr(6465));
+            f.Notify(kUpdateDetail, LoadStr(6465));
             f.RequestPut("/stmp/cfg");
-            f.SessionStep = 21;
+            f.SessionStep = kStepCfgPut;
             return true;
-        case 21:
+        case kStepCfgPut:
             if (!f.PutFile(unpkg("cfg")))
                 return Fail(std::nullopt, false), true;
             f.SendPutOver();
-            f.SessionStep = 22;
+            f.SessionStep = kStepCfgOver;
             return true;
-        case 22:
+        case kStepCfgOver:
             f.RequestPut(paths.cfgsh);
-            f.SessionStep = 23;
+            f.SessionStep = kStepCfgshPut;
             return true;
-        case 23:
+        case kStepCfgshPut:
             if (!f.PutFile(unpkg("cfgsh")))
                 return Fail(std::nullopt, false), true;
             f.SendPutOver();
-            f.SessionStep = 24;
+            f.SessionStep = kStepCfgshOver;
             return true;
-        case 24:
+        case kStepCfgshOver:
             f.Console(6466, kBlack);
-            f.Notify(6, LoadStr(6466));
+            f.Notify(kUpdateDetail, LoadStr(6466));
             f.ExecuteCommand(paths.cfgsh);
-            f.SessionStep = 26;
+            f.SessionStep = kStepCfgshRun;
             return true;
-        case 26:
+        case kStepCfgshRun:
             f.ExecuteCommand(FactoryHistoryCommand(f.m_pkg.m_packageFileName));
-            f.SessionStep = 25;
+            f.SessionStep = kStepFactoryDone;
             return true;
-        case 25:
+        case kStepFactoryDone:
             if (f.m_combinedRunning) {
                 f.Console(6587, kBlue);
-                f.Notify(6, LoadStr(6587));
+                f.Notify(kUpdateDetail, LoadStr(6587));
                 f.EndGatewayProcedure(true);
                 f.m_memberFinished = true;
                 return true;

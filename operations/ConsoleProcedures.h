@@ -22,6 +22,8 @@ public:
     bool OnResult(int result, const std::optional<std::string>& msg) override;
     bool OnGetOver() override { return false; }
 
+    void OnUploadFailed() override { Fail(std::nullopt); }
+
 private:
     void Fail(const std::optional<std::string>& msg);
     CMainFrame& m_f;

@@ -29,6 +29,8 @@ void CMainFrame::InitGatewayProcedures() {
     m_resumePreCheck = std::make_unique<CResumePreCheck>(*this);
     m_resumeFactory = std::make_unique<CResumeFactory>(*this);
     m_loaderOutput = std::make_unique<CLoaderOutput>(Target()->guard());
+    m_restartWaitProc = std::make_unique<CRestartWaitProc>();
+    RegisterProcedure(kStateRestartWait, m_restartWaitProc.get());
     RegisterProcedure(kStateSingleUpdate, m_singleProc.get());
     RegisterProcedure(kStatePreCheck, m_preCheckProc.get());
     RegisterProcedure(kStateBackup, m_backupProc.get());
@@ -37,15 +39,13 @@ void CMainFrame::InitGatewayProcedures() {
     RegisterReconnect(kReasonSingleUpdate, m_resumeUpdate.get());
     RegisterReconnect(kReasonPreCheck, m_resumePreCheck.get());
     RegisterReconnect(kReasonFactory, m_resumeFactory.get());
-    // The "/etc" layout until a login says otherwise.
-    SelectRemoteLayout(1);
-    SetResultFilePath(CurrentRemotePaths().result);
+    SetResultFilePath(m_paths.result);
 }
 
 void CMainFrame::ReleaseGatewayProcedures() {
     JoinLoader();
     for (int state : {int(kStateSingleUpdate), int(kStatePreCheck), int(kStateBackup),
-                      int(kStateRestore), int(kStateFactory)}) {
+                      int(kStateRestore), int(kStateFactory), int(kStateRestartWait)}) {
         RegisterProcedure(state, nullptr);
     }
     for (int reason : {int(kReasonSingleUpdate), int(kReasonPreCheck), int(kReasonFactory)}) {
@@ -64,31 +64,31 @@ void CMainFrame::OnLoginVersion(const std::string& version) {
         m_versionReport = version;
     }
     const VersionClass c = ClassifyVersion(version);
-    m_layoutFlag = c.layoutFlag;
-    m_productLine = c.productLine;
-    SetProductLineCode(m_productLine);
-    SelectRemoteLayout(m_layoutFlag);
-    SetResultFilePath(CurrentRemotePaths().result);
+    SetLayout(c.layoutFlag, c.productLine);
+}
+
+void CMainFrame::SetLayout(int flag, int productLine) {
+    m_layoutFlag = flag;
+    m_productLine = productLine;
+    m_paths = RemotePathsFor(m_layoutFlag, m_productLine);
+    SetResultFilePath(m_paths.result);
+    NotifySessionChanged();
 }
 
 void CMainFrame::OnDeviceChosen(int model, int series) {
     m_versionReport.clear();
-    m_layoutFlag = model == 0 ? 0 : 1;
-    m_productLine = series;
-    SetProductLineCode(m_productLine);
-    SelectRemoteLayout(m_layoutFlag);
-    SetResultFilePath(CurrentRemotePaths().result);
+    SetLayout(model == 0 ? 0 : 1, series);
 }
 
 void CMainFrame::OnConnectionLost(int state, int /*errorCode*/) {
     // Whatever the close code, a procedure that someone waits for learns that it failed.
     if (state == kStateSingleUpdate || CombinedUpdateRunning() ||
         (state == kStateBackup && m_autoBackup)) {
-        Notify(7, LoadStr(6766));
-        Notify(12, std::string("FAILED:") + LoadStr(6714));
+        Notify(kUpdateError, LoadStr(6766));
+        Notify(kUpdateFinal, std::string("FAILED:") + LoadStr(6714));
         Console(std::string(LoadStr(6714)) + "\n", kRed);
     } else if (state == kStatePreCheck) {
-        NotifyCheck(13, std::string("FAILED:") + LoadStr(6766));
+        NotifyCheck(kCheckResult, std::string("FAILED:") + LoadStr(6766));
     }
     if (state == kStateBackup || state == kStateRestore || state == kStateFactory) {
         m_lastProcedureOk = false;
@@ -109,7 +109,9 @@ bool CMainFrame::LoadLocalPackage(const std::string& path) {
 
 bool CMainFrame::ShowUpdateTipsDialog(const std::string& tips, const std::string& gatewayVersion,
                                       const std::string& packageVersion) {
-    return m_tipsDialog ? m_tipsDialog(tips, gatewayVersion, packageVersion) : true;
+    // The load page's tips dialog is a question to the person like any other.
+    Operator* op = GetOperator();
+    return op ? op->ConfirmTips(tips, gatewayVersion, packageVersion) : true;
 }
 
 void CMainFrame::SendToLoadPage(const std::string& text) {
@@ -135,7 +137,7 @@ void CMainFrame::StartSinglePackageLoader(const std::string& path) {
 void CMainFrame::OnTimer(std::uint32_t id) {
     if (id == kTimerUpdateStart) {
         LogWrite("Begin Update Device", kLogInfo);
-        Notify(3, "");
+        Notify(kUpdateStarted, "");
         if (IsCombinedPackage(m_pkg.m_packagePath)) {
             StartCombinedLoader();
         } else {
@@ -145,6 +147,12 @@ void CMainFrame::OnTimer(std::uint32_t id) {
         StartPreCheckLoader();
     } else if (id == kTimerCombined) {
         CombinedTick();
+    } else if (id == kTimerRestartWait) {
+        // A Disconnect during the wait has closed the link already.
+        if (SessionState == kStateRestartWait) {
+            SessionState = 0;
+            CloseSession(kSocketTcp, 0);
+        }
     }
 }
 
@@ -221,14 +229,14 @@ void CMainFrame::OnSingleLoaderDone(bool ok) {
         StartSingleUpdate();
         return;
     }
-    Notify(0, "SUCCEED:");
-    Notify(5, "");
+    Notify(kUpdateLoadResult, "SUCCEED:");
+    Notify(kUpdateSingleLoaded, "");
     // Update event 11 shows the confirmation (and runs the pre-upgrade check when chosen);
     // only an explicit Cancel abandons the update.
     Operator* op = GetOperator();
-    const int answer = op ? op->NotifyUpdatePage(11, m_pkg.m_updateTips) : 1;
-    if (answer == 0) {
-        Notify(12, "ABORT:");
+    const int answer = op ? op->NotifyUpdatePage(kUpdateConfirm, m_pkg.m_updateTips) : 1;
+    if (answer == kConfirmCancel) {
+        Notify(kUpdateFinal, "ABORT:");
         return;
     }
     StartSingleUpdate();
@@ -259,7 +267,7 @@ void CMainFrame::OnPreCheckLoaderDone(bool ok) {
     m_loaderFinished = true;
     m_loaderIdle = true;
     if (!ok) {
-        NotifyCheck(13, std::string("FAILED:") + LoadStr(108));
+        NotifyCheck(kCheckResult, std::string("FAILED:") + LoadStr(108));
         return;
     }
     StartPreUpdateCheck();
@@ -286,10 +294,12 @@ void CMainFrame::EndGatewayProcedure(bool ok) {
 }
 
 void CMainFrame::CloseAsDropped() {
-    // The restart ends the link as if the gateway had dropped it.
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    SessionState = 0;
-    CloseSession(kSocketTcp, 0);
+    // The restart ends the link as if the gateway had dropped it, once the restart command
+    // has had time to leave. The wait is a timer so the event loop keeps running.
+    SessionState = kStateRestartWait;
+    SessionStep = 0;
+    CTimer::Instance().start();
+    CTimer::Instance().AddTimer(Target(), kTimerRestartWait, kRestartWaitMs);
 }
 
 }  // namespace vorn

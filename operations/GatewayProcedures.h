@@ -50,19 +50,19 @@ public:
     void SetWindowTitle(const std::string& title) override {
         Queue([=](Operator& op) { op.SetWindowTitle(title); });
     }
-    bool AskYesNo(const std::string&) override { return false; }
-    bool AskOkCancel(const std::string&) override { return false; }
+    bool OnAskYesNo(const std::string&) override { return false; }
+    bool OnAskOkCancel(const std::string&) override { return false; }
     void ShowMessage(const std::string& text) override {
         Queue([=](Operator& op) { op.ShowMessage(text); });
     }
-    std::optional<std::string> AskText(const std::string&, bool) override { return std::nullopt; }
-    std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override {
+    std::optional<std::string> OnAskText(const std::string&, bool) override { return std::nullopt; }
+    std::optional<std::string> OnChooseOpenFile(const std::string&, const std::string&) override {
         return std::nullopt;
     }
-    std::optional<std::string> ChooseSaveFile(const std::string&, const std::string&) override {
+    std::optional<std::string> OnChooseSaveFile(const std::string&, const std::string&) override {
         return std::nullopt;
     }
-    bool ChooseDevice(int&, int&) override { return false; }
+    bool OnChooseDevice(int&, int&) override { return false; }
     void NotifyWizard(int code, const std::string& text) override {
         Queue([=](Operator& op) { op.NotifyWizard(code, text); });
     }
@@ -102,6 +102,8 @@ public:
     // Starts the clock of the debug-level step timings.
     void StartStepClock() { m_lastReply = std::chrono::steady_clock::now(); }
 
+    void OnUploadFailed() override { UploadFailed(); }
+
 private:
     void ResultFileFailed(bool refused, const std::string& text);
     CMainFrame& m_f;
@@ -116,6 +118,8 @@ public:
     void OnDownloadWriteFailed(const std::string& text) override;
     void Fail(const std::optional<std::string>& text);
 
+    void OnUploadFailed() override { Fail(std::nullopt); }
+
 private:
     CMainFrame& m_f;
 };
@@ -126,6 +130,8 @@ public:
     bool OnResult(int result, const std::optional<std::string>& msg) override;
     bool OnGetOver() override;
     void OnDownloadWriteFailed(const std::string& text) override;
+
+    void OnUploadFailed() override { Fail(std::nullopt); }
 
 private:
     void Fail(const std::optional<std::string>& text);
@@ -139,6 +145,8 @@ public:
     bool OnResult(int result, const std::optional<std::string>& msg) override;
     bool OnGetOver() override { return false; }
 
+    void OnUploadFailed() override { Fail(std::nullopt); }
+
 private:
     void Fail(const std::optional<std::string>& text);
     CMainFrame& m_f;
@@ -150,9 +158,19 @@ public:
     bool OnResult(int result, const std::optional<std::string>& msg) override;
     bool OnGetOver() override { return false; }
 
+    void OnUploadFailed() override { Fail(std::nullopt, false); }
+
 private:
     void Fail(const std::optional<std::string>& text, bool refused);
     CMainFrame& m_f;
+};
+
+// SessionState kStateRestartWait: the restart command went out; whatever the gateway still
+// answers is dropped until the wait ends and the link is closed.
+class CMainFrame::CRestartWaitProc : public CProcedureHandler {
+public:
+    bool OnResult(int, const std::optional<std::string>&) override { return true; }
+    bool OnGetOver() override { return true; }
 };
 
 class CMainFrame::CResumeUpdate : public CReconnectHandler {

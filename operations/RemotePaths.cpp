@@ -6,13 +6,6 @@
 #include "lib/WorkFolders.h"
 
 namespace vorn {
-namespace {
-
-int g_layoutFlag = 1;
-int g_productLine = 0;
-RemotePaths g_paths = RemotePathsFor(1, 0);
-
-}  // namespace
 
 RemotePaths RemotePathsFor(int flag, int productLine) {
     RemotePaths p;
@@ -35,25 +28,6 @@ RemotePaths RemotePathsFor(int flag, int productLine) {
         p.historyScript = "/usr/sbin/updhistory.sh";
     }
     return p;
-}
-
-const RemotePaths& CurrentRemotePaths() {
-    return g_paths;
-}
-
-void SelectRemoteLayout(int flag) {
-    g_layoutFlag = flag == 0 ? 0 : 1;
-    g_paths = RemotePathsFor(g_layoutFlag, g_productLine);
-}
-
-void SetProductLineCode(int code) {
-    g_productLine = code;
-}
-int CurrentLayoutFlag() {
-    return g_layoutFlag;
-}
-int CurrentProductLineCode() {
-    return g_productLine;
 }
 
 bool AppMemberExists(int n) {

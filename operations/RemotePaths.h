@@ -27,15 +27,9 @@ struct RemotePaths {
     std::string helperFolder;  // helper scripts uploaded when a gateway lacks them
 };
 
-// The process-wide set (EtcLayout until the first selection).
-const RemotePaths& CurrentRemotePaths();
-// Flag 0 selects the "/var" layout, any other value the "/etc" layout. The product-line code
-// (stored before the call) picks the helper folder under the "/etc" layout.
-void SelectRemoteLayout(int flag);
-void SetProductLineCode(int code);
-int CurrentLayoutFlag();
-int CurrentProductLineCode();
-// Fills `paths` for a layout and product line without touching the process-wide set.
+// The paths of a layout: flag 0 is the "/var" layout, any other value the "/etc" layout; the
+// product-line code picks the helper folder under the "/etc" layout. The main frame keeps
+// the set of the gateway it is logged in to (CMainFrame::Paths()).
 RemotePaths RemotePathsFor(int flag, int productLine);
 
 // True when "unpkg" holds the application image "app<n>".

@@ -19,16 +19,40 @@ std::vector<std::string> Numbered(const char* prefix, int last) {
     return v;
 }
 
-bool IsEthNic(const std::string& nic) {
-    const auto& names = NicNames();
-    return nic.rfind("eth", 0) == 0 && std::find(names.begin(), names.end(), nic) != names.end();
-}
-
 bool IsListed(const std::vector<std::string>& list, const std::string& value) {
     return std::find(list.begin(), list.end(), value) != list.end();
 }
 
+bool IsEthNic(const std::string& nic) {
+    return IsNicName(nic, "eth");
+}
+
 }  // namespace
+
+bool IsNicName(const std::string& nic, const std::string& prefix) {
+    return nic.rfind(prefix, 0) == 0 && IsListed(NicNames(), nic);
+}
+
+bool IsNicSpeed(const std::string& speed) {
+    return IsListed(NicSpeeds(), speed);
+}
+
+bool IsValidMtu(int mtu) {
+    return mtu >= kMtuMin && mtu <= kMtuMax;
+}
+
+int CheckNicSettings(const NicSettings& s) {
+    if (!IsNicName(s.nic)) {
+        return 6533;
+    }
+    if (s.nic[0] == 'e' && !IsNicSpeed(s.speed)) {
+        return 6534;
+    }
+    if (s.mtu && !IsValidMtu(*s.mtu)) {
+        return 6547;
+    }
+    return 0;
+}
 
 const std::vector<std::string>& NicNames() {
     static const std::vector<std::string> kNames = [] {
@@ -133,19 +157,11 @@ bool CMainFrame::ShowNicSettings(const std::string& nic) {
 }
 
 bool CMainFrame::ModifyNicSettings(const NicSettings& s) {
-    if (s.nic.empty() || !IsListed(NicNames(), s.nic)) {
-        Console(std::string(LoadStr(6533)) + "\n", kRed);
+    if (const int refusal = CheckNicSettings(s)) {
+        Console(std::string(LoadStr(refusal)) + "\n", kRed);
         return false;
     }
     const bool eth = s.nic[0] == 'e';
-    if (eth && !IsListed(NicSpeeds(), s.speed)) {
-        Console(std::string(LoadStr(6534)) + "\n", kRed);
-        return false;
-    }
-    if (s.mtu && (*s.mtu < 700 || *s.mtu > 1500)) {
-        Console(std::string(LoadStr(6547)) + "\n", kRed);
-        return false;
-    }
     if (Busy()) {
         return false;
     }

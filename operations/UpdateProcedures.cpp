@@ -53,7 +53,7 @@ std::string Unpkg(const std::string& name) {
 void CMainFrame::StartSingleUpdate() {
     m_memberFinished = false;
     Console(6506, kBlack);
-    Notify(6, LoadStr(6506));
+    Notify(kUpdateDetail, LoadStr(6506));
     Operator* op = GetOperator();
     if (!op || !CheckPackageForDevice(m_pkg, *op, *this)) {
         return;  // shown, with event 7 and "FAILED:"
@@ -73,7 +73,7 @@ void CMainFrame::BeginSingleUpdate() {
         m_autoBackup = true;
         m_backupPath = AutoBackupPath(Address(), DeviceVersion(), "unknown");
         Console(6523, kBlack);
-        Notify(6, LoadStr(6523));
+        Notify(kUpdateDetail, LoadStr(6523));
         SessionState = kStateBackup;
         ExecuteCommand("ls /usr/sbin/bakcfgsh");
         SessionStep = 36;
@@ -84,14 +84,14 @@ void CMainFrame::BeginSingleUpdate() {
 
 void CMainFrame::ContinueUpdateAfterBackup(bool afterBackup) {
     if (afterBackup) {
-        Notify(6, LoadStr(6481));
+        Notify(kUpdateDetail, LoadStr(6481));
     }
     m_autoBackup = false;
     m_memberIndex = 1;
     PruneAutoBackups(m_autobakNum);
     Console(6511, kBlack);
     m_singleProc->StartStepClock();
-    RequestPut(CurrentRemotePaths().apppre);
+    RequestPut(Paths().apppre);
     SessionState = kStateSingleUpdate;
     SessionStep = kStepApppreUpload;
 }
@@ -106,8 +106,8 @@ void CMainFrame::StartPreUpdateCheck() {
     if (refusal) {
         const std::string text = LoadStr(refusal);
         Console(text, kRed);
-        NotifyCheck(13, text);
-        NotifyCheck(13, "FAILED:" + text);
+        NotifyCheck(kCheckResult, text);
+        NotifyCheck(kCheckResult, "FAILED:" + text);
         return;
     }
     if (!Connected) {
@@ -117,7 +117,7 @@ void CMainFrame::StartPreUpdateCheck() {
     }
     ConnectReason = 0;
     SessionState = kStatePreCheck;
-    RequestPut(CurrentRemotePaths().apppre);
+    RequestPut(Paths().apppre);
     SessionStep = kStepCheckPut;
 }
 
@@ -126,18 +126,18 @@ void CMainFrame::CResumeUpdate::Resume() {
 }
 
 bool CMainFrame::CResumeUpdate::Failed(const std::string& text) {
-    m_f.Notify(12, "FAILED:" + text);
+    m_f.Notify(kUpdateFinal, "FAILED:" + text);
     return true;
 }
 
 void CMainFrame::CResumePreCheck::Resume() {
     m_f.SessionState = kStatePreCheck;
-    m_f.RequestPut(CurrentRemotePaths().apppre);
+    m_f.RequestPut(m_f.Paths().apppre);
     m_f.SessionStep = kStepCheckPut;
 }
 
 bool CMainFrame::CResumePreCheck::Failed(const std::string& text) {
-    m_f.NotifyCheck(13, "FAILED:" + (text.empty() ? std::string(LoadStr(6766)) : text));
+    m_f.NotifyCheck(kCheckResult, "FAILED:" + (text.empty() ? std::string(LoadStr(6766)) : text));
     return true;
 }
 
@@ -148,36 +148,36 @@ int CMainFrame::CSingleUpdateProc::Fail(const std::optional<std::string>& text) 
     if (text && !text->empty()) {
         m_f.Console(*text, kRed);
         m_f.Console("\n", kBlack);
-        m_f.Notify(7, *text);
+        m_f.Notify(kUpdateError, *text);
     }
     const std::string message = FormatStr(6446, ProcedureErrorNumber(m_f.SessionStep, kUpdateBase));
     m_f.Console(message, kRed);
-    m_f.Notify(7, message);
+    m_f.Notify(kUpdateError, message);
     m_f.Console(6560, kRed);
-    m_f.Notify(7, LoadStr(6560));
+    m_f.Notify(kUpdateError, LoadStr(6560));
     m_f.EndGatewayProcedure(false);
-    m_f.Notify(12, "FAILED:");
+    m_f.Notify(kUpdateFinal, "FAILED:");
     return 0;
 }
 
 void CMainFrame::CSingleUpdateProc::UploadFailed() {
     m_f.Console(6561, kRed);
     m_f.Console(6560, kRed);
-    m_f.Notify(7, LoadStr(6561));
-    m_f.Notify(7, LoadStr(6560));
+    m_f.Notify(kUpdateError, LoadStr(6561));
+    m_f.Notify(kUpdateError, LoadStr(6560));
     m_f.EndGatewayProcedure(false);
-    m_f.Notify(12, "FAILED:");
+    m_f.Notify(kUpdateFinal, "FAILED:");
 }
 
 void CMainFrame::CSingleUpdateProc::ResultFileFailed(bool, const std::string& text) {
     LogWrite(text, kLogError);
-    m_f.Notify(7, text);
+    m_f.Notify(kUpdateError, text);
     m_f.EndGatewayProcedure(false);
-    m_f.Notify(12, "FAILED:");
+    m_f.Notify(kUpdateFinal, "FAILED:");
 }
 
 bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std::string>& msg) {
-    const RemotePaths& paths = CurrentRemotePaths();
+    const RemotePaths& paths = m_f.Paths();
     const bool failed = result != 0;
     CMainFrame& f = m_f;
     // What the previous step cost, its upload included.
@@ -193,7 +193,7 @@ bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std
         case kStepApppreUpload:
             if (failed)
                 return Fail(msg), true;
-            f.Notify(6, LoadStr(6675));
+            f.Notify(kUpdateDetail, LoadStr(6675));
             if (!f.PutFile(Unpkg("apppre")))
                 return UploadFailed(), true;
             f.SendPutOver();
@@ -202,8 +202,8 @@ bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std
         case kStepApppreOver:
             if (failed)
                 return Fail(msg), true;
-            f.Notify(6, LoadStr(6676));
-            f.Notify(6, LoadStr(6677));
+            f.Notify(kUpdateDetail, LoadStr(6676));
+            f.Notify(kUpdateDetail, LoadStr(6677));
             f.ExecuteCommand(paths.apppre);
             f.SessionStep = kStepApppreRun;
             return true;
@@ -214,20 +214,20 @@ bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std
                                              ? "'apppre' execute failed\n"
                                              : "'appsh' execute failed\n";
                 f.Console(text, kRed);
-                f.Notify(7, text);
+                f.Notify(kUpdateError, text);
                 f.FetchResultFile(f.SessionStep == kStepApppreRun ? kStepApppreResult
                                                                   : kStepScriptResult);
                 return true;
             }
             if (f.SessionStep == kStepApppreRun) {
                 f.Console(6462, kBlack);
-                f.Notify(6, LoadStr(6462));
+                f.Notify(kUpdateDetail, LoadStr(6462));
                 f.RequestPut("/stmp/app");
                 f.SessionStep = kStepImagePut;
                 return true;
             }
             f.Console(6588, kBlack);
-            f.Notify(6, LoadStr(6588));
+            f.Notify(kUpdateDetail, LoadStr(6588));
             ++f.m_memberIndex;
             if (AppMemberExists(f.m_memberIndex)) {
                 f.RequestPut("/stmp/app");
@@ -249,8 +249,8 @@ bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std
         case kStepImagePut:
             if (failed)
                 return Fail(msg), true;
-            f.Notify(6, LoadStr(6675));
-            f.Notify(9, StrPrintf("SINGLE:%d", f.m_memberIndex));
+            f.Notify(kUpdateDetail, LoadStr(6675));
+            f.Notify(kUpdateMember, StrPrintf("SINGLE:%d", f.m_memberIndex));
             if (!f.PutFile(Unpkg(StrPrintf("app%d", f.m_memberIndex))))
                 return UploadFailed(), true;
             f.SendPutOver();
@@ -259,14 +259,14 @@ bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std
         case kStepImageOver:
             if (failed)
                 return Fail(msg), true;
-            f.Notify(6, LoadStr(6676));
+            f.Notify(kUpdateDetail, LoadStr(6676));
             f.RequestPut(paths.appsh);
             f.SessionStep = kStepScriptPut;
             return true;
         case kStepScriptPut:
             if (failed)
                 return Fail(msg), true;
-            f.Notify(6, LoadStr(6675));
+            f.Notify(kUpdateDetail, LoadStr(6675));
             if (!f.PutFile(Unpkg(StrPrintf("appsh%d", f.m_memberIndex))))
                 return UploadFailed(), true;
             f.SendPutOver();
@@ -276,39 +276,39 @@ bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std
             if (failed)
                 return Fail(msg), true;
             f.Console(FormatStr(6463, f.m_memberIndex), kBlack);
-            f.Notify(6, LoadStr(6676));
-            f.Notify(6, LoadStr(6677));
+            f.Notify(kUpdateDetail, LoadStr(6676));
+            f.Notify(kUpdateDetail, LoadStr(6677));
             f.ExecuteCommand(paths.appsh);
             f.SessionStep = kStepScriptRun;
             return true;
         case kStepHistoryLs:
             if (failed) {
                 f.Console("updhistory.sh dos not exist!Upload it first.\n", kBlue);
-                f.Notify(6, LoadStr(6720));
+                f.Notify(kUpdateDetail, LoadStr(6720));
                 f.RequestPut(paths.historyScript);
                 f.SessionStep = kStepHistoryPut;
                 return true;
             }
             f.ExecuteCommand("ls " + paths.historyScript);
-            f.Notify(6, LoadStr(6720));
+            f.Notify(kUpdateDetail, LoadStr(6720));
             f.SessionStep = kStepHistoryRun;
             return true;
         case kStepHistoryPut:
             if (failed)
                 return Fail(msg), true;
-            f.Notify(6, std::string(LoadStr(6675)) + "updhistory.sh..." + "\n");
+            f.Notify(kUpdateDetail, std::string(LoadStr(6675)) + "updhistory.sh..." + "\n");
             if (!f.PutFile(InstallPath("updhistory.sh", paths.helperFolder))) {
                 // The update itself is done; only its record on the gateway is missing.
                 f.SendPutOver();
                 f.Console(6562, kRed);
-                f.Notify(7, LoadStr(6562));
+                f.Notify(kUpdateError, LoadStr(6562));
                 const std::string done = LoadStr(6464);
                 if (f.m_combinedRunning) {
                     f.Console(done, kBlue);
                     f.m_memberFinished = true;
-                    f.Notify(12, "SUCCEED:" + done);
+                    f.Notify(kUpdateFinal, "SUCCEED:" + done);
                 } else {
-                    f.Notify(12, "SUCCEED:END" + done);
+                    f.Notify(kUpdateFinal, "SUCCEED:END" + done);
                 }
                 f.EndGatewayProcedure(true);
                 return true;
@@ -325,7 +325,7 @@ bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std
         case kStepHistoryDone:
             if (failed) {
                 f.Console(6554, kRed);
-                f.Notify(7, LoadStr(6554));
+                f.Notify(kUpdateError, LoadStr(6554));
             }
             Finish(!failed);
             return true;
@@ -341,12 +341,12 @@ void CMainFrame::CSingleUpdateProc::Finish(bool historyRecorded) {
     const std::string done = LoadStr(6464);
     f.Console(done, kBlue);
     if (historyRecorded) {
-        f.Notify(12, "SUCCEED:" + done);
+        f.Notify(kUpdateFinal, "SUCCEED:" + done);
     } else {
         // The update was installed; only its record failed. The page still gets its final
         // result so that it does not wait for one forever.
-        f.Notify(6, done);
-        f.Notify(12, "SUCCEED:");
+        f.Notify(kUpdateDetail, done);
+        f.Notify(kUpdateFinal, "SUCCEED:");
     }
     if (f.m_combinedRunning) {
         f.m_memberFinished = true;
@@ -356,9 +356,9 @@ void CMainFrame::CSingleUpdateProc::Finish(bool historyRecorded) {
     if (f.m_pkg.m_needRestart) {
         f.Console(6558, kRed);
         f.ExecuteCommand("reboot");
-        f.Notify(13, LoadStr(6558));
+        f.Notify(kUpdateRestart, LoadStr(6558));
     } else {
-        f.Notify(13, "");
+        f.Notify(kUpdateRestart, "");
     }
     f.EndGatewayProcedure(true);
     f.CloseAsDropped();
@@ -374,16 +374,16 @@ bool CMainFrame::CSingleUpdateProc::OnGetOver() {
     text += "\n";
     f.Console(text, kBlack);
     f.Console(6560, kRed);
-    f.Notify(7, text);
-    f.Notify(7, LoadStr(6560));
-    f.Notify(12, "FAILED:");
+    f.Notify(kUpdateError, text);
+    f.Notify(kUpdateError, LoadStr(6560));
+    f.Notify(kUpdateFinal, "FAILED:");
     f.EndGatewayProcedure(false);
     return true;
 }
 
 void CMainFrame::CSingleUpdateProc::OnDownloadWriteFailed(const std::string& text) {
-    m_f.Notify(7, text);
-    m_f.Notify(12, "FAILED:");
+    m_f.Notify(kUpdateError, text);
+    m_f.Notify(kUpdateFinal, "FAILED:");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -398,7 +398,7 @@ void CMainFrame::CPreCheckProc::Fail(const std::optional<std::string>& text) {
     m_f.Console(message, kRed);
     m_f.EndGatewayProcedure(false);
     // The check dialog learns of the end, so it does not wait for a result forever.
-    m_f.NotifyCheck(13, "FAILED:" + message);
+    m_f.NotifyCheck(kCheckResult, "FAILED:" + message);
 }
 
 bool CMainFrame::CPreCheckProc::OnResult(int result, const std::optional<std::string>& msg) {
@@ -412,7 +412,7 @@ bool CMainFrame::CPreCheckProc::OnResult(int result, const std::optional<std::st
                 f.Console(6561, kRed);
                 f.Console(6560, kRed);
                 f.EndGatewayProcedure(false);
-                f.NotifyCheck(13, std::string("FAILED:") + LoadStr(6561));
+                f.NotifyCheck(kCheckResult, std::string("FAILED:") + LoadStr(6561));
                 return true;
             }
             f.SendPutOver();
@@ -421,7 +421,7 @@ bool CMainFrame::CPreCheckProc::OnResult(int result, const std::optional<std::st
         case kStepCheckOver:
             if (failed)
                 return Fail(msg), true;
-            f.ExecuteCommand(CurrentRemotePaths().apppre);
+            f.ExecuteCommand(f.Paths().apppre);
             f.SessionStep = kStepCheckRun;
             return true;
         case kStepCheckRun:
@@ -432,7 +432,7 @@ bool CMainFrame::CPreCheckProc::OnResult(int result, const std::optional<std::st
             }
             f.Console(105, kBlack);
             f.EndGatewayProcedure(true);
-            f.NotifyCheck(13, std::string("SUCCEED:") + LoadStr(105));
+            f.NotifyCheck(kCheckResult, std::string("SUCCEED:") + LoadStr(105));
             return true;
         case kStepCheckResult:
             if (failed)
@@ -440,7 +440,7 @@ bool CMainFrame::CPreCheckProc::OnResult(int result, const std::optional<std::st
             if (!f.BeginDownload(WorkPath("tempresult", "tmp"), std::nullopt, false)) {
                 const std::string text = SystemErrorText(errno);
                 f.EndGatewayProcedure(false);
-                f.NotifyCheck(13, "FAILED:" + text);
+                f.NotifyCheck(kCheckResult, "FAILED:" + text);
             }
             return true;
         default:
@@ -462,15 +462,15 @@ bool CMainFrame::CPreCheckProc::OnGetOver() {
     const std::string message = FormatStr(106, text.c_str());
     f.Console(message, kRed);
     f.EndGatewayProcedure(false);
-    f.NotifyCheck(13, message);
+    f.NotifyCheck(kCheckResult, message);
     // With the gateway's reason, so the check shows why it failed.
-    f.NotifyCheck(13, "FAILED:" + text);
+    f.NotifyCheck(kCheckResult, "FAILED:" + text);
     return true;
 }
 
 void CMainFrame::CPreCheckProc::OnDownloadWriteFailed(const std::string& text) {
     m_f.m_lastProcedureOk = false;
-    m_f.NotifyCheck(13, "FAILED:" + text);
+    m_f.NotifyCheck(kCheckResult, "FAILED:" + text);
 }
 
 }  // namespace vorn

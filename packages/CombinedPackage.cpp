@@ -9,6 +9,7 @@
 
 #include "lib/ConfSectionReader.h"
 #include "lib/Log.h"
+#include "lib/MemberName.h"
 #include "lib/StringTable.h"
 #include "lib/Text.h"
 #include "lib/WorkFolders.h"
@@ -54,23 +55,6 @@ int PlanCount(const ConfSectionReader& conf) {
 // listing busy for minutes over sections that do not exist.
 constexpr int kMaxPlanEntries = 10000;
 
-// A plan names files inside the package; a name that is absolute or climbs out with ".."
-// would make the update install or run a file that the package does not carry.
-bool SafeMemberName(const std::string& name) {
-    if (!name.empty() && (name[0] == '/' || name[0] == '\\')) {
-        return false;
-    }
-    size_t start = 0;
-    for (size_t i = 0; i <= name.size(); ++i) {
-        if (i == name.size() || name[i] == '/' || name[i] == '\\') {
-            if (i - start == 2 && name.compare(start, 2, "..") == 0) {
-                return false;
-            }
-            start = i + 1;
-        }
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -203,7 +187,7 @@ bool LoadCombinedPackageForUpdate(PackageState& state, Operator& op, const std::
         op.AppendConsole(text, kRed);
         ClearWorkFolder("tmp");
         ClearWorkFolder("compose_unpkg");
-        op.NotifyUpdatePage(7, text);
+        op.NotifyUpdatePage(kUpdateError, text);
         return false;
     }
     ClearWorkFolder("compose_pkg");
@@ -213,7 +197,7 @@ bool LoadCombinedPackageForUpdate(PackageState& state, Operator& op, const std::
     if (ec) {
         std::string text = LoadStr(6574);
         op.AppendConsole(text, kRed);
-        op.NotifyUpdatePage(7, text);
+        op.NotifyUpdatePage(kUpdateError, text);
         for (const char* folder : {"tmp", "compose_unpkg", "compose_pkg"}) {
             ClearWorkFolder(folder);
         }

@@ -85,8 +85,8 @@ bool MoveFile(const fs::path& from, const fs::path& to, std::error_code& ec) {
 
 void FailUpdatePage(Operator& op, const std::string& text) {
     op.AppendConsole(text, kRed);
-    op.NotifyUpdatePage(7, text);
-    op.NotifyUpdatePage(12, "FAILED:");
+    op.NotifyUpdatePage(kUpdateError, text);
+    op.NotifyUpdatePage(kUpdateFinal, "FAILED:");
 }
 
 }  // namespace
@@ -327,8 +327,8 @@ bool LoadSinglePackageForUpdate(PackageState& state, Operator& op, CPackageHost&
     if (stored.error != 0) {
         op.AppendConsole(stored.errorText, kRed);
         LogWrite(stored.errorText, kLogError);
-        op.NotifyUpdatePage(7, stored.errorText + LoadStr(6750));
-        op.NotifyUpdatePage(12, "FAILED:");
+        op.NotifyUpdatePage(kUpdateError, stored.errorText + LoadStr(6750));
+        op.NotifyUpdatePage(kUpdateFinal, "FAILED:");
         return false;
     }
     LogWrite("UnPack " + path, kLogInfo);
@@ -336,7 +336,7 @@ bool LoadSinglePackageForUpdate(PackageState& state, Operator& op, CPackageHost&
     if (LoadCurrentSinglePackage(state, op, host.CombinedUpdateRunning(), appVersion, cfgVersion,
                                  currentName)) {
         std::string text = FormatStr(6531, appVersion.c_str());
-        op.NotifyUpdatePage(6, text);
+        op.NotifyUpdatePage(kUpdateDetail, text);
         op.AppendConsole(text, kBlack);
         state.m_updateTips += text;
         state.m_packageFileName = fileName;

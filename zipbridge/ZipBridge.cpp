@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "lib/MemberName.h"
 #include "unzip.h"
 #include "zip.h"
 #include "zipbridge/ArchiveFile.h"
@@ -24,6 +25,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using vorn::SafeMemberName;
 
 constexpr size_t kBlock = 256 * 1024;
 
@@ -90,23 +92,6 @@ struct Reader {
     }
 };
 
-// A member name may not be absolute nor climb out of the destination with "..", whichever
-// separator it uses.
-bool SafeMemberName(const std::string& name) {
-    if (name.empty() || name[0] == '/' || name[0] == '\\') {
-        return false;
-    }
-    size_t start = 0;
-    for (size_t i = 0; i <= name.size(); ++i) {
-        if (i == name.size() || name[i] == '/' || name[i] == '\\') {
-            if (i - start == 2 && name.compare(start, 2, "..") == 0) {
-                return false;
-            }
-            start = i + 1;
-        }
-    }
-    return true;
-}
 
 // Extracts the current entry to `target`; the target is replaced only when the member
 // decrypted, inflated and matched its stored length and CRC.

@@ -1,10 +1,11 @@
 #include "app/cli/Cli.h"
 
 #include "app/cli/CliCommands.h"
-#include "app/cli/CliUpdateCommands.h"
 #include "app/cli/CliOperator.h"
+#include "app/cli/CliUpdateCommands.h"
 #include "app/cli/CmdFleet.h"
 #include "app/cli/CmdDiscover.h"
+#include "app/cli/CmdInspect.h"
 #include "app/cli/CmdSupport.h"
 
 namespace vorn::cli {
@@ -21,26 +22,62 @@ const std::vector<CliCommand>& CliCommands() {
         "console password from the first line of FILE (else asked on the terminal)"};
     static const std::vector<CliCommand> kCommands = [] {
         std::vector<CliCommand> commands = {
-        {"connect", "", "log in, print the gateway's version, disconnect", {}, 0, 0, true,
-         &CmdConnect},
-        {"passwd", "", "change the gateway password",
-         {{"new-password-file", 0, true, "FILE",
-           "new password from the first line of FILE (else asked twice on the terminal)"}},
-         0, 0, true, &CmdPasswd},
-        {"put", "LOCAL REMOTE", "upload a local file to the gateway (console)", {kConsolePassword},
-         2, 2, true, &CmdPut},
-        {"get", "REMOTE LOCAL", "download a file from the gateway (console)", {kConsolePassword},
-         2, 2, true, &CmdGet},
-        {"exec", "\"CMD\"", "run a command on the gateway and print its output (console)",
-         {kConsolePassword}, 1, 1, true, &CmdExec},
-        {"discover", "", "search the local networks for gateways (UDP broadcast)",
-         {{"timeout-ms", 0, true, "N", "collect replies for N ms (default 1000)"}}, 0, 0, false,
-         &CmdDiscover},
+            {"connect",
+             "",
+             "log in, print the gateway's version, disconnect",
+             {},
+             0,
+             0,
+             true,
+             &CmdConnect},
+            {"passwd",
+             "",
+             "change the gateway password",
+             {{"new-password-file", 0, true, "FILE",
+               "new password from the first line of FILE (else asked twice on the terminal)"}},
+             0,
+             0,
+             true,
+             &CmdPasswd},
+            {"put",
+             "LOCAL REMOTE",
+             "upload a local file to the gateway (console)",
+             {kConsolePassword},
+             2,
+             2,
+             true,
+             &CmdPut},
+            {"get",
+             "REMOTE LOCAL",
+             "download a file from the gateway (console)",
+             {kConsolePassword},
+             2,
+             2,
+             true,
+             &CmdGet},
+            {"exec",
+             "\"CMD\"",
+             "run a command on the gateway and print its output (console)",
+             {kConsolePassword},
+             1,
+             1,
+             true,
+             &CmdExec},
+            {"discover",
+             "",
+             "search the local networks for gateways (UDP broadcast)",
+             {{"timeout-ms", 0, true, "N", "collect replies for N ms (default 1000)"}},
+             0,
+             0,
+             false,
+             &CmdDiscover},
         };
         // The update and configuration commands.
         for (CliCommand& c : UpdateCommands()) commands.push_back(std::move(c));
         // The diagnostic commands of the support console.
         for (CliCommand& c : SupportCommands()) commands.push_back(std::move(c));
+        // Offline package check.
+        commands.push_back(InspectCommand());
         // The same commands on many gateways.
         commands.push_back(FleetCommand());
         return commands;
@@ -57,12 +94,11 @@ std::string ProgramUsage() {
         "Commands:\n";
     for (const CliCommand& c : CliCommands()) {
         std::string head = std::string("  ") + c.name;
-        if (*c.arguments) head += std::string(" ") + c.arguments;
+        if (*c.arguments)
+            head += std::string(" ") + c.arguments;
         head.resize(std::max<std::size_t>(head.size() + 2, 26), ' ');
         s += head + c.summary + "\n";
     }
-    s += "  inspect PACKAGE [--gateway-version-file FILE]\n"
-         "                          check a package offline (no gateway)\n";
     s += "\n'vornupdater COMMAND --help' shows the options of a command.\n"
          "Exit status: 0 success, 1 the operation failed, 2 usage error, 3 could not connect or\n"
          "log in, 4 start-up refused.\n";
@@ -71,7 +107,8 @@ std::string ProgramUsage() {
 
 std::string CommandUsage(const CliCommand& c) {
     std::string s = std::string("Usage: vornupdater ") + c.name;
-    if (*c.arguments) s += std::string(" ") + c.arguments;
+    if (*c.arguments)
+        s += std::string(" ") + c.arguments;
     s += c.needsGateway ? " -g ADDR[:PORT] [OPTIONS...]\n\n" : " [OPTIONS...]\n\n";
     s += std::string(c.summary) + ".\n\nOptions:\n";
     std::vector<CliOptionSpec> all = CommonOptions();
@@ -80,11 +117,24 @@ std::string CommandUsage(const CliCommand& c) {
         std::string head = "  ";
         head += o.shortName ? std::string("-") + o.shortName + ", " : "    ";
         head += std::string("--") + o.name;
-        if (o.takesValue) head += std::string(" ") + o.valueName;
+        if (o.takesValue)
+            head += std::string(" ") + o.valueName;
         head.resize(std::max<std::size_t>(head.size() + 2, 34), ' ');
         s += head + o.help + "\n";
     }
     return s;
+}
+
+bool RunsWithoutStartup(const std::vector<std::string>& args) {
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        return true;
+    }
+    for (const CliCommand& c : CliCommands()) {
+        if (args[0] == c.name) {
+            return c.offline;
+        }
+    }
+    return false;
 }
 
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
@@ -94,7 +144,8 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     }
     const CliCommand* command = nullptr;
     for (const CliCommand& c : CliCommands()) {
-        if (args[0] == c.name) command = &c;
+        if (args[0] == c.name)
+            command = &c;
     }
     if (!command) {
         env.err << "vornupdater: unknown command '" << args[0] << "' (see vornupdater --help)\n";

@@ -29,11 +29,16 @@ struct CliCommand {
     std::size_t maxArgs;
     bool needsGateway;
     int (*run)(const CliArgs& args, CliEnvironment& env);
+    // Works on local files only: runs without the start-up checks and the instance lock.
+    bool offline = false;
 };
 
 // The commands, in the order --help lists them. Add a command by adding a row.
 const std::vector<CliCommand>& CliCommands();
 
+// True when the command line names an offline command (or asks for help): the front end
+// runs it without the start-up checks.
+bool RunsWithoutStartup(const std::vector<std::string>& args);
 // Runs one command line (without the program name); returns the exit status.
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env);
 // Usage of the whole program / of one command.

@@ -130,8 +130,16 @@ bool CliOperator::Ask(const std::string& text) {
     return answer;
 }
 
-bool CliOperator::AskYesNo(const std::string& text) { return Ask(text); }
-bool CliOperator::AskOkCancel(const std::string& text) { return Ask(text); }
+bool CliOperator::OnAskYesNo(const std::string& text) { return Ask(text); }
+bool CliOperator::OnAskOkCancel(const std::string& text) { return Ask(text); }
+
+bool CliOperator::OnConfirmTips(const std::string&, const std::string& gatewayVersion,
+                                const std::string&) {
+    if (!m_tipsQuestion) {
+        return true;
+    }
+    return AskOkCancel("Update the gateway (" + gatewayVersion + ") with this combined package?");
+}
 
 void CliOperator::ShowMessage(const std::string& text) {
     if (m_mode.json) {
@@ -142,7 +150,7 @@ void CliOperator::ShowMessage(const std::string& text) {
     Write(text + (text.empty() || text.back() != '\n' ? "\n" : ""), kBlack);
 }
 
-std::optional<std::string> CliOperator::AskText(const std::string& prompt, bool secret) {
+std::optional<std::string> CliOperator::OnAskText(const std::string& prompt, bool secret) {
     if (secret && m_secret) {
         return m_secret;
     }
@@ -150,15 +158,15 @@ std::optional<std::string> CliOperator::AskText(const std::string& prompt, bool 
     return m_terminal.ReadLine(EscapeControls(prompt) + " ", secret);
 }
 
-std::optional<std::string> CliOperator::ChooseOpenFile(const std::string&, const std::string&) {
+std::optional<std::string> CliOperator::OnChooseOpenFile(const std::string&, const std::string&) {
     return m_openFile;
 }
 
-std::optional<std::string> CliOperator::ChooseSaveFile(const std::string&, const std::string&) {
+std::optional<std::string> CliOperator::OnChooseSaveFile(const std::string&, const std::string&) {
     return m_saveFile;
 }
 
-bool CliOperator::ChooseDevice(int& model, int& series) {
+bool CliOperator::OnChooseDevice(int& model, int& series) {
     if (!m_device) {
         return false;
     }

@@ -29,6 +29,7 @@ public:
 
     // Answers fixed by the command line.
     void SetAssumeYes(bool yes) { m_yes = yes; }
+    void SetTipsQuestion(bool on) { m_tipsQuestion = on; }
     void SetDevice(std::optional<std::pair<int, int>> device) { m_device = device; }
     void SetOpenFile(std::optional<std::string> f) { m_openFile = std::move(f); }
     void SetSaveFile(std::optional<std::string> f) { m_saveFile = std::move(f); }
@@ -54,20 +55,25 @@ public:
     void SetProgressAnchor() override;
     void ReplaceProgress(const std::string& text, std::uint32_t colour) override;
     void SetWindowTitle(const std::string& title) override;
-    bool AskYesNo(const std::string& text) override;
-    bool AskOkCancel(const std::string& text) override;
+    bool OnAskYesNo(const std::string& text) override;
+    bool OnAskOkCancel(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
-    std::optional<std::string> AskText(const std::string& prompt, bool secret) override;
-    std::optional<std::string> ChooseOpenFile(const std::string& proposed,
+    std::optional<std::string> OnAskText(const std::string& prompt, bool secret) override;
+    std::optional<std::string> OnChooseOpenFile(const std::string& proposed,
                                               const std::string& filter) override;
-    std::optional<std::string> ChooseSaveFile(const std::string& proposed,
+    std::optional<std::string> OnChooseSaveFile(const std::string& proposed,
                                               const std::string& filter) override;
-    bool ChooseDevice(int& model, int& series) override;
+    bool OnChooseDevice(int& model, int& series) override;
+    // The load page's tips dialog: with the question on, asked as "Update the gateway (V)
+    // with this combined package?"; off (the default), the tips are taken.
+    bool OnConfirmTips(const std::string& tips, const std::string& gatewayVersion,
+                       const std::string& packageVersion) override;
     void NotifyWizard(int code, const std::string& text) override;
     int NotifyUpdatePage(int code, const std::string& text) override;
     int NotifyCheckPage(int code, const std::string& text) override;
 
 private:
+    bool m_tipsQuestion = false;
     void Json(const char* type, const std::string& text, const char* key, long long value);
     void Write(const std::string& text, std::uint32_t colour);
     bool Ask(const std::string& text);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "app/ConnectAttempt.h"
 #include "app/ConnectRules.h"
 #include "app/cli/Cli.h"
 #include "app/cli/CliOperator.h"
@@ -79,36 +80,26 @@ public:
 
     // Connects and logs in; 0 or kExitConnect.
     int Login() {
-        if (!m_frame.ConnectGateway(m_address, m_password, m_port)) {
+        CConnectAttempt attempt(m_frame);
+        attempt.SetLoginTimeout(kLoginTimeoutMs);
+        attempt.SetVersionReplyTimeout(kVersionReplyMs);
+        const RememberMode remember =
+            m_args.Has("remember") ? RememberMode::AddressAndPassword : RememberMode::LeaveList;
+        if (!attempt.Start(m_check, m_address, m_port, m_password, remember, {})) {
             return kExitConnect;
         }
-        const bool ended = RunUntil(
-            [&] {
-                return m_frame.SessionState == 0 ||
-                       (m_frame.SessionState == kStateLogin && m_frame.SessionStep == 0);
-            },
-            kLoginTimeoutMs);
-        if (!ended) {
+        RunUntil([&] { return attempt.Finished(); }, kLoginTimeoutMs + kVersionReplyMs + 5000);
+        const CConnectAttempt::Result& result = attempt.Outcome();
+        if (result.timedOut) {
             m_op.Note("vornupdater: no answer from the gateway", true);
         }
-        ConnectOutcome outcome = ConnectOutcome::Failed;
-        if (m_frame.Connected) {
-            outcome = m_frame.DeviceVersion().empty() ? ConnectOutcome::ConnectedAfterVersionChoice
-                                                      : ConnectOutcome::Connected;
-        } else if (ended && m_frame.SessionState == kStateLogin) {
-            outcome = ConnectOutcome::WrongPassword;
-        }
-        const std::string warning =
-            RecordLoginResult(m_check, m_password, outcome, m_args.Has("remember"));
-        if (!warning.empty()) {
+        if (!result.warning.empty()) {
+            const std::string& warning = result.warning;
             m_op.AppendConsole(warning + (warning.back() == '\n' ? "" : "\n"), kRed);
         }
-        if (!ended || !m_frame.Connected) {
+        if (result.timedOut || !m_frame.Connected) {
             return kExitConnect;
         }
-        // Let the gateway's answer to the version message arrive before anything else.
-        RunUntil([&] { return !m_frame.VersionReplyPending() || !m_frame.Connected; },
-                 kVersionReplyMs);
         return kExitOk;
     }
 

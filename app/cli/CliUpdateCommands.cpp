@@ -30,7 +30,7 @@ void Pump() {
 // through the operator (--yes answers them), the pre-upgrade check waited for in place.
 class CCliWizardView : public CWizardView {
 public:
-    CCliWizardView(CliRun& run, const CUpdateEvents*& events) : m_run(run), m_events(events) {}
+    explicit CCliWizardView(CliRun& run) : m_run(run) {}
 
     void AppendDetail(const std::string&, std::uint32_t) override {}  // the console shows them
     void ClearDetails() override {}
@@ -42,8 +42,8 @@ public:
     void SetCheckStatus(const std::string& text) override {
         m_run.Op().Note("[check] " + text, false);
     }
-    bool RunConfirmDialog(const std::string& tips, const std::string& from, const std::string& to,
-                          bool preCheck) override {
+    bool RunConfirmDialog(const CUpdateEvents& events, const std::string& tips,
+                          const std::string& from, const std::string& to, bool preCheck) override {
         CliOperator& op = m_run.Op();
         op.Note("Update tips:\n" + tips, false);
         op.Note("From version: " + from, false);
@@ -51,11 +51,11 @@ public:
         if (preCheck) {
             QElapsedTimer t;
             t.start();
-            while (!m_events->CheckFinished() && m_run.Frame().Connected &&
+            while (!events.CheckFinished() && m_run.Frame().Connected &&
                    t.elapsed() < kSilenceTimeoutMs) {
                 Pump();
             }
-            if (!m_events->CheckPassed()) {
+            if (!events.CheckPassed()) {
                 op.Note(
                     "vornupdater: the pre-upgrade check did not pass; the update is not started",
                     true);
@@ -69,7 +69,6 @@ public:
 
 private:
     CliRun& m_run;
-    const CUpdateEvents*& m_events;
     bool m_checkRefused = false;
 };
 
@@ -152,10 +151,10 @@ int LoginForCommand(CliRun& run) {
 
 // Number of automatic backups to keep, from the options file (missing or negative: 10).
 int AutoBackupLimit() {
-    const std::string v = GetProfileString("AUTO_BAK", "AUTOBAK_NUM", "10", 16,
-                                           WorkPath(kOptionFileName, "").string());
-    int n = 10;
-    return ParseCount(v, n) ? n : 10;
+    COptionFile options;
+    options.Load(WorkPath(kOptionFileName, ""));
+    const int n = options.GetAutobakNum();
+    return n >= 0 ? n : 10;
 }
 
 int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
@@ -172,10 +171,8 @@ int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
         return rc;
     }
     CMainFrame& frame = run.Frame();
-    const CUpdateEvents* eventsRef = nullptr;
-    CCliWizardView view(run, eventsRef);
+    CCliWizardView view(run);
     CUpdateEvents events(frame, view);
-    eventsRef = &events;
     run.Op().SetUpdateEvents(&events);
     events.SetPreCheckMode(args.Has("pre-check"));
     frame.SetAutoBackupLimit(AutoBackupLimit());
@@ -203,10 +200,8 @@ int CmdCheck(const CliArgs& args, CliEnvironment& env) {
         return rc;
     }
     CMainFrame& frame = run.Frame();
-    const CUpdateEvents* eventsRef = nullptr;
-    CCliWizardView view(run, eventsRef);
+    CCliWizardView view(run);
     CUpdateEvents events(frame, view);
-    eventsRef = &events;
     run.Op().SetUpdateEvents(&events);
     events.BeginCheck();
     frame.SetLoadForCheckOnly(true);

@@ -228,3 +228,33 @@ int RunInspect(const std::vector<std::string>& args, std::ostream& rawOut, std::
 }
 
 }  // namespace vorn
+
+namespace vorn::cli {
+namespace {
+
+int CmdInspect(const CliArgs& args, CliEnvironment& env) {
+    std::vector<std::string> raw = args.positional;
+    if (args.values.count("gateway-version-file")) {
+        raw.push_back("--gateway-version-file");
+        raw.push_back(args.Value("gateway-version-file"));
+    }
+    return RunInspect(raw, env.out, env.err);
+}
+
+}  // namespace
+
+CliCommand InspectCommand() {
+    CliCommand c{"inspect",
+                 "PACKAGE",
+                 "check a package offline (no gateway)",
+                 {{"gateway-version-file", 0, true, "FILE",
+                   "a gateway's version report: check the layout and the version rules"}},
+                 1,
+                 1,
+                 false,
+                 &CmdInspect};
+    c.offline = true;
+    return c;
+}
+
+}  // namespace vorn::cli

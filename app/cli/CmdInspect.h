@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/Cli.h"
+
 namespace vorn {
 
 // 0: the package is valid (and, with a version report, allowed on that gateway); 1: it is
@@ -12,3 +14,10 @@ namespace vorn {
 int RunInspect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace vorn
+
+namespace vorn::cli {
+
+// The row of the command table.
+CliCommand InspectCommand();
+
+}  // namespace vorn::cli

@@ -40,14 +40,6 @@ int Usage(CliEnvironment& env, const std::string& command, const std::string& er
     return kExitUsage;
 }
 
-bool Listed(const std::vector<std::string>& list, const std::string& v) {
-    return std::find(list.begin(), list.end(), v) != list.end();
-}
-
-bool IsNic(const std::string& nic, const char* prefix) {
-    return nic.rfind(prefix, 0) == 0 && Listed(NicNames(), nic);
-}
-
 std::string Joined(const std::vector<std::string>& list) {
     std::string s;
     for (const std::string& v : list) s += (s.empty() ? "" : ", ") + v;
@@ -56,7 +48,7 @@ std::string Joined(const std::vector<std::string>& list) {
 
 // The MTU argument: 0 and the value, or a usage error.
 int ParseMtu(CliEnvironment& env, const std::string& text, int& mtu) {
-    if (!ParseCount(text, mtu) || mtu < 700 || mtu > 1500) {
+    if (!ParseCount(text, mtu) || !IsValidMtu(mtu)) {
         return Usage(env, "nic", std::string(LoadStr(6547)) + " (700-1500)");
     }
     return 0;
@@ -91,7 +83,7 @@ int CmdNic(const CliArgs& args, CliEnvironment& env) {
         std::string nic = p.size() == 2 ? p[1] : "all";
         if (nic == "all") {
             nic = "All";
-        } else if (!IsNic(nic, "eth")) {
+        } else if (!IsNicName(nic, "eth")) {
             return Usage(env, "nic", "unknown NIC '" + nic + "' (all, eth0 ... eth20)");
         }
         return RunDiagnostic(args, env, true,
@@ -102,10 +94,10 @@ int CmdNic(const CliArgs& args, CliEnvironment& env) {
         if (p.size() != 3) {
             return Usage(env, "nic", "expects: nic set NIC SPEED [--mtu M]");
         }
-        if (!IsNic(p[1], "eth")) {
+        if (!IsNicName(p[1], "eth")) {
             return Usage(env, "nic", std::string(LoadStr(6533)) + " (eth0 ... eth20)");
         }
-        if (!Listed(NicSpeeds(), p[2])) {
+        if (!IsNicSpeed(p[2])) {
             return Usage(env, "nic", std::string(LoadStr(6534)) + " (" + Joined(NicSpeeds()) + ")");
         }
         s.nic = p[1];
@@ -121,7 +113,7 @@ int CmdNic(const CliArgs& args, CliEnvironment& env) {
         if (p.size() != 3 || args.values.count("mtu")) {
             return Usage(env, "nic", "expects: nic mtu PPPN M");
         }
-        if (!IsNic(p[1], "ppp")) {
+        if (!IsNicName(p[1], "ppp")) {
             return Usage(env, "nic", std::string(LoadStr(6533)) + " (ppp0 ... ppp5)");
         }
         int mtu = 0;
@@ -139,7 +131,7 @@ int CmdNic(const CliArgs& args, CliEnvironment& env) {
 int CmdSwapNic(const CliArgs& args, CliEnvironment& env) {
     const std::string nic1 = args.positional[0];
     const std::string nic2 = args.positional[1];
-    if (!IsNic(nic1, "eth") || !IsNic(nic2, "eth") || nic1 == nic2) {
+    if (!IsNicName(nic1, "eth") || !IsNicName(nic2, "eth") || nic1 == nic2) {
         return Usage(env, "swapnic", "expects two different NICs of eth0 ... eth20");
     }
     const bool reboot = args.Has("reboot");

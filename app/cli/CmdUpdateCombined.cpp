@@ -3,8 +3,10 @@
 #include <filesystem>
 
 #include "app/cli/CliRun.h"
+#include "lib/ResultTokens.h"
 #include "lib/StringTable.h"
 #include "lib/Text.h"
+#include "operations/CUpdateEvents.h"
 #include "packages/CombinedPackage.h"
 
 namespace vorn::cli {
@@ -13,10 +15,6 @@ namespace {
 // The whole update may take long; it is given up only when nothing at all moves (no byte on
 // the link, no member started, no event) for this long.
 constexpr int kUpdateSilenceMs = 300000;
-
-bool StartsWith(const std::string& text, const char* token) {
-    return text.rfind(token, 0) == 0;
-}
 
 }  // namespace
 
@@ -36,27 +34,24 @@ int RunCombinedUpdate(const CliArgs& args, CliEnvironment& env) {
     CliOperator& op = run.Op();
 
     // The plan has been listed on the console by the load; the tips dialog is the confirmation.
-    frame.SetTipsDialog(
-        [&op](const std::string&, const std::string& gatewayVersion, const std::string&) {
-            return op.AskOkCancel("Update the gateway (" + gatewayVersion +
-                                  ") with this combined package?");
-        });
+    op.SetTipsQuestion(true);
 
     bool succeeded = false;
     bool failed = false;
     int lastActivity = 0;
     op.SetUpdateObserver([&](int code, const std::string& text) {
         ++lastActivity;
-        if (code == 9 && StartsWith(text, "COMPOSE:")) {
+        if (code == kUpdateMember && HasToken(text, kTokenCompose)) {
             // "Updating N/M. Please wait..." as the wizard's status line.
-            const int member = std::atoi(text.c_str() + 8);
-            op.AppendConsole(std::string(LoadStr(6709)) + std::to_string(member) +
-                                 FormatStr(6708, frame.Package().m_combinedTotal) + "\n",
+            const int member = std::atoi(text.c_str() + kTokenCompose.size());
+            op.AppendConsole(UpdatingMemberText(std::to_string(member),
+                                                frame.Package().m_combinedTotal) +
+                                 "\n",
                              kBlue);
-        } else if (code == 12) {
-            if (text == "SUCCEED:END") {
+        } else if (code == kUpdateFinal) {
+            if (text == kTokenSucceedEnd) {
                 succeeded = true;
-            } else if (StartsWith(text, "FAILED") || StartsWith(text, "ABORT:")) {
+            } else if (HasToken(text, "FAILED") || HasToken(text, kTokenAbort)) {
                 failed = true;
             }
         }

@@ -58,11 +58,11 @@ TEST_F(LockoutTest, FifthWrongPasswordLocksForSixHundredSeconds) {
     };
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(i + 1);
-        EXPECT_EQ(Attempt(a, kStart + i, ConnectOutcome::WrongPassword), expected[i]);
+        EXPECT_EQ(Attempt(a, kStart + i, kWizardLoginRefused), expected[i]);
         EXPECT_EQ(m_log.Count(a), i + 1);
     }
     const std::time_t fifth = kStart + 4;
-    EXPECT_EQ(Attempt(a, fifth + 600, ConnectOutcome::Connected),
+    EXPECT_EQ(Attempt(a, fifth + 600, kWizardConnected),
               "The number of login errors has exceeded 5 and (10.0.0.7) is locked.\n"
               "Please try again after 10 minutes!");
     // Another spelling of the same address is the same entry.
@@ -79,21 +79,21 @@ TEST_F(LockoutTest, FifthWrongPasswordLocksForSixHundredSeconds) {
     EXPECT_TRUE(c.allowed);
     EXPECT_EQ(m_log.Count(a), 0);
     EXPECT_TRUE(m_log.Exists(a));
-    EXPECT_EQ(Attempt(a, fifth + 602, ConnectOutcome::WrongPassword), "");
+    EXPECT_EQ(Attempt(a, fifth + 602, kWizardLoginRefused), "");
     EXPECT_EQ(m_log.Count(a), 1);
 }
 
 TEST_F(LockoutTest, SuccessfulLoginClearsTheCount) {
     const std::string a = "10.0.0.8";
-    Attempt(a, kStart, ConnectOutcome::WrongPassword);
-    Attempt(a, kStart + 1, ConnectOutcome::WrongPassword);
-    Attempt(a, kStart + 2, ConnectOutcome::WrongPassword);
+    Attempt(a, kStart, kWizardLoginRefused);
+    Attempt(a, kStart + 1, kWizardLoginRefused);
+    Attempt(a, kStart + 2, kWizardLoginRefused);
     EXPECT_EQ(m_log.Count(a), 3);
-    EXPECT_EQ(Attempt(a, kStart + 3, ConnectOutcome::Connected), "");
+    EXPECT_EQ(Attempt(a, kStart + 3, kWizardConnected), "");
     EXPECT_EQ(m_log.Count(a), 0);
     EXPECT_EQ(m_log.Time(a), LoginErrorLog::NoErrorTime());
     // A failed connection counts nothing.
-    Attempt(a, kStart + 4, ConnectOutcome::Failed);
+    Attempt(a, kStart + 4, kWizardConnectFailed);
     EXPECT_EQ(m_log.Count(a), 0);
 }
 
@@ -108,12 +108,10 @@ TEST_F(LockoutTest, InvalidAddressIsRefusedWith6773) {
 }
 
 TEST_F(LockoutTest, RememberModesDecideWhatTheRecentListKeeps) {
-    Attempt("10.0.0.1", kStart, ConnectOutcome::Connected, RememberMode::AddressAndPassword,
-            "secret");
-    Attempt("10.0.0.2", kStart, ConnectOutcome::ConnectedAfterVersionChoice,
-            RememberMode::AddressOnly, "secret");
-    Attempt("10.0.0.3", kStart, ConnectOutcome::Connected, RememberMode::LeaveList, "secret");
-    Attempt("10.0.0.4", kStart, ConnectOutcome::WrongPassword);
+    Attempt("10.0.0.1", kStart, kWizardConnected, RememberMode::AddressAndPassword, "secret");
+    Attempt("10.0.0.2", kStart, kWizardDeviceChosen, RememberMode::AddressOnly, "secret");
+    Attempt("10.0.0.3", kStart, kWizardConnected, RememberMode::LeaveList, "secret");
+    Attempt("10.0.0.4", kStart, kWizardLoginRefused);
     RecentAddressList reread;
     reread.Load(m_dir / "updater.ini");
     ASSERT_EQ(reread.Entries().size(), 2u);
@@ -173,7 +171,7 @@ TEST(ConnectRulesHeadless, CheckAndRecordUseTheProgramFolder) {
     for (int i = 0; i < 5; ++i) {
         ConnectCheck c = CheckConnectAllowed(a);
         ASSERT_TRUE(c.allowed);
-        RecordLoginResult(c, "bad", ConnectOutcome::WrongPassword, false);
+        RecordLoginResult(c, "bad", kWizardLoginRefused, false);
         AdvanceClockForTests(std::chrono::seconds(1));
     }
     EXPECT_TRUE(fs::exists(dir / "tmp" / "loginerror"));
@@ -184,9 +182,9 @@ TEST(ConnectRulesHeadless, CheckAndRecordUseTheProgramFolder) {
     EXPECT_EQ(c.address.ConnectPort(), 51112);
 
     // Without --remember the recent list is left alone; with it, address and password go in.
-    EXPECT_EQ(RecordLoginResult(c, "good", ConnectOutcome::Connected, false), "");
+    EXPECT_EQ(RecordLoginResult(c, "good", kWizardConnected, false), "");
     EXPECT_FALSE(fs::exists(dir / "updater.ini"));
-    RecordLoginResult(c, "good", ConnectOutcome::Connected, true);
+    RecordLoginResult(c, "good", kWizardConnected, true);
     RecentAddressList recent;
     recent.Load(dir / "updater.ini");
     ASSERT_EQ(recent.Entries().size(), 1u);

@@ -48,16 +48,16 @@ public:
         screen += text;
     }
     void SetWindowTitle(const std::string& t) override { title = t; }
-    bool AskYesNo(const std::string& text) override {
+    bool OnAskYesNo(const std::string& text) override {
         messages.push_back(text);
         return answerYes;
     }
-    bool AskOkCancel(const std::string& text) override {
+    bool OnAskOkCancel(const std::string& text) override {
         messages.push_back(text);
         return answerYes;
     }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    std::optional<std::string> AskText(const std::string& prompt, bool) override {
+    std::optional<std::string> OnAskText(const std::string& prompt, bool) override {
         messages.push_back(prompt);
         if (typed.empty())
             return std::nullopt;
@@ -65,13 +65,13 @@ public:
         typed.pop_front();
         return t;
     }
-    std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override {
+    std::optional<std::string> OnChooseOpenFile(const std::string&, const std::string&) override {
         return openFile;
     }
-    std::optional<std::string> ChooseSaveFile(const std::string&, const std::string&) override {
+    std::optional<std::string> OnChooseSaveFile(const std::string&, const std::string&) override {
         return saveFile;
     }
-    bool ChooseDevice(int& model, int& series) override {
+    bool OnChooseDevice(int& model, int& series) override {
         if (!device)
             return false;
         model = device->first;
@@ -91,6 +91,18 @@ public:
     }
 
     // Helpers for assertions.
+    std::string ConsoleText() const {
+        std::string all;
+        for (const Line& l : console) all += l.text;
+        return all;
+    }
+    bool ShowedInRed(const std::string& text) const { return ShownIn(text, kRed); }
+    // The update-page events as (code, text) pairs.
+    std::vector<std::pair<int, std::string>> UpdateEvents() const {
+        std::vector<std::pair<int, std::string>> out;
+        for (const Event& e : updatePage) out.emplace_back(e.code, e.text);
+        return out;
+    }
     bool Shown(const std::string& text) const {
         for (const Line& l : console) {
             if (l.text.find(text) != std::string::npos)

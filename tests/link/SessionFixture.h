@@ -1,5 +1,6 @@
 #pragma once
-// A session and an in-process simulator on 127.0.0.1, over a temporary program folder.
+// A session and an in-process simulator on 127.0.0.1, over a temporary program folder
+// (tests/common/GatewayChain.h).
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
@@ -16,6 +17,7 @@
 #include "lib/StringTable.h"
 #include "link/CGatewaySession.h"
 #include "platform/ProgramFolder.h"
+#include "tests/common/GatewayChain.h"
 #include "tests/common/RecordingOperator.h"
 #include "tests/common/WaitFor.h"
 #include "tools/gateway-sim/CGatewaySim.h"
@@ -41,39 +43,23 @@ protected:
 
 class SessionFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
-        SetLanguage(Language::English);
-        SetProgramFolderForTests(Dir() / "prog");
-        std::filesystem::create_directories(Dir() / "prog");
-        m_session = std::make_unique<TestSession>(&m_op);
-    }
+    void SetUp() override { m_session = std::make_unique<TestSession>(&m_op); }
     void TearDown() override {
         m_session.reset();
         if (m_sim)
             m_sim->Stop();
-        SetProgramFolderForTests({});
     }
 
-    std::filesystem::path Dir() const { return m_dir.path().toStdString(); }
+    std::filesystem::path Dir() const { return m_folders.Dir(); }
 
     void StartSim(const std::function<void(GatewaySimConfig&)>& edit = {}) {
-        GatewaySimConfig cfg;
-        cfg.root = Dir() / "root";
-        cfg.rebootRefuseMs = 300;
-        if (edit)
-            edit(cfg);
-        m_sim = std::make_unique<CGatewaySim>(cfg);
-        ASSERT_TRUE(m_sim->Start()) << m_sim->LastError();
+        m_sim = StartGatewaySim(m_folders.SimRoot(), edit);
+        ASSERT_TRUE(m_sim);
     }
 
     // Connects and waits until the login ended (state back to 0, or refused in state 3).
     bool Login(const std::string& password = "admin") {
-        if (!m_session->ConnectGateway("127.0.0.1", password, m_sim->Port()))
-            return false;
-        return waitFor([&] {
-            return (m_session->SessionState == 0 && m_session->SessionStep == 0) ||
-                   (m_session->SessionState == kStateLogin && m_session->SessionStep == 0);
-        });
+        return LoginSession(*m_session, *m_sim, password);
     }
     bool Idle() {
         return waitFor([&] { return m_session->SessionState == 0; });
@@ -85,27 +71,12 @@ protected:
         }
         return false;
     }
-
-    static std::string RandomBytes(std::size_t n, unsigned seed = 7) {
-        std::mt19937 gen(seed);
-        std::string s(n, '\0');
-        for (char& c : s) c = static_cast<char>(gen() & 0xFF);
-        return s;
-    }
-    static std::string ReadLocal(const std::filesystem::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    static void WriteLocal(const std::filesystem::path& p, const std::string& data) {
-        std::filesystem::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << data;
-    }
     static QByteArray Md5(const std::string& data) {
         return QCryptographicHash::hash(QByteArray::fromStdString(data), QCryptographicHash::Md5)
             .toHex();
     }
 
-    QTemporaryDir m_dir;
+    CTestFolders m_folders;
     RecordingOperator m_op;
     std::unique_ptr<TestSession> m_session;
     std::unique_ptr<CGatewaySim> m_sim;

@@ -9,7 +9,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "link/CSelectDevice.h"
+#include "app/CSelectDevice.h"
 #include "platform/LocalAddresses.h"
 #include "tests/link/SessionFixture.h"
 

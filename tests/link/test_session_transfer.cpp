@@ -15,7 +15,8 @@ struct UploadProcedure : CProcedureHandler {
     fs::path local;
     int putFileResult = -1;
     int finalResult = -1;
-    std::uint64_t frameBytes = 0;  // bytes PutFile handed to the socket
+    std::uint64_t frameBytes = 0;  // bytes of the file's frames handed to the socket
+    std::uint64_t before = 0;
     bool ended = false;
 
     void Start(const fs::path& l, const std::string& remote) {
@@ -28,20 +29,28 @@ struct UploadProcedure : CProcedureHandler {
         if (session->SessionStep == 44) {
             if (result != 0)
                 return End(result);
-            const std::uint64_t before = session->BytesSent();
+            before = session->BytesSent();
             putFileResult = session->PutFile(local);
-            frameBytes = session->BytesSent() - before;
             if (!putFileResult)
                 return End(-2);
             session->SendPutOver();
             session->SessionStep = 45;
             return true;
         }
-        if (session->SessionStep == 45)
+        if (session->SessionStep == 45) {
+            // The upload streams from the event loop; its frames are what went out before
+            // the putover.
+            std::uint8_t frame[kMaxSendFrame];
+            frameBytes = session->BytesSent() - before - BuildTextFrame("putover\n", frame);
             return End(result);
+        }
         return false;
     }
     bool OnGetOver() override { return false; }
+    void OnUploadFailed() override {
+        putFileResult = 0;
+        End(-2);
+    }
     bool End(int r) {
         finalResult = r;
         ended = true;
@@ -245,8 +254,8 @@ TEST_F(SessionTransfer, ConnectionDroppedMidUploadClosesFileAndSession) {
 namespace vorn::test {
 namespace {
 
-// While PutFile streams, the event loop keeps running (timers of the program fire), but no
-// message reaches the session until the upload has returned.
+// While an upload streams, the event loop keeps running (timers of the program fire), but no
+// message reaches the session until the upload has ended.
 class PumpWatchingOperator : public RecordingOperator {
 public:
     std::function<void()> onFirstProgress;
@@ -312,7 +321,7 @@ TEST(SessionPump, MessagesForTheSessionWaitUntilPutFileReturns) {
     SetProgramFolderForTests({});
 }
 
-// A disconnect from the event loop that PutFile keeps alive stops the upload cleanly.
+// A disconnect from the event loop while an upload streams stops the upload cleanly.
 TEST(SessionPump, DisconnectDuringPutFileStopsTheUpload) {
     QTemporaryDir dir;
     const fs::path root = fs::path(dir.path().toStdString());

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "lib/StringTable.h"
-#include "link/CSelectDevice.h"
+#include "app/CSelectDevice.h"
 #include "tests/common/RecordingOperator.h"
 #include "tests/common/UdpProbe.h"
 #include "tests/common/WaitFor.h"
@@ -166,21 +166,22 @@ TEST_F(SelectDevice, FinishedSearchFillsRowsAndOkHandsTheAddressToThePage) {
     EXPECT_EQ(m_page.Dialog(), nullptr);
 }
 
-TEST_F(SelectDevice, OkPostsTheAddressInNetworkByteOrder) {
-    CMessageTarget page;
-    std::vector<std::pair<WParam, LParam>> posted;
-    page.setHandler([&](unsigned msg, WParam w, LParam l) {
-        if (msg == WM_SELECT_DEVICE)
-            posted.push_back({w, l});
-    });
-    CSelectDevice dialog(&page);
+TEST_F(SelectDevice, OkHandsTheAddressInNetworkByteOrder) {
+    std::vector<std::optional<std::uint32_t>> chosen;
+    int cancels = 0;
+    CSelectDevice::Callbacks callbacks;
+    callbacks.ok = [&](std::optional<std::uint32_t> a) { chosen.push_back(a); };
+    callbacks.cancel = [&] { ++cancels; };
+    CSelectDevice dialog(std::move(callbacks));
     dialog.Open();
     dialog.AddAddress(Addr("10.0.0.5"));
     dialog.Finish();
     EXPECT_TRUE(dialog.Ok());
-    ASSERT_TRUE(waitFor([&] { return posted.size() == 1; }));
-    EXPECT_EQ(posted[0].first, kSelectDeviceOk);
-    EXPECT_EQ(posted[0].second, static_cast<LParam>(Addr("10.0.0.5")));
+    ASSERT_EQ(chosen.size(), 1u);
+    EXPECT_EQ(chosen[0], std::optional<std::uint32_t>(Addr("10.0.0.5")));
+    EXPECT_FALSE(dialog.Ok()) << "closed";
+    dialog.Cancel();
+    EXPECT_EQ(cancels, 0);
     EXPECT_EQ(CSelectDevice::ColumnWidths(400), std::make_pair(80, 280));
 }
 
@@ -200,7 +201,7 @@ TEST_F(SelectDevice, OkWithoutRowsOrWithoutSelection) {
     SearchAnswered({});
     EXPECT_EQ(m_page.Dialog()->Status(), "0 device(s)");
     EXPECT_EQ(m_page.Dialog()->Selected(), -1);
-    EXPECT_TRUE(m_page.Dialog()->Ok());  // posts -1: the page only closes the dialog
+    EXPECT_TRUE(m_page.Dialog()->Ok());  // no address: the page only closes the dialog
     ASSERT_TRUE(waitFor([&] { return m_page.Dialog() == nullptr; }));
     EXPECT_TRUE(m_picked.empty());
 

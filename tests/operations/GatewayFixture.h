@@ -1,7 +1,8 @@
 #pragma once
 // A main frame logged in to an in-process simulator that runs gateway scripts, over a
-// temporary program folder with the archive component and the helper scripts; package
-// builders and the simulator's transcript as a list of lines.
+// temporary program folder with the archive component and the helper scripts (the chain of
+// tests/common/GatewayChain.h); package builders and the simulator's transcript as a list of
+// lines.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@
 #include "operations/CMainFrame.h"
 #include "packages/ZipBridgeLoader.h"
 #include "platform/ProgramFolder.h"
+#include "tests/common/GatewayChain.h"
 #include "tests/common/RecordingOperator.h"
 #include "tests/common/WaitFor.h"
 #include "tools/gateway-sim/CGatewaySim.h"
@@ -29,21 +31,15 @@ namespace vorn::test {
 namespace fs = std::filesystem;
 
 inline std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return ReadLocal(p);
 }
-
 inline void WriteAll(const fs::path& p, const std::string& data) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << data;
+    WriteLocal(p, data);
 }
 
 class GatewayFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetLanguage(Language::English);
-        SetProgramFolderForTests(Prog());
-        fs::create_directories(Prog());
         std::string error;
         ASSERT_TRUE(LoadZipBridge(error, VORN_ZIPBRIDGE_PATH)) << error;
         InstallHelperScripts();
@@ -52,12 +48,11 @@ protected:
         m_frame.reset();
         if (m_sim)
             m_sim->Stop();
-        SetProgramFolderForTests({});
     }
 
-    fs::path Dir() const { return m_dir.path().toStdString(); }
-    fs::path Prog() const { return Dir() / "prog"; }
-    fs::path SimRoot() const { return Dir() / "root"; }
+    fs::path Dir() const { return m_folders.Dir(); }
+    fs::path Prog() const { return m_folders.Prog(); }
+    fs::path SimRoot() const { return m_folders.SimRoot(); }
 
     void InstallHelperScripts() {
         for (const char* folder : {"arm_bin", "bin", "bin_harddisk"}) {
@@ -72,24 +67,14 @@ protected:
     // Starts the simulator (with scripts) and logs the frame in.
     void StartAndLogin(const std::function<void(GatewaySimConfig&)>& edit = {},
                        const SimScriptOptions& scripts = {}) {
-        GatewaySimConfig cfg;
-        cfg.root = SimRoot();
-        cfg.rebootRefuseMs = 200;
-        if (edit)
-            edit(cfg);
-        m_sim = std::make_unique<CGatewaySim>(cfg);
-        AddScriptCommands(*m_sim, scripts);
-        ASSERT_TRUE(m_sim->Start()) << m_sim->LastError();
+        m_sim = StartGatewaySim(SimRoot(), edit, 200,
+                                [&](CGatewaySim& sim) { AddScriptCommands(sim, scripts); });
+        ASSERT_TRUE(m_sim);
         m_frame = std::make_unique<CMainFrame>(&m_op);
         Login();
         m_loginEntries = m_sim->Transcript().size();
     }
-    void Login() {
-        ASSERT_TRUE(m_frame->ConnectGateway("127.0.0.1", "admin", m_sim->Port()));
-        ASSERT_TRUE(waitFor([&] { return m_frame->Connected && m_frame->SessionState == 0; }));
-        // The answer to the version message.
-        ASSERT_TRUE(waitFor([&] { return m_frame->ProtocolVersion != 0; }));
-    }
+    void Login() { ASSERT_TRUE(LoginAndAwaitVersion(*m_frame, *m_sim)); }
 
     // What the simulator received since the login: text messages as they are, each run of
     // binary frames as "[N bytes]".
@@ -164,7 +149,7 @@ protected:
         return ReadAll(m_sim->LocalPath(remote));
     }
 
-    QTemporaryDir m_dir;
+    CTestFolders m_folders;
     RecordingOperator m_op;
     std::unique_ptr<CGatewaySim> m_sim;
     std::unique_ptr<CMainFrame> m_frame;

@@ -13,6 +13,7 @@
 #include "lib/StringTable.h"
 #include "operations/CMainFrame.h"
 #include "platform/ProgramFolder.h"
+#include "tests/common/GatewayChain.h"
 #include "tests/common/RecordingOperator.h"
 #include "tests/common/WaitFor.h"
 #include "tools/gateway-sim/CGatewaySim.h"
@@ -57,32 +58,24 @@ TEST(ConsoleText, Utf8RuleOfGatewayOutput) {
 class Console : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetLanguage(Language::English);
-        SetProgramFolderForTests(Dir() / "prog");
-        fs::create_directories(Dir() / "prog");
-        GatewaySimConfig cfg;
-        cfg.root = Dir() / "root";
-        m_sim = std::make_unique<CGatewaySim>(cfg);
-        ASSERT_TRUE(m_sim->Start()) << m_sim->LastError();
+        m_sim = StartGatewaySim(m_folders.SimRoot(), {}, 3000);
+        ASSERT_TRUE(m_sim);
         m_frame = std::make_unique<CMainFrame>(&m_op, QtMd5("letmein"));
-        ASSERT_TRUE(m_frame->ConnectGateway("127.0.0.1", "admin", m_sim->Port()));
-        ASSERT_TRUE(waitFor([&] { return m_frame->Connected && m_frame->SessionState == 0; }));
+        ASSERT_TRUE(LoginSession(*m_frame, *m_sim));
+        ASSERT_TRUE(m_frame->Connected);
     }
     void TearDown() override {
         m_frame.reset();
-        m_sim->Stop();
-        SetProgramFolderForTests({});
+        if (m_sim)
+            m_sim->Stop();
     }
-    fs::path Dir() const { return m_dir.path().toStdString(); }
+    fs::path Dir() const { return m_folders.Dir(); }
     bool Idle() {
         return waitFor([&] { return m_frame->SessionState == 0; });
     }
-    static std::string Read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    static std::string Read(const fs::path& p) { return ReadLocal(p); }
 
-    QTemporaryDir m_dir;
+    CTestFolders m_folders;
     RecordingOperator m_op;
     std::unique_ptr<CGatewaySim> m_sim;
     std::unique_ptr<CMainFrame> m_frame;
@@ -162,6 +155,50 @@ TEST_F(Console, UploadAndDownloadAUserFile) {
     EXPECT_TRUE(m_op.ShownIn("Download file successfully!\n", kBlue));
     EXPECT_EQ(QtMd5(Read(back)), QtMd5(data));
     EXPECT_TRUE(m_frame->LastConsoleOk());
+}
+
+TEST_F(Console, SecondCommandDuringAnUploadIsRefusedWhileTheUploadGoesOn) {
+    const fs::path local = Dir() / "big.bin";
+    std::string data(4 << 20, '\0');
+    std::uint32_t x = 12345;
+    for (char& c : data) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    std::ofstream(local, std::ios::binary) << data;
+    const auto refusals = [&] {
+        int n = 0;
+        for (const auto& line : m_op.console)
+            n += line.text == LoadStr(6553) && line.colour == kRed;
+        return n;
+    };
+
+    m_op.openFile = local.string();
+    ASSERT_TRUE(m_frame->ConsoleUpload("/stmp/big.bin"));
+    // The event loop runs while the file streams; part of it is out, not all.
+    ASSERT_TRUE(waitFor([&] { return m_op.progress.size() >= 3; }, 30000));
+    ASSERT_TRUE(m_frame->Transferring());
+    ASSERT_EQ(refusals(), 0);
+    EXPECT_FALSE(m_frame->RunConsoleCommand("true", true));
+    EXPECT_FALSE(m_frame->ConsoleDownload("/stmp/other"));
+    EXPECT_FALSE(m_frame->BackupConfig());
+    EXPECT_EQ(refusals(), 3);
+    EXPECT_TRUE(m_frame->Transferring());
+
+    ASSERT_TRUE(waitFor([&] { return m_frame->SessionState == 0; }, 60000));
+    EXPECT_TRUE(m_op.ShownIn("Upload file successfully!\n", kBlue));
+    EXPECT_TRUE(m_frame->LastConsoleOk());
+    EXPECT_EQ(m_op.progress.back().text, "100%");
+    EXPECT_EQ(QtMd5(Read(m_sim->LocalPath("/stmp/big.bin"))), QtMd5(data));
+    // Nothing of the refused commands reached the gateway: the put, the file, the putover.
+    std::vector<std::string> sent;
+    for (const auto& e : m_sim->Transcript()) {
+        if (!e.binary)
+            sent.push_back(e.text);
+    }
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[sent.size() - 2], "put\nfile:/stmp/big.bin\n");
+    EXPECT_EQ(sent.back(), "putover\n");
 }
 
 TEST_F(Console, TransferRefusalsAndFailures) {

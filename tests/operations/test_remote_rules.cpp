@@ -36,9 +36,7 @@ TEST(RemotePaths, LayoutsAndHelperFolders) {
         {1, 8, "/etc/vorncmd/", "bin", "/usr/sbin/updhistory.sh"},
     };
     for (const Case& c : cases) {
-        SetProductLineCode(c.productLine);
-        SelectRemoteLayout(c.flag);
-        const RemotePaths& p = CurrentRemotePaths();
+        const RemotePaths p = RemotePathsFor(c.flag, c.productLine);
         const std::string pre = c.prefix;
         for (const auto& [slot, name] :
              std::vector<std::pair<std::string, std::string>>{{p.apppre, "apppre"},
@@ -56,8 +54,6 @@ TEST(RemotePaths, LayoutsAndHelperFolders) {
         EXPECT_EQ(p.helperFolder, c.helper);
         EXPECT_EQ(p.historyScript, c.history);
     }
-    SetProductLineCode(0);
-    SelectRemoteLayout(1);
 }
 
 TEST(RemotePaths, QuotingKeepsNamesWhole) {
@@ -182,7 +178,7 @@ public:
         return confirm;
     }
     void SetBackEnabled(bool) override {}
-    bool RunConfirmDialog(const std::string&, const std::string&, const std::string&,
+    bool RunConfirmDialog(const CUpdateEvents&, const std::string&, const std::string&, const std::string&,
                           bool) override {
         if (duringDialog)
             duringDialog();

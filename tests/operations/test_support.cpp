@@ -12,6 +12,7 @@
 #include "lib/StringTable.h"
 #include "operations/CMainFrame.h"
 #include "platform/ProgramFolder.h"
+#include "tests/common/GatewayChain.h"
 #include "tests/common/RecordingOperator.h"
 #include "tests/common/WaitFor.h"
 #include "tools/gateway-sim/CGatewaySim.h"
@@ -26,7 +27,7 @@ namespace fs = std::filesystem;
 class ScriptedOperator : public RecordingOperator {
 public:
     std::deque<bool> answers;
-    bool AskYesNo(const std::string& text) override {
+    bool OnAskYesNo(const std::string& text) override {
         messages.push_back(text);
         if (answers.empty())
             return false;
@@ -75,31 +76,22 @@ TEST(PingTarget, ShellSeesExactlyOneUnexpandedWord) {
 
 class Support : public ::testing::Test {
 protected:
-    void SetUp() override {
-        SetLanguage(Language::English);
-        SetProgramFolderForTests(Dir() / "prog");
-        fs::create_directories(Dir() / "prog");
-    }
     void Start(const std::string& version = "KELMORA-GW-2100 V5.2.1\n") {
-        GatewaySimConfig cfg;
-        cfg.root = Dir() / "root";
-        cfg.versionText = version;
-        cfg.rebootRefuseMs = 0;
-        m_sim = std::make_unique<CGatewaySim>(cfg);
-        AddDiagnosticCommands(*m_sim);
-        ASSERT_TRUE(m_sim->Start()) << m_sim->LastError();
+        m_sim = StartGatewaySim(
+            m_folders.SimRoot(), [&](GatewaySimConfig& cfg) { cfg.versionText = version; }, 0,
+            [](CGatewaySim& sim) { AddDiagnosticCommands(sim); });
+        ASSERT_TRUE(m_sim);
         m_frame = std::make_unique<CMainFrame>(&m_op);
-        ASSERT_TRUE(m_frame->ConnectGateway("127.0.0.1", "admin", m_sim->Port()));
-        ASSERT_TRUE(waitFor([&] { return m_frame->Connected && m_frame->SessionState == 0; }));
+        ASSERT_TRUE(LoginSession(*m_frame, *m_sim));
+        ASSERT_TRUE(m_frame->Connected);
         m_seen = m_sim->ReceivedTexts().size();
     }
     void TearDown() override {
         m_frame.reset();
         if (m_sim)
             m_sim->Stop();
-        SetProgramFolderForTests({});
     }
-    fs::path Dir() const { return m_dir.path().toStdString(); }
+    fs::path Dir() const { return m_folders.Dir(); }
     // Waits until the link is idle for a moment (ping series start a new run at once).
     bool Idle() {
         return waitFor([&] { return m_frame->SessionState == 0; });
@@ -121,7 +113,7 @@ protected:
         return n;
     }
 
-    QTemporaryDir m_dir;
+    CTestFolders m_folders;
     ScriptedOperator m_op;
     std::unique_ptr<CGatewaySim> m_sim;
     std::unique_ptr<CMainFrame> m_frame;
@@ -327,6 +319,28 @@ TEST_F(Support, ExchangeNicsAsksTwiceAndRestartsOnYes) {
     EXPECT_TRUE(m_op.ShownIn("Device is restarting...\n", kBlue));
     EXPECT_TRUE(waitFor([&] { return m_sim->RebootCount() == 1; }));
     EXPECT_EQ(m_op.messages.back(), LoadStr(6551));
+}
+
+TEST_F(Support, RestartWaitKeepsCommandsOutUntilTheLinkCloses) {
+    Start();
+    m_op.answers = {true, true};
+    NewCommands();
+    // Commands tried the moment the wait begins (the gateway may drop the link soon after).
+    const int refused = Count(LoadStr(6553));
+    std::vector<bool> startedDuringWait;
+    m_frame->AddSessionListener([&] {
+        if (m_frame->SessionState == kStateRestartWait && startedDuringWait.empty()) {
+            EXPECT_TRUE(m_frame->Connected);
+            startedDuringWait.push_back(m_frame->ShowRouteTable());
+            startedDuringWait.push_back(m_frame->RunConsoleCommand("ls", true));
+        }
+    });
+    ASSERT_TRUE(m_frame->ExchangeNics("eth1", "eth0"));
+    ASSERT_TRUE(waitFor([&] { return !m_frame->Connected; }));
+    EXPECT_EQ(startedDuringWait, (std::vector<bool>{false, false}));
+    EXPECT_EQ(Count(LoadStr(6553)), refused + 2);
+    EXPECT_EQ(m_frame->SessionState, 0);
+    EXPECT_EQ(NewCommands(), (std::vector<std::string>{"swapnic-set.sh eth1 eth0\n", "reboot\n"}));
 }
 
 TEST_F(Support, ExchangeRefusesTheSameOrUnknownNics) {

@@ -14,60 +14,18 @@
 #include <string>
 #include <vector>
 
-#include "lib/QuietOperator.h"
 #include "lib/Operator.h"
 #include "lib/WorkFolders.h"
 #include "packages/CPackageHost.h"
 #include "packages/PackageState.h"
 #include "packages/ZipBridgeLoader.h"
 #include "platform/ProgramFolder.h"
+#include "tests/common/RecordingOperator.h"
 #include "tools/mkpkg/PackageWriter.h"
 
 namespace vorn::test {
 
 namespace fs = std::filesystem;
-
-struct ConsoleLine {
-    std::string text;
-    std::uint32_t colour;
-};
-
-class RecordingOperator : public CQuietOperator {
-public:
-    std::vector<ConsoleLine> console;
-    std::vector<std::pair<int, std::string>> updateEvents;
-    std::vector<std::string> questions;
-    bool yesAnswer = false;
-
-    std::string ConsoleText() const {
-        std::string all;
-        for (const auto& l : console) all += l.text;
-        return all;
-    }
-    bool ShowedInRed(const std::string& text) const {
-        for (const auto& l : console) {
-            if (l.colour == kRed && l.text.find(text) != std::string::npos)
-                return true;
-        }
-        return false;
-    }
-
-    void AppendConsole(const std::string& text, std::uint32_t colour) override {
-        console.push_back({text, colour});
-    }
-    bool AskYesNo(const std::string& text) override {
-        questions.push_back(text);
-        return yesAnswer;
-    }
-    bool AskOkCancel(const std::string& text) override {
-        questions.push_back(text);
-        return yesAnswer;
-    }
-    int NotifyUpdatePage(int code, const std::string& text) override {
-        updateEvents.emplace_back(code, text);
-        return -1;
-    }
-};
 
 class RecordingHost : public CPackageHost {
 public:

@@ -71,24 +71,24 @@ TEST_F(BackupTest, VerificationRefusals) {
 TEST_F(BackupTest, RestoreCheck) {
     std::string target = WriteBackup("V5\n");
     EXPECT_TRUE(RestoreCheck(op, target, "V5"));
-    EXPECT_TRUE(op.questions.empty());
+    EXPECT_TRUE(op.messages.empty());
 
     EXPECT_FALSE(RestoreCheck(op, target, ""));
     EXPECT_TRUE(op.ShowedInRed(std::string(LoadStr(6514)) + "\n"));
 
-    op.yesAnswer = false;
+    op.answerYes = false;
     EXPECT_FALSE(RestoreCheck(op, target, "V6"));
-    ASSERT_EQ(op.questions.size(), 1u);
-    EXPECT_EQ(op.questions[0], FormatStr(6521, "V5"));
+    ASSERT_EQ(op.messages.size(), 1u);
+    EXPECT_EQ(op.messages[0], FormatStr(6521, "V5"));
     EXPECT_NE(op.ConsoleText().find(LoadStr(6505)), std::string::npos);
-    op.yesAnswer = true;
+    op.answerYes = true;
     EXPECT_TRUE(RestoreCheck(op, target, "V6"));
 
     // An empty saved version differs from any gateway version.
     std::string empty = WriteBackup("");
-    op.questions.clear();
+    op.messages.clear();
     EXPECT_TRUE(RestoreCheck(op, empty, "V6"));
-    EXPECT_EQ(op.questions.size(), 1u);
+    EXPECT_EQ(op.messages.size(), 1u);
 
     EXPECT_FALSE(RestoreCheck(op, (Work() / "none.bcf").string(), "V6"));
     EXPECT_TRUE(op.ShowedInRed(LoadStr(6520)));

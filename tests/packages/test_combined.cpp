@@ -136,6 +136,7 @@ TEST_F(CombinedTest, PlanToSteps) {
         {"UnknownType", {{{"type", "9"}}}, -1, false, {}},
         {"NameLeavesThePackage", {{{"type", "1"}, {"name", "../../curpkg/x.ssu"}}}, -1, false, {}},
         {"AbsoluteScriptName", {{{"type", "3"}, {"name", "/bin/sh"}}}, -1, false, {}},
+        {"EmptyName", {{{"type", "1"}, {"name", ""}}}, -1, false, {}},
         {"CountBeyondEntries", {{{"type", "2"}}}, 2, false, {}},
     };
     for (const auto& c : cases) {
@@ -179,7 +180,7 @@ TEST_F(CombinedTest, UpdateLoadFailures) {
     std::string pkg = MakeCombined("f.cssu", Plan({}), "unknown-password");
     EXPECT_FALSE(LoadCombinedPackageForUpdate(state, op, pkg, "f.cssu"));
     EXPECT_TRUE(op.ShowedInRed(LoadStr(6571)));
-    EXPECT_EQ(op.updateEvents.back(), std::make_pair(7, std::string(LoadStr(6571))));
+    EXPECT_EQ(op.UpdateEvents().back(), std::make_pair(7, std::string(LoadStr(6571))));
     EXPECT_TRUE(fs::is_empty(Folder("compose_unpkg")));
 
     EXPECT_FALSE(PrepareCombinedUpdate(state, op));  // nothing stored

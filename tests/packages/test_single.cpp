@@ -165,8 +165,8 @@ TEST_F(SingleTest, LoadForUpdateAndRollBack) {
     EXPECT_EQ(state.m_packageFileName, "good.ssu");
     EXPECT_TRUE(fs::exists(Folder("unpkg") / "app1"));
     EXPECT_TRUE(fs::is_empty(Folder("tmp")));
-    ASSERT_FALSE(op.updateEvents.empty());
-    EXPECT_EQ(op.updateEvents.back(), std::make_pair(6, FormatStr(6531, "KELMORA-GW V7")));
+    ASSERT_FALSE(op.updatePage.empty());
+    EXPECT_EQ(op.UpdateEvents().back(), std::make_pair(6, FormatStr(6531, "KELMORA-GW V7")));
 
     // No "cfgversion": invalid for an update; the previous package comes back.
     auto m = Members();
@@ -174,7 +174,7 @@ TEST_F(SingleTest, LoadForUpdateAndRollBack) {
     std::string bad = MakePackage("bad.ssu", m);
     EXPECT_FALSE(LoadSinglePackageForUpdate(state, op, host, bad, "bad.ssu"));
     EXPECT_TRUE(op.ShowedInRed("Get cfgversion from package failed!("));
-    EXPECT_EQ(op.updateEvents.back(), std::make_pair(12, std::string("FAILED:")));
+    EXPECT_EQ(op.UpdateEvents().back(), std::make_pair(12, std::string("FAILED:")));
     EXPECT_EQ(Names("curpkg"), std::vector<std::string>{"good.ssu"});
     EXPECT_TRUE(fs::is_empty(Folder("oldpkg")));
 
@@ -238,12 +238,12 @@ TEST_F(SingleTest, PackageToDeviceChecks) {
         state.m_packageVersion = c.packageVersion;
         host.layoutFlag = c.layoutFlag;
         host.versionReport = c.report;
-        op.updateEvents.clear();
+        op.updatePage.clear();
         EXPECT_EQ(CheckPackageForDevice(state, op, host), c.refusal == 0);
         if (c.refusal) {
             EXPECT_TRUE(op.ShowedInRed(LoadStr(c.refusal)));
-            ASSERT_EQ(op.updateEvents.size(), 2u);
-            EXPECT_EQ(op.updateEvents[1].second, "FAILED:");
+            ASSERT_EQ(op.updatePage.size(), 2u);
+            EXPECT_EQ(op.updatePage[1].text, "FAILED:");
         }
     }
     WriteFile(Folder("unpkg") / "updversion", "<filecontent><rule name='x'/></filecontent>");

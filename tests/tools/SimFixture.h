@@ -1,5 +1,6 @@
 #pragma once
-// A running in-process simulator over a fresh temporary root folder.
+// A running in-process simulator over a fresh temporary root folder (the first two steps of
+// tests/common/GatewayChain.h).
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -12,6 +13,7 @@
 #include <random>
 #include <string>
 
+#include "tests/common/GatewayChain.h"
 #include "tests/tools/SimClient.h"
 #include "tools/gateway-sim/CGatewaySim.h"
 
@@ -19,19 +21,13 @@ namespace vorn::test {
 
 class SimFixture : public ::testing::Test {
 protected:
-    std::filesystem::path Dir() const { return m_dir.path().toStdString(); }
-    std::filesystem::path RootDir() const { return Dir() / "root"; }
+    std::filesystem::path Dir() const { return m_folders.Dir(); }
+    std::filesystem::path RootDir() const { return m_folders.SimRoot(); }
 
     // Starts the simulator; `edit` adjusts the default configuration first.
     void StartSim(const std::function<void(GatewaySimConfig&)>& edit = {}) {
-        GatewaySimConfig cfg;
-        cfg.root = RootDir();
-        cfg.rebootRefuseMs = 300;
-        if (edit) {
-            edit(cfg);
-        }
-        m_sim = std::make_unique<CGatewaySim>(cfg);
-        ASSERT_TRUE(m_sim->Start()) << m_sim->LastError();
+        m_sim = StartGatewaySim(RootDir(), edit);
+        ASSERT_TRUE(m_sim);
         ASSERT_NE(m_sim->Port(), 0);
     }
     // Connects and logs in with the default password.
@@ -40,24 +36,7 @@ protected:
         ASSERT_TRUE(m_client.Login("admin"));
     }
 
-    static std::string RandomBytes(std::size_t n, unsigned seed = 7) {
-        std::mt19937 gen(seed);
-        std::string s(n, '\0');
-        for (char& c : s) {
-            c = static_cast<char>(gen() & 0xFF);
-        }
-        return s;
-    }
-    static std::string ReadLocal(const std::filesystem::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    static void WriteLocal(const std::filesystem::path& p, const std::string& data) {
-        std::filesystem::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << data;
-    }
-
-    QTemporaryDir m_dir;
+    CTestFolders m_folders;
     std::unique_ptr<CGatewaySim> m_sim;
     SimClient m_client;
 };

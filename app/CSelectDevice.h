@@ -1,24 +1,19 @@
 #pragma once
-// The "Select Device" dialog as state the GUI shows (CSelectDevice), and the connect page's
-// side of the wizard search that drives it (CDeviceSearch).
-//
-// The dialog talks back to the page only by posting message 0x4C8: wParam 10 refresh,
-// 12 cancel, 13 OK with the chosen address (network byte order) or -1 as lParam.
+// The "Select Device" dialog as a state machine without widgets (CSelectDevice), and the
+// connect page's side of the wizard search that drives it (CDeviceSearch). The GUI shows the
+// state and forwards the person's clicks; the dialog tells the page what was chosen through
+// callbacks.
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "link/CWizardSearch.h"
-#include "platform/CMessageTarget.h"
 
 namespace vorn {
-
-inline constexpr unsigned WM_SELECT_DEVICE = 0x4C8;
-enum : WParam { kSelectDeviceRefresh = 10, kSelectDeviceCancel = 12, kSelectDeviceOk = 13 };
-inline constexpr LParam kSelectDeviceNone = -1;
 
 class CSelectDevice {
 public:
@@ -28,9 +23,15 @@ public:
         std::uint32_t netOrder;
     };
     enum class Focus { None, Refresh };
+    // What the buttons tell the page. OK gives the chosen address (network byte order), or
+    // nothing when the list was empty. The dialog is closed before OK and Cancel are called.
+    struct Callbacks {
+        std::function<void()> refresh;
+        std::function<void()> cancel;
+        std::function<void(std::optional<std::uint32_t>)> ok;
+    };
 
-    // `page` receives the 0x4C8 messages.
-    explicit CSelectDevice(CMessageTarget* page);
+    explicit CSelectDevice(Callbacks callbacks);
 
     // A search started: status "Searching...", no rows, Refresh disabled until it finishes.
     void Open();
@@ -43,9 +44,9 @@ public:
     // The person's selection in the list (-1 = none).
     void Select(int row);
 
-    // Buttons. Refresh and Cancel post their message; OK posts the selected address (-1 with
-    // an empty list) and closes, but with rows and none selected it does nothing and the
-    // dialog stays open (false).
+    // Buttons. Refresh and Cancel call their callback; OK closes and hands over the selected
+    // address (none with an empty list), but with rows and none selected it does nothing and
+    // the dialog stays open (false).
     void Refresh();
     void Cancel();
     bool Ok();
@@ -63,9 +64,8 @@ public:
 
 private:
     void ShowCount();
-    bool Post(WParam w, LParam l, const char* failure);
 
-    CMessageTarget* m_page;
+    Callbacks m_callbacks;
     bool m_open = false;
     std::vector<Row> m_rows;
     std::string m_status;
@@ -75,7 +75,7 @@ private:
 };
 
 // The connect page's part of a search: the "Search" button, the found list, the dialog and
-// the page's reactions to 0x4C8 (which arrive on Target()).
+// the page's reactions to its buttons.
 class CDeviceSearch : public CWizardSearch::Listener {
 public:
     // `picked` receives the dotted address the person chose with OK.
@@ -85,22 +85,25 @@ public:
     // The "Search" button: empties the found list and starts a search; when it started, any
     // open dialog is replaced by a new one. False when the search was refused.
     bool Search();
-    void OnSelectDeviceMessage(WParam w, LParam l);
 
     // The open dialog, or null.
     CSelectDevice* Dialog() { return m_dialog.get(); }
     // Addresses found by the current search (network byte order, arrival order).
     const std::vector<std::uint32_t>& FoundList() const { return m_found; }
-    CMessageTarget* Target() { return &m_target; }
 
     void OnGatewayFound(std::uint32_t address) override;
     void OnSearchFinished(const std::vector<std::uint32_t>& sorted) override;
 
 private:
+    void OnRefresh();
+    // The dialog closed itself: it is kept until the next search (its button handler is
+    // still running) but no longer offered as Dialog().
+    void Close();
+
     CWizardSearch& m_search;
     std::function<void(const std::string&)> m_picked;
-    CMessageTarget m_target;
     std::unique_ptr<CSelectDevice> m_dialog;
+    std::unique_ptr<CSelectDevice> m_closed;
     std::vector<std::uint32_t> m_found;
 };
 

@@ -1,14 +1,13 @@
-#include "link/CSelectDevice.h"
+#include "app/CSelectDevice.h"
 
 #include <algorithm>
 
-#include "lib/Log.h"
 #include "lib/StringTable.h"
 #include "lib/Text.h"
 
 namespace vorn {
 
-CSelectDevice::CSelectDevice(CMessageTarget* page) : m_page(page) {}
+CSelectDevice::CSelectDevice(Callbacks callbacks) : m_callbacks(std::move(callbacks)) {}
 
 void CSelectDevice::Open() {
     m_open = true;
@@ -48,43 +47,41 @@ void CSelectDevice::Select(int row) {
     m_selected = row >= 0 && row < static_cast<int>(m_rows.size()) ? row : -1;
 }
 
-bool CSelectDevice::Post(WParam w, LParam l, const char* failure) {
-    if (!m_page || !m_page->post(WM_SELECT_DEVICE, w, l)) {
-        LogWrite(failure, kLogError);
-        return false;
-    }
-    return true;
-}
-
 void CSelectDevice::Refresh() {
     if (!m_open || !m_refreshEnabled) {
         return;
     }
     m_refreshEnabled = false;
-    Post(kSelectDeviceRefresh, 0, "Post Refresh Message Failed!");
+    if (m_callbacks.refresh) {
+        m_callbacks.refresh();
+    }
 }
 
 void CSelectDevice::Cancel() {
     if (!m_open) {
         return;
     }
-    Post(kSelectDeviceCancel, 0, "Post Cancel Message Failed!");
     m_open = false;
+    if (m_callbacks.cancel) {
+        m_callbacks.cancel();
+    }
 }
 
 bool CSelectDevice::Ok() {
     if (!m_open) {
         return false;
     }
-    LParam address = kSelectDeviceNone;
+    std::optional<std::uint32_t> address;
     if (!m_rows.empty()) {
         if (m_selected < 0) {
             return false;
         }
-        address = static_cast<LParam>(m_rows[static_cast<std::size_t>(m_selected)].netOrder);
+        address = m_rows[static_cast<std::size_t>(m_selected)].netOrder;
     }
-    Post(kSelectDeviceOk, address, "Post OK Message Failed!");
     m_open = false;
+    if (m_callbacks.ok) {
+        m_callbacks.ok(address);
+    }
     return true;
 }
 
@@ -98,15 +95,9 @@ bool CSelectDevice::DoubleClick(int row) {
 CDeviceSearch::CDeviceSearch(CWizardSearch& search, std::function<void(const std::string&)> picked)
     : m_search(search), m_picked(std::move(picked)) {
     m_search.SetListener(this);
-    m_target.setHandler([this](unsigned msg, WParam w, LParam l) {
-        if (msg == WM_SELECT_DEVICE) {
-            OnSelectDeviceMessage(w, l);
-        }
-    });
 }
 
 CDeviceSearch::~CDeviceSearch() {
-    m_target.setHandler({});
     m_search.SetListener(nullptr);
 }
 
@@ -115,9 +106,31 @@ bool CDeviceSearch::Search() {
     if (!m_search.Start()) {
         return false;
     }
-    m_dialog = std::make_unique<CSelectDevice>(&m_target);
+    m_closed.reset();
+    CSelectDevice::Callbacks callbacks;
+    callbacks.refresh = [this] { OnRefresh(); };
+    callbacks.cancel = [this] { Close(); };
+    callbacks.ok = [this](std::optional<std::uint32_t> address) {
+        Close();
+        if (address && m_picked) {
+            m_picked(DottedAddress(*address));
+        }
+    };
+    m_dialog = std::make_unique<CSelectDevice>(std::move(callbacks));
     m_dialog->Open();
     return true;
+}
+
+void CDeviceSearch::Close() {
+    m_closed = std::move(m_dialog);
+}
+
+void CDeviceSearch::OnRefresh() {
+    if (m_dialog) {
+        m_dialog->ShowRefreshing();
+    }
+    m_found.clear();
+    m_search.Start();
 }
 
 void CDeviceSearch::OnGatewayFound(std::uint32_t address) {
@@ -134,29 +147,6 @@ void CDeviceSearch::OnSearchFinished(const std::vector<std::uint32_t>& sorted) {
         m_dialog->AddAddress(address);
     }
     m_dialog->Finish();
-}
-
-void CDeviceSearch::OnSelectDeviceMessage(WParam w, LParam l) {
-    switch (w) {
-        case kSelectDeviceRefresh:
-            if (m_dialog) {
-                m_dialog->ShowRefreshing();
-            }
-            m_found.clear();
-            m_search.Start();
-            break;
-        case kSelectDeviceCancel:
-            m_dialog.reset();
-            break;
-        case kSelectDeviceOk:
-            m_dialog.reset();
-            if (l != kSelectDeviceNone && m_picked) {
-                m_picked(DottedAddress(static_cast<std::uint32_t>(l)));
-            }
-            break;
-        default:
-            break;
-    }
 }
 
 }  // namespace vorn
