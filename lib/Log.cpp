@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <mutex>
 
@@ -42,6 +44,15 @@ void WriteAll(int fd, const std::string& s) {
         p += w;
         left -= static_cast<std::size_t>(w);
     }
+}
+
+// Debug lines are for developers: written only when VORN_LOG_DEBUG is set and not "0".
+bool DebugLinesWanted() {
+    static const bool wanted = [] {
+        const char* v = std::getenv("VORN_LOG_DEBUG");
+        return v && *v && std::string(v) != "0";
+    }();
+    return wanted;
 }
 
 }  // namespace
@@ -117,8 +128,14 @@ void LogWrite(const std::string& text, int level) {
         case kLogErrorLast:
             tag = "[ERROR]  ";
             break;
+        case kLogDebug:
+            if (!DebugLinesWanted()) {
+                return;
+            }
+            tag = "[DEBUG]  ";
+            break;
         default:
-            return;  // debug and unknown levels are not written
+            return;  // unknown levels are not written
     }
     std::tm tm = LocalNow();
     char stamp[16];
@@ -136,6 +153,16 @@ void LogWrite(const std::string& text, int level) {
 std::string LastErrorText() {
     std::lock_guard<std::mutex> lock(g_mutex);
     return g_lastError;
+}
+
+CStageTimer::CStageTimer(std::string name)
+    : m_name(std::move(name)), m_start(std::chrono::steady_clock::now()) {}
+
+CStageTimer::~CStageTimer() {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - m_start)
+                        .count();
+    LogWrite("stage " + m_name + ": " + std::to_string(ms) + " ms", kLogDebug);
 }
 
 }  // namespace vorn

@@ -1,7 +1,9 @@
 #pragma once
 // The program log "kelmora.log" in the "log" working folder. One line per call, atomic from
-// any thread. Levels: 0 debug (discarded), 1 info, 2 warning, 3 error, 4 error that also
-// becomes the last error text. Lines written before OpenLog() are dropped.
+// any thread. Levels: 0 debug (discarded unless the environment sets VORN_LOG_DEBUG), 1 info, 2
+// warning, 3 error, 4 error that also becomes the last error text. Lines written before OpenLog()
+// are dropped.
+#include <chrono>
 #include <string>
 
 namespace vorn {
@@ -19,5 +21,19 @@ int OpenLog(std::string* error = nullptr);
 // Closes the log; later lines are dropped again.
 void CloseLog();
 bool IsLogOpen();
+
+// Writes "stage NAME: N ms" at debug level when it goes out of scope: where an update spends
+// its time, for benchmarks.
+class CStageTimer {
+public:
+    explicit CStageTimer(std::string name);
+    ~CStageTimer();
+    CStageTimer(const CStageTimer&) = delete;
+    CStageTimer& operator=(const CStageTimer&) = delete;
+
+private:
+    std::string m_name;
+    std::chrono::steady_clock::time_point m_start;
+};
 
 }  // namespace vorn

@@ -2,6 +2,7 @@
 // The gateway procedures of the main frame: single-package update (SessionState 5),
 // pre-upgrade check (20), factory defaults (6), configuration backup (7) and restore (8), and
 // the continuations after the automatic reconnects they ask for.
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -98,12 +99,15 @@ public:
     int Fail(const std::optional<std::string>& text);
     void UploadFailed();
     void Finish(bool historyRecorded);
+    // Starts the clock of the debug-level step timings.
+    void StartStepClock() { m_lastReply = std::chrono::steady_clock::now(); }
 
     void OnUploadFailed() override { UploadFailed(); }
 
 private:
     void ResultFileFailed(bool refused, const std::string& text);
     CMainFrame& m_f;
+    std::chrono::steady_clock::time_point m_lastReply{};
 };
 
 class CMainFrame::CPreCheckProc : public CProcedureHandler {

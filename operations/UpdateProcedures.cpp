@@ -90,6 +90,7 @@ void CMainFrame::ContinueUpdateAfterBackup(bool afterBackup) {
     m_memberIndex = 1;
     PruneAutoBackups(m_autobakNum);
     Console(6511, kBlack);
+    m_singleProc->StartStepClock();
     RequestPut(Paths().apppre);
     SessionState = kStateSingleUpdate;
     SessionStep = kStepApppreUpload;
@@ -179,6 +180,15 @@ bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std
     const RemotePaths& paths = m_f.Paths();
     const bool failed = result != 0;
     CMainFrame& f = m_f;
+    // What the previous step cost, its upload included.
+    const auto now = std::chrono::steady_clock::now();
+    LogWrite(
+        StrPrintf(
+            "stage step %d replied after %lld ms", f.SessionStep,
+            static_cast<long long>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(now - m_lastReply).count())),
+        kLogDebug);
+    m_lastReply = now;
     switch (f.SessionStep) {
         case kStepApppreUpload:
             if (failed)

@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <exception>
-#include <future>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
 #include "lib/StringTable.h"
@@ -68,37 +71,101 @@ bool WriteFull(int fd, const char* p, size_t n) {
     return true;
 }
 
-// Copies the rest of `in` to `out` and digests the copied bytes on the way: one pass over the
-// package, and the write of each block runs on a second thread while the next block is read
-// and digested. False on a read or write error.
+// Writes the blocks handed to it on one thread of its own, in order, one block at a time.
+class CBlockWriter {
+public:
+    explicit CBlockWriter(int fd) : m_fd(fd), m_thread([this] { Run(); }) {}
+    ~CBlockWriter() { Finish(); }
+    CBlockWriter(const CBlockWriter&) = delete;
+    CBlockWriter& operator=(const CBlockWriter&) = delete;
+
+    // Waits until the previous block is written, then hands this one over: the caller may
+    // reuse the previous block's memory when this returns. False once a write failed.
+    bool Write(const char* p, size_t n) {
+        std::unique_lock lock(m_mutex);
+        m_cv.wait(lock, [this] { return !m_pending; });
+        if (!m_ok) {
+            return false;
+        }
+        m_block = p;
+        m_size = n;
+        m_pending = true;
+        m_cv.notify_all();
+        return true;
+    }
+    // Waits for the last block and ends the thread; false when any write failed.
+    bool Finish() {
+        {
+            std::unique_lock lock(m_mutex);
+            m_cv.wait(lock, [this] { return !m_pending; });
+            m_done = true;
+        }
+        m_cv.notify_all();
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        return m_ok;
+    }
+
+private:
+    void Run() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_cv.wait(lock, [this] { return m_pending || m_done; });
+            if (!m_pending) {
+                return;
+            }
+            lock.unlock();
+            const bool ok = WriteFull(m_fd, m_block, m_size);
+            lock.lock();
+            m_ok = m_ok && ok;
+            m_pending = false;
+            m_cv.notify_all();
+        }
+    }
+
+    int m_fd;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    const char* m_block = nullptr;
+    size_t m_size = 0;
+    bool m_pending = false;
+    bool m_done = false;
+    bool m_ok = true;
+    std::thread m_thread;  // last: starts when the rest is ready
+};
+
+// Copies the rest of `in` to `out` (none when `out` is negative) and digests the copied bytes
+// on the way: one pass over the package; a writer thread writes each block while the next one
+// is read and digested. False on a read or write error.
 bool CopyAndDigest(int in, int out, std::string& hex) {
     std::vector<char> bufs[2] = {std::vector<char>(kCopyBlock), std::vector<char>(kCopyBlock)};
-    std::future<bool> writing;
-    bool ok = true;
+    std::optional<CBlockWriter> writer;
+    if (out >= 0) {
+        writer.emplace(out);
+    }
     CMd5 md5;
+    bool ok = true;
     for (int i = 0;; i ^= 1) {
-        ssize_t n = ReadFull(in, bufs[i].data(), bufs[i].size());
+        const ssize_t n = ReadFull(in, bufs[i].data(), bufs[i].size());
         if (n < 0) {
             ok = false;
             break;
         }
         if (n > 0) {
-            if (writing.valid() && !writing.get()) {
+            // The writer and the digest only read the block; the next read goes to the other
+            // buffer, whose write Write() has waited for.
+            if (writer && !writer->Write(bufs[i].data(), static_cast<size_t>(n))) {
                 ok = false;
                 break;
             }
-            const char* p = bufs[i].data();
-            writing = std::async(std::launch::async,
-                                 [out, p, n] { return WriteFull(out, p, static_cast<size_t>(n)); });
             md5.Update(bufs[i].data(), static_cast<size_t>(n));
         }
         if (static_cast<size_t>(n) < bufs[i].size()) {
             break;
         }
     }
-    if (writing.valid() && !writing.get()) {
-        ok = false;
-    }
+    ok = (!writer || writer->Finish()) && ok;
     if (ok) {
         hex = md5.HexDigest();
     }
@@ -138,7 +205,7 @@ bool HasCombinedHeader(const std::string& path) {
 }
 
 bool CheckSinglePackageEnvelope(PackageState& state, Operator& op, const std::string& path,
-                                const std::string& fileName) {
+                                const std::string& fileName, bool keepBody) {
     try {
         Fd in{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
         if (in.fd < 0) {
@@ -149,11 +216,14 @@ bool CheckSinglePackageEnvelope(PackageState& state, Operator& op, const std::st
             return false;
         }
         const std::string body = WorkPath(fileName, "tmp").string();
-        Fd out{::open(body.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
-        if (out.fd < 0) {
-            std::string err = SystemErrorText(errno);
-            ShowError(state, op, err);
-            return false;
+        Fd out;
+        if (keepBody) {
+            out.fd = ::open(body.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (out.fd < 0) {
+                std::string err = SystemErrorText(errno);
+                ShowError(state, op, err);
+                return false;
+            }
         }
         char flag[kMd5FlagSize];
         if (ReadFull(in.fd, flag, sizeof flag) != static_cast<ssize_t>(sizeof flag)) {
@@ -163,7 +233,7 @@ bool CheckSinglePackageEnvelope(PackageState& state, Operator& op, const std::st
         }
         std::string hex;
         bool copied = CopyAndDigest(in.fd, out.fd, hex);
-        if (::close(out.Release()) != 0) {
+        if (keepBody && ::close(out.Release()) != 0) {
             copied = false;
         }
         if (!copied) {

@@ -4,7 +4,7 @@
 //   ".cssu": [0,4) magic 0x00007203 little-endian, [4,8) unused, [8,41) Md5Hex plus zero,
 //            [41,48) unused, [48,..) zip archive
 // Both checks stream the file and leave the body in the "tmp" working folder under the
-// package's file name.
+// package's file name (the single check only when asked to).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,8 +20,10 @@ inline constexpr size_t kCombinedMd5Offset = 8;
 inline constexpr std::uint32_t kCombinedMagic = 0x00007203;
 static_assert(kCombinedMd5Offset + kMd5FlagSize <= kCombinedHeaderSize);
 
+// With keepBody false the body is only digested, not copied: for a caller that reads the
+// archive from the package itself. Verdict, messages and error texts are the same.
 bool CheckSinglePackageEnvelope(PackageState& state, Operator& op, const std::string& path,
-                                const std::string& fileName);
+                                const std::string& fileName, bool keepBody = true);
 bool CheckCombinedPackageEnvelope(PackageState& state, Operator& op, const std::string& path,
                                   const std::string& fileName);
 

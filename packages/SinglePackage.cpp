@@ -8,9 +8,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 #include "lib/ConfSectionReader.h"
+#include "lib/ConsoleRecorder.h"
 #include "lib/Log.h"
 #include "lib/StringTable.h"
 #include "lib/Text.h"
@@ -125,10 +127,14 @@ bool LoadPackageFromPath(PackageState& state, Operator& op, const std::string& p
         return LoadCombinedPackageFromPath(state, op, path);
     }
     const std::string fileName = PackageFileName(path);
-    if (!CheckSinglePackageEnvelope(state, op, path, fileName)) {
-        return false;
+    {
+        CStageTimer t("load: envelope check");
+        if (!CheckSinglePackageEnvelope(state, op, path, fileName)) {
+            return false;
+        }
     }
     const std::string body = WorkPath(fileName, "tmp").string();
+    CStageTimer members("load: members");
     if (!ExtractMemberSet(PackageKind::Single, body)) {
         LogWrite("Obtain single file error.try extract files.", kLogWarn);
         if (!ExtractWholePackage(state, op, body, "unpkg")) {
@@ -269,8 +275,29 @@ bool LoadCurrentSinglePackage(PackageState& state, Operator& op, bool combinedUp
         return false;
     }
     fileName = packages.front().filename().string();
-    CheckSinglePackageEnvelope(state, op, packages.front().string(), fileName);
-    if (!ExtractWholePackage(state, op, WorkPath(fileName, "tmp").string(), "unpkg")) {
+    const std::string package = packages.front().string();
+    // The check's verdict does not stop this load (the package was verified when it was
+    // loaded), so the extraction need not wait for it: it reads the archive behind the flag in
+    // the stored package itself, on a second thread, and the check only digests (a body copy
+    // in "tmp" would be read by no one and deleted below). The extraction's messages and error
+    // text follow the check's, as when one ran after the other.
+    CConsoleRecorder extractionOutput;
+    PackageState extractionState;
+    bool extracted = false;
+    std::thread extraction([&] {
+        CStageTimer t("update: whole extraction");
+        extracted = ExtractWholePackage(extractionState, extractionOutput, package, "unpkg");
+    });
+    {
+        CStageTimer t("update: envelope check");
+        CheckSinglePackageEnvelope(state, op, package, fileName, false);
+    }
+    extraction.join();
+    extractionOutput.Replay(op);
+    if (!extractionState.m_lastErrorText.empty()) {
+        state.m_lastErrorText = extractionState.m_lastErrorText;
+    }
+    if (!extracted) {
         return false;
     }
     for (auto [member, out] : {std::pair<const char*, std::string*>{"appversion", &appVersion},
@@ -292,7 +319,11 @@ bool LoadCurrentSinglePackage(PackageState& state, Operator& op, bool combinedUp
 bool LoadSinglePackageForUpdate(PackageState& state, Operator& op, CPackageHost& host,
                                 const std::string& path, const std::string& fileName) {
     state.m_updateTips.clear();
-    StoreResult stored = StorePackage(path);
+    StoreResult stored;
+    {
+        CStageTimer t("update: store package");
+        stored = StorePackage(path);
+    }
     if (stored.error != 0) {
         op.AppendConsole(stored.errorText, kRed);
         LogWrite(stored.errorText, kLogError);

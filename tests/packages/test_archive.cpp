@@ -71,6 +71,11 @@ TEST_F(ArchiveTest, InfoZipBodiesWithEitherPassword) {
         ClearWorkFolder("unpkg");
         EXPECT_TRUE(ExtractWholePackage(state, op, body, "unpkg"));
         EXPECT_EQ(ReadFile(Folder("unpkg") / "app1"), "payload");
+        // The package itself, flag in front, extracts the same: the archive is found behind it.
+        ClearWorkFolder("unpkg");
+        EXPECT_TRUE(ExtractWholePackage(state, op, pkg, "unpkg"));
+        EXPECT_EQ(ReadFile(Folder("unpkg") / "app1"), "payload");
+        EXPECT_EQ(ReadFile(Folder("unpkg") / "appversion"), "KELMORA-GW V1\n");
     }
 }
 
@@ -139,17 +144,24 @@ TEST_F(ArchiveTest, SingleEnvelopeCases) {
         {"FlagWithoutZero", Md5Hex(std::string_view(body)) + "x" + body, false, "Check package("},
         {"BodyChanged", Flag(body) + body + "!", false, "Check package("},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        fs::path pkg = Work() / "e.ssu";
-        WriteFile(pkg, c.content);
-        state.m_lastErrorText.clear();
-        EXPECT_EQ(CheckSinglePackageEnvelope(state, op, pkg.string(), "e.ssu"), c.ok);
-        if (c.ok) {
-            EXPECT_EQ(ReadFile(Folder("tmp") / "e.ssu"), c.content.substr(33));
-        } else {
-            EXPECT_EQ(state.m_lastErrorText.rfind(c.error, 0), 0u) << state.m_lastErrorText;
-            EXPECT_TRUE(op.ShowedInRed(c.error));
+    // Without the body copy the verdict and the messages are the same, and "tmp" gets nothing.
+    for (const bool keepBody : {true, false}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (keepBody ? "" : " (digest only)"));
+            fs::path pkg = Work() / "e.ssu";
+            WriteFile(pkg, c.content);
+            fs::remove(Folder("tmp") / "e.ssu");
+            state.m_lastErrorText.clear();
+            EXPECT_EQ(CheckSinglePackageEnvelope(state, op, pkg.string(), "e.ssu", keepBody), c.ok);
+            if (!keepBody) {
+                EXPECT_FALSE(fs::exists(Folder("tmp") / "e.ssu"));
+            } else if (c.ok) {
+                EXPECT_EQ(ReadFile(Folder("tmp") / "e.ssu"), c.content.substr(33));
+            }
+            if (!c.ok) {
+                EXPECT_EQ(state.m_lastErrorText.rfind(c.error, 0), 0u) << state.m_lastErrorText;
+                EXPECT_TRUE(op.ShowedInRed(c.error));
+            }
         }
     }
     // A short package leaves an empty body file behind.

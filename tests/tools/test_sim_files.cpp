@@ -1,6 +1,7 @@
 // The simulator's file transfer and its virtual file system.
 #include "tests/common/WaitFor.h"
 #include "tests/tools/SimFixture.h"
+#include "tools/gateway-sim/SimScripts.h"
 
 namespace vorn::test {
 namespace {
@@ -32,8 +33,8 @@ TEST_F(SimFiles, GetSendsSizeFramesAndGetover) {
         std::size_t size;
         std::vector<std::size_t> frames;
     };
-    for (const Case& c : {Case{0, {}}, Case{1024, {1024}}, Case{1025, {1024, 1}},
-                          Case{2500, {1024, 1024, 452}}}) {
+    for (const Case& c :
+         {Case{0, {}}, Case{1024, {1024}}, Case{1025, {1024, 1}}, Case{2500, {1024, 1024, 452}}}) {
         const std::string content = RandomBytes(c.size, static_cast<unsigned>(c.size));
         WriteLocal(RootDir() / "stmp/cfgbk", content);
         ASSERT_EQ(m_client.Ask("get\nfile:/stmp/cfgbk\n"),
@@ -130,8 +131,7 @@ TEST_F(SimFiles, PathsOutsideTheRootAreRefused) {
     StartSim();
     ConnectAndLogin();
     for (const char* path : {"/../outside/secret", "/app/../../outside/secret", "../outside/x",
-                             "/link/secret", "/link/new", "/dangling", "/dangling/x",
-                             "/app/rel"}) {
+                             "/link/secret", "/link/new", "/dangling", "/dangling/x", "/app/rel"}) {
         SCOPED_TRACE(path);
         const std::string p = path;
         EXPECT_EQ(m_client.Ask("get\nfile:" + p + "\n").rfind("result:1\n", 0), 0u);
@@ -148,6 +148,46 @@ TEST_F(SimFiles, PathsOutsideTheRootAreRefused) {
     // A link that stays inside the root is followed.
     std::filesystem::create_directory_symlink(RootDir() / "app", RootDir() / "applink");
     EXPECT_EQ(m_client.Ask("excute\ncmd:ls /applink/appversion\n"), "result:0\n");
+}
+
+// "appsh" reads the version marker of the installed image line by line; the marker line may
+// lie anywhere, across the reader's 1 MiB blocks too, and counts only at a line start.
+TEST_F(SimFiles, AppshFindsTheVersionMarkerAnywhereInALargeImage) {
+    struct Case {
+        const char* name;
+        std::string image;
+        const char* pending;  // nullptr: no version is recorded
+    };
+    std::string noise = RandomBytes((1 << 20) - 5);
+    for (char& c : noise) {
+        c = c == '#' ? '+' : c;  // no accidental marker
+    }
+    const Case cases[] = {
+        {"first line", "#sim: version V1\r\nrest", "V1\n"},
+        {"across a block end", noise + "\n#sim: version V2\n" + noise, "V2\n"},
+        {"last line without a line feed", noise + "\n#sim: version V3", "V3\n"},
+        {"not at a line start", noise + "x#sim: version V4\n", nullptr},
+        {"none", noise, nullptr},
+    };
+    StartSim();
+    AddScriptCommands(*m_sim);
+    WriteLocal(RootDir() / "etc/vorncmd/appsh", "#!/bin/sh\n");
+    ConnectAndLogin();
+    for (const Case& c : cases) {
+        std::filesystem::remove(RootDir() / "app/.appversion.pending");
+        std::filesystem::remove(RootDir() / "app/installed");
+        WriteLocal(RootDir() / "stmp/app", c.image);
+        EXPECT_EQ(m_client.Ask("excute\ncmd:/etc/vorncmd/appsh\n"), "result:0\n") << c.name;
+        EXPECT_EQ(ReadLocal(RootDir() / "app/installed"),
+                  std::to_string(c.image.size()) + " bytes installed\n")
+            << c.name;
+        EXPECT_EQ(std::filesystem::exists(RootDir() / "app/.appversion.pending"),
+                  c.pending != nullptr)
+            << c.name;
+        if (c.pending) {
+            EXPECT_EQ(ReadLocal(RootDir() / "app/.appversion.pending"), c.pending) << c.name;
+        }
+    }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // The simulator's answers to the updater's messages, one handler per message word.
+#include <cstdio>
 #include <fstream>
 #include <map>
 
@@ -157,14 +158,15 @@ bool CGatewaySim::OnPut(Connection& c, const std::string& text) {
     }
     fs::create_directories(local.parent_path(), ec);
     c.uploadTarget = local;
-    c.uploadTemp =
-        local.parent_path() / std::string(".").append(local.filename().string()).append(".simput");
+    c.uploadTemp = HiddenSibling(local, ".simput");
     fs::remove(c.uploadTemp, ec);
     c.uploadFile = std::fopen(c.uploadTemp.c_str(), "wbx");
     if (!c.uploadFile) {
         const std::string msg = "Cannot write file: " + remote;
         return SendResult(c, 1, &msg);
     }
+    // Uploads come in 1 KiB pieces: write them to the file a megabyte at a time.
+    std::setvbuf(c.uploadFile, nullptr, _IOFBF, 1 << 20);
     {
         std::lock_guard lock(m_mutex);
         c.uploadIndex = m_uploads.size();

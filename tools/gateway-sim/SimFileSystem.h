@@ -27,4 +27,7 @@ private:
     std::filesystem::path m_root;  // canonical once the folder exists
 };
 
+// The hidden file beside `p` that a write goes to before it replaces `p`: ".NAME" + suffix.
+std::filesystem::path HiddenSibling(const std::filesystem::path& p, const char* suffix);
+
 }  // namespace vorn

@@ -1,7 +1,10 @@
 #include "tools/gateway-sim/SimScripts.h"
 
+#include <cstring>
 #include <ctime>
+#include <fstream>
 #include <memory>
+#include <vector>
 
 #include "tools/gateway-sim/CGatewaySim.h"
 
@@ -48,6 +51,45 @@ bool MarkerValue(const std::string& text, const std::string& key, std::string& v
         ++pos;
     }
     return false;
+}
+
+// MarkerValue over a file, line by line, without holding the file whole: application images
+// are hundreds of megabytes.
+bool FileMarkerValue(const fs::path& path, const std::string& key, std::string& value) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string marker = "#sim: " + key;
+    std::string line;       // the current line while it can still be the marker line
+    bool skipping = false;  // the current line cannot be it: look for its end only
+    std::vector<char> buf(1 << 20);
+    while (in.read(buf.data(), static_cast<std::streamsize>(buf.size())) || in.gcount() > 0) {
+        const char* p = buf.data();
+        const char* end = p + in.gcount();
+        while (p < end) {
+            if (skipping) {
+                p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+                if (!p) {
+                    break;
+                }
+                ++p;
+                skipping = false;
+                continue;
+            }
+            const char c = *p++;
+            if (c == '\n') {
+                if (MarkerValue(line, key, value)) {
+                    return true;
+                }
+                line.clear();
+                continue;
+            }
+            line += c;
+            if (line.size() <= marker.size() && marker.compare(0, line.size(), line) != 0) {
+                line.clear();
+                skipping = true;
+            }
+        }
+    }
+    return !skipping && MarkerValue(line, key, value);
 }
 
 std::string DateText() {
@@ -113,13 +155,18 @@ SimCommandReply RunScript(const SimCommandRequest& req, const CSimFileSystem& fs
         }
         fs.WriteFile("/config/cfg", cfg);
     } else if (name == "appsh") {
-        std::string image;
-        if (!fs.ReadFile("/stmp/app", image)) {
+        const fs::path image = fs.Resolve("/stmp/app");
+        std::error_code ec;
+        if (image.empty() || !fs::is_regular_file(image, ec)) {
             return Failure("appsh: no application image in /stmp/app");
         }
-        AppendFile(fs, "/app/installed", std::to_string(image.size()) + " bytes installed\n");
+        const std::uintmax_t size = fs::file_size(image, ec);
+        if (ec) {
+            return Failure("appsh: no application image in /stmp/app");
+        }
+        AppendFile(fs, "/app/installed", std::to_string(size) + " bytes installed\n");
         std::string version;
-        if (MarkerValue(image, "version", version)) {
+        if (FileMarkerValue(image, "version", version)) {
             fs.WriteFile("/app/.appversion.pending", version + "\n");
         }
     } else if (name == "updhistory.sh") {
