@@ -184,7 +184,7 @@ bool CMainFrame::CSingleUpdateProc::OnResult(int result, const std::optional<std
     const auto now = std::chrono::steady_clock::now();
     LogWrite(
         StrPrintf(
-            "stage step %d replied after %lld ms", f.SessionStep,
+            "stage step %d replied after %lld ms", static_cast<int>(f.SessionStep),
             static_cast<long long>(
                 std::chrono::duration_cast<std::chrono::milliseconds>(now - m_lastReply).count())),
         kLogDebug);

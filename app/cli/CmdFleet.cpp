@@ -66,8 +66,8 @@ int Usage(CliEnvironment& env, const CliArgs& args, const std::string& error) {
 
 ConnectOutcome LoginOutcome(const FleetStatus& s) {
     if (!s.versionBefore.empty())
-        return ConnectOutcome::Connected;
-    return s.wrongPassword ? ConnectOutcome::WrongPassword : ConnectOutcome::Failed;
+        return kWizardConnected;
+    return s.wrongPassword ? kWizardLoginRefused : kWizardConnectFailed;
 }
 
 // Columns and rows of the terminal on the output.
