@@ -23,21 +23,7 @@ cp -a "$BUILD/dist/STARTUP" "$WORK/program"
 export VORN_HOME="$WORK/program" VORN_LANG=en VORN_NO_TTY=1
 UPDATER="$BUILD/dist/STARTUP/vornupdater"
 
-: >"$WORK/sim.out"  # exists before the simulator writes to it: the polling below reads it
-"$BUILD/tools/gateway-sim/gateway-sim" --root "$WORK/gateway" --port 0 \
-  --version-text 'KELMORA GW V300R001\nbuild 2024-01\n' --reboot-refuse-ms 2000 >"$WORK/sim.out" 2>&1 &
-SIM_PID=$!
-PORT=""
-for _ in $(seq 1 100); do
-  PORT=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$WORK/sim.out")
-  [ -n "$PORT" ] && break
-  sleep 0.05
-done
-if [ -z "$PORT" ]; then
-  echo "the gateway simulator did not start:" >&2
-  cat "$WORK/sim.out" >&2
-  exit 1
-fi
+. scripts/demo-sim.sh
 printf 'admin\n' >"$WORK/password"
 GW=(-g "127.0.0.1:$PORT" --password-file "$WORK/password")
 
