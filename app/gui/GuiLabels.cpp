@@ -115,6 +115,8 @@ Texts Lookup(L id) {
                     "通过局域网升级网关固件。", "透過區域網路升級閘道器韌體。"};
         case L::DetailsName:
             return {"Update details", "升级详情", "升級詳情"};
+        case L::StateName:
+            return {"Update state", "升级状态", "升級狀態"};
     }
     return {"", "", ""};
 }

@@ -51,6 +51,7 @@ enum class L {
     AboutTitle,
     AboutText,
     DetailsName,
+    StateName,
 };
 
 QString Label(L id);

@@ -18,22 +18,15 @@
 #include "app/gui/CPageConnect.h"
 #include "packages/ZipBridgeLoader.h"
 #include "tests/common/GatewayChain.h"
+#include "tests/common/UpdateSupport.h"
 #include "tools/gateway-sim/SimScripts.h"
-#include "tools/mkpkg/PackageWriter.h"
 
 namespace vorn::test {
 
 class GuiFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* folder : {"arm_bin", "bin", "bin_harddisk"}) {
-            std::filesystem::create_directories(m_folders.Prog() / folder);
-            for (const char* s : {"updhistory.sh", "bakcfgsh", "prercovcfgsh", "rcovcfgsh"}) {
-                std::filesystem::copy_file(
-                    std::filesystem::path(VORN_SOURCE_DIR) / "helper-scripts/gateway" / s,
-                    m_folders.Prog() / folder / s);
-            }
-        }
+        InstallHelperScripts(m_folders.Prog(), VORN_SOURCE_DIR);
         std::string error;
         ASSERT_TRUE(LoadZipBridge(error, VORN_ZIPBRIDGE_PATH)) << error;
         m_sim = StartGatewaySim(m_folders.SimRoot(), {}, 300,
@@ -81,28 +74,11 @@ protected:
         }
         return false;
     }
-    std::string Package(const std::string& name, std::map<std::string, std::string> extra = {}) {
-        std::map<std::string, std::string> m = {
-            {"appversion", "KELMORA GW V301\n"}, {"cfgversion", "KELMORA GW V300R001\n"},
-            {"apppre", "#!/bin/sh\n"},           {"app1", "#sim: version KELMORA GW V301\nimage"},
-            {"appsh1", "#!/bin/sh\n"},           {"cfgpre", "#!/bin/sh\n"},
-            {"cfg", "hostname=factory\n"},       {"cfgsh", "#!/bin/sh\n"},
-        };
-        for (auto& [k, v] : extra) m[k] = v;
-        const std::filesystem::path folder = m_folders.Dir() / (name + ".d");
-        for (const auto& [member, data] : m) WriteLocal(folder / member, data);
-        const std::string out = (m_folders.Dir() / name).string();
-        std::string error;
-        EXPECT_TRUE(BuildPackage(folder.string(), out, "", error)) << error;
-        return out;
+    std::string Package(const std::string& name,
+                        const std::map<std::string, std::string>& extra = {}) {
+        return BuildSinglePackage(m_folders.Dir(), name, extra);
     }
-    bool SimReceived(const std::string& text) const {
-        for (const auto& t : m_sim->ReceivedTexts()) {
-            if (t == text)
-                return true;
-        }
-        return false;
-    }
+    bool SimReceived(const std::string& text) const { return test::SimReceived(*m_sim, text); }
     // Calls `act` on every tick of the event loop (also inside modal dialogs) until it
     // returns true.
     void WhenReady(std::function<bool()> act) {

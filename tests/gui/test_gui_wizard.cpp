@@ -250,6 +250,131 @@ TEST_F(GuiWizard, StopDuringAnUpdateNeedsTheBoxTicked) {
     EXPECT_EQ(Sheet().Events().Result(), CUpdateEvents::Outcome::Succeeded);
 }
 
+TEST_F(GuiWizard, StopAsksWithoutHaltingTheUpdateAndThenDisconnects) {
+    Connect("admin");
+    // An image large enough for the update to last while the question is open.
+    const std::string pkg = Package(
+        "big.ssu", {{"app1", "#sim: version KELMORA GW V301\n" + std::string(64u << 20, 'x')}});
+    WhenReady([&] {
+        gui::CConfirmUpdateDlg* dlg = Sheet().ConfirmDialog();
+        if (!dlg)
+            return false;
+        dlg->UpdateButton()->click();
+        return true;
+    });
+    Sheet().LoadPage()->PathEdit()->setText(QString::fromStdString(pkg));
+    Sheet().NextButton()->click();
+    // "&Stop" is held back while a file is on its way; it is pressed as soon as it can be.
+    auto pressStop = [&] {
+        return waitFor(
+            [&] {
+                if (Sheet().ConfirmDialog() == nullptr && Sheet().BackButton()->isEnabled())
+                    QTest::mouseClick(Sheet().BackButton(), Qt::LeftButton);
+                return Sheet().StopDialog() != nullptr;
+            },
+            60000);
+    };
+
+    // First "&Stop": the question opens without a loop of its own (this test goes on while
+    // it is open) and the update keeps running; Cancel leaves it running.
+    ASSERT_TRUE(pressStop()) << Sheet().UpdatePage()->DetailsText().toStdString();
+    EXPECT_EQ(Sheet().BackButton()->text().toStdString(), LoadStr(6793));
+    gui::CConfirmStopDlg* dlg = Sheet().StopDialog();
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(dlg->windowModality(), Qt::WindowModal);
+    EXPECT_FALSE(dlg->StopButton()->isEnabled());
+    const QString details = Sheet().UpdatePage()->DetailsText();
+    EXPECT_TRUE(waitFor([&] { return Sheet().UpdatePage()->DetailsText() != details; }, 30000))
+        << "the update goes on while the question is open";
+    QTest::mouseClick(dlg->CancelButton(), Qt::LeftButton);
+    EXPECT_EQ(Sheet().StopDialog(), nullptr);
+    EXPECT_EQ(Sheet().Activity(), CMainSheet::kUpdating);
+    EXPECT_TRUE(Sheet().IsConnected());
+
+    // Second "&Stop": ticked and confirmed, the link goes down and the wizard starts over.
+    ASSERT_TRUE(pressStop());
+    dlg = Sheet().StopDialog();
+    dlg->CheckBox()->click();
+    EXPECT_TRUE(dlg->StopButton()->isEnabled());
+    dlg->CheckBox()->click();
+    EXPECT_FALSE(dlg->StopButton()->isEnabled());
+    dlg->CheckBox()->click();
+    QTest::mouseClick(dlg->StopButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return Sheet().ActivePage() == CMainSheet::kPageConnect; }));
+    EXPECT_FALSE(Sheet().IsConnected());
+    EXPECT_EQ(Sheet().Activity(), CMainSheet::kIdle);
+    EXPECT_TRUE(Sheet().NextButton()->isEnabled());
+    EXPECT_TRUE(waitFor([&] { return !m_sim->ClientConnected(); }));
+    EXPECT_NE(Sheet().Events().Result(), CUpdateEvents::Outcome::Succeeded);
+}
+
+TEST_F(GuiWizard, AStopQuestionLeftOpenClosesWhenTheUpdateEnds) {
+    Connect("admin");
+    const std::string pkg = Package("v301.ssu");
+    bool asked = false;
+    WhenReady([&] {
+        gui::CConfirmUpdateDlg* dlg = Sheet().ConfirmDialog();
+        if (!dlg)
+            return false;
+        dlg->UpdateButton()->click();
+        return true;
+    });
+    Sheet().LoadPage()->PathEdit()->setText(QString::fromStdString(pkg));
+    Sheet().NextButton()->click();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            if (Sheet().ConfirmDialog() == nullptr && Sheet().BackButton()->isEnabled() &&
+                Sheet().Activity() == CMainSheet::kUpdating)
+                QTest::mouseClick(Sheet().BackButton(), Qt::LeftButton);
+            asked = asked || Sheet().StopDialog() != nullptr;
+            return asked;
+        },
+        60000));
+    QPointer<gui::CConfirmStopDlg> dlg = Sheet().StopDialog();
+    ASSERT_TRUE(waitFor([&] { return Sheet().Events().Finished(); }, 60000));
+    EXPECT_EQ(Sheet().Events().Result(), CUpdateEvents::Outcome::Succeeded);
+    EXPECT_TRUE(waitFor([&] { return dlg.isNull() || !dlg->isVisible(); }));
+    EXPECT_EQ(Sheet().StopDialog(), nullptr);
+    EXPECT_EQ(Sheet().ActivePage(), CMainSheet::kPageUpdate);
+}
+
+TEST_F(GuiWizard, WhileTheConfirmationIsOpenTheWizardTakesNoInput) {
+    Connect("admin");
+    const std::string pkg = Package("v301.ssu");
+    bool checked = false;
+    Qt::WindowModality modality = Qt::NonModal;
+    bool consoleOpened = true;
+    bool stopAsked = true;
+    bool stopEnabled = false;
+    WhenReady([&] {
+        gui::CConfirmUpdateDlg* dlg = Sheet().ConfirmDialog();
+        if (!dlg || !dlg->isVisible())
+            return false;
+        modality = dlg->windowModality();
+        stopEnabled = Sheet().BackButton()->isEnabled();
+        // Input through the window system: F10 and a click on "&Stop" reach nothing.
+        QTest::keyClick(Sheet().windowHandle(), Qt::Key_F10);
+        const QPoint stop =
+            Sheet().BackButton()->mapTo(&Sheet(), Sheet().BackButton()->rect().center());
+        QTest::mouseClick(Sheet().windowHandle(), Qt::LeftButton, {}, stop);
+        QApplication::processEvents();
+        consoleOpened = Sheet().Console()->isVisible();
+        stopAsked = Sheet().StopDialog() != nullptr;
+        checked = true;
+        dlg->UpdateButton()->click();
+        return true;
+    });
+    Sheet().LoadPage()->PathEdit()->setText(QString::fromStdString(pkg));
+    Sheet().NextButton()->click();
+    ASSERT_TRUE(waitFor([&] { return Sheet().Events().Finished(); }, 60000));
+    ASSERT_TRUE(checked);
+    EXPECT_EQ(modality, Qt::ApplicationModal);
+    EXPECT_FALSE(consoleOpened);
+    EXPECT_TRUE(stopEnabled) << "the click below would have asked without the modality";
+    EXPECT_FALSE(stopAsked);
+    EXPECT_EQ(Sheet().Events().Result(), CUpdateEvents::Outcome::Succeeded);
+}
+
 TEST_F(GuiWizard, F10RaisesTheConsoleWindow) {
     Sheet().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&Sheet()));
