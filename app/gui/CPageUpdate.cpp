@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -74,7 +75,9 @@ void CPageUpdate::ReplaceLastDetail(const QString& text, std::uint32_t colour) {
 }
 
 void CPageUpdate::ShowProgress(const QString& text, std::uint64_t sent, std::uint64_t size) {
-    ReplaceLastDetail(text, 0);
+    // The percentage follows its line's text after a space: "Uploading app1 42%".
+    const bool glued = m_mark > 0 && !m_details->document()->characterAt(m_mark - 1).isSpace();
+    ReplaceLastDetail(glued ? QLatin1Char(' ') + text : text, 0);
     QString digits = text;
     digits.remove(QRegularExpression(QStringLiteral("[^0-9]")));
     const int percent = std::clamp(digits.toInt(), 0, 100);

@@ -117,6 +117,8 @@ Texts Lookup(L id) {
             return {"Update details", "升级详情", "升級詳情"};
         case L::StateName:
             return {"Update state", "升级状态", "升級狀態"};
+        case L::VersionText:
+            return {"Version %1", "版本 %1", "版本 %1"};
     }
     return {"", "", ""};
 }

@@ -52,6 +52,7 @@ enum class L {
     AboutText,
     DetailsName,
     StateName,
+    VersionText,
 };
 
 QString Label(L id);

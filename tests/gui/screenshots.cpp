@@ -194,6 +194,10 @@ int main(int argc, char** argv) {
                 dlg->UpdateButton()->click();
             }
         } else if (transferShown && !stopped) {
+            // "&Stop" is held back while a file is on its way.
+            if (!sheet.StopDialog() && sheet.BackButton()->isEnabled()) {
+                sheet.BackButton()->click();
+            }
             if (CConfirmStopDlg* dlg = sheet.StopDialog(); dlg && dlg->isVisible()) {
                 Grab(*dlg, "confirm-stop");
                 stopped = true;
@@ -207,7 +211,6 @@ int main(int argc, char** argv) {
         if (!transferShown && v >= 40 && v < 100 && sheet.Frame().UploadSize() > (1u << 20)) {
             transferShown = true;
             Grab(sheet, "update", false);
-            QTimer::singleShot(0, &sheet, [&] { sheet.BackButton()->click(); });
         }
     });
     sheet.NextButton()->click();

@@ -1,6 +1,7 @@
 // The wizard's pages driven through their widgets against the simulator.
 #include <QCheckBox>
 #include <QLabel>
+#include <QLocale>
 #include <QProcess>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -121,8 +122,34 @@ TEST_F(GuiWizard, WholeSingleUpdateThroughTheConfirmationDialog) {
               QString(LoadStr(6713)).trimmed().toStdString());
     EXPECT_EQ(Sheet().Activity(), CMainSheet::kIdle);
     EXPECT_EQ(Sheet().BackButton()->text().toStdString(), LoadStr(6630));
-    EXPECT_TRUE(SimReceived("put\nfile:/etc/vorncmd/apppre\n"));
     EXPECT_TRUE(waitFor([&] { return m_sim->RebootCount() == 1; }, 10000));
+    // What the gateway received, in order: login, version, the pre-update script, the image
+    // and its install script, the history entry and the restart.
+    EXPECT_EQ(m_sim->ReceivedTexts(), (std::vector<std::string>{
+                                          "login\npasswd:admin\nflage:HandleVersion\n",
+                                          "get\nfile:/app/appversion\n",
+                                          "version\nvalue:1568\n",
+                                          "put\nfile:/etc/vorncmd/apppre\n",
+                                          "putover\n",
+                                          "excute\ncmd:/etc/vorncmd/apppre\n",
+                                          "put\nfile:/stmp/app\n",
+                                          "putover\n",
+                                          "put\nfile:/etc/vorncmd/appsh\n",
+                                          "putover\n",
+                                          "excute\ncmd:/etc/vorncmd/appsh\n",
+                                          "excute\ncmd:ls /usr/sbin/updhistory.sh\n",
+                                          "put\nfile:/usr/sbin/updhistory.sh\n",
+                                          "putover\n",
+                                          "excute\ncmd:/usr/sbin/updhistory.sh 'v301.ssu'\n",
+                                          "excute\ncmd:reboot\n",
+                                      }));
+    EXPECT_EQ(ReadLocal(m_sim->LocalPath("/app/appversion")), "KELMORA GW V301\n");
+    // The bar and its text show the last transfer complete, with its real size.
+    const QString size = QLocale().formattedDataSize(qint64(Sheet().Frame().UploadSize()));
+    EXPECT_GT(Sheet().Frame().UploadSize(), 0u);
+    EXPECT_EQ(Sheet().UpdatePage()->ProgressBar()->value(), 100);
+    EXPECT_TRUE(Sheet().UpdatePage()->ProgressLabel()->text().startsWith(size + " of " + size))
+        << Sheet().UpdatePage()->ProgressLabel()->text().toStdString();
 }
 
 TEST_F(GuiWizard, PreUpgradeCheckFailsIsRetriedAndCancelLeavesTheGatewayAlone) {
