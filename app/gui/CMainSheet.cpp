@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStackedWidget>
@@ -183,6 +184,7 @@ void CMainSheet::ShowPage(int page) {
     m_pages->setCurrentIndex(page);
     if (page == kPageLoad) {
         m_pageLoad->Refresh();
+        m_pageLoad->PathEdit()->setFocus();
     }
     UpdateButtons();
 }

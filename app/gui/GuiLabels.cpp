@@ -35,8 +35,9 @@ Texts Lookup(L id) {
         case L::Browse:
             return {"&Browse...", "浏览(&B)...", "瀏覽(&B)..."};
         case L::InstallDirect:
-            return {"Install upgrade package &directly", "直接安装升级包(&D)",
-                    "直接安裝升級包(&D)"};
+            // Not "&d": the load page's "&Disconnect" has it.
+            return {"&Install upgrade package directly", "直接安装升级包(&I)",
+                    "直接安裝升級包(&I)"};
         case L::InstallPreCheck:
             return {"Install after &pre-upgrade check", "升级前检查后安装(&P)",
                     "升級前檢查後安裝(&P)"};

@@ -402,6 +402,40 @@ TEST_F(GuiWizard, WhileTheConfirmationIsOpenTheWizardTakesNoInput) {
     EXPECT_EQ(Sheet().Events().Result(), CUpdateEvents::Outcome::Succeeded);
 }
 
+TEST_F(GuiWizard, KeyboardAloneConnectsAndMovesThroughThePages) {
+    Sheet().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Sheet()));
+    gui::CPageConnect* page = Sheet().ConnectPage();
+    // Labels carry their fields' mnemonics; Tab follows the layout.
+    QTest::keyClick(&Sheet(), Qt::Key_A, Qt::AltModifier);
+    ASSERT_TRUE(page->AddressBox()->hasFocus());
+    page->AddressBox()->lineEdit()->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(Address()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(page->SearchButton()->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(page->PasswordEdit()->hasFocus());
+    QTest::keyClick(&Sheet(), Qt::Key_P, Qt::AltModifier);
+    ASSERT_TRUE(page->PasswordEdit()->hasFocus());
+    page->PasswordEdit()->clear();
+    QTest::keyClicks(page->PasswordEdit(), "admin");
+    // Enter is Next ("&Connect").
+    QTest::keyClick(page->PasswordEdit(), Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return Sheet().ActivePage() == CMainSheet::kPageLoad; }, 20000));
+
+    // The load page starts in the package path; its mnemonics do not collide.
+    gui::CPageLoad* load = Sheet().LoadPage();
+    EXPECT_TRUE(load->PathEdit()->hasFocus());
+    // (a button's mnemonic clicks it about 100 ms later)
+    QTest::keyClick(&Sheet(), Qt::Key_P, Qt::AltModifier);
+    EXPECT_TRUE(waitFor([&] { return load->PreCheckRadio()->isChecked(); }));
+    QTest::keyClick(&Sheet(), Qt::Key_I, Qt::AltModifier);
+    EXPECT_TRUE(waitFor([&] { return load->DirectRadio()->isChecked(); }));
+    QTest::keyClick(&Sheet(), Qt::Key_D, Qt::AltModifier);
+    EXPECT_TRUE(waitFor([&] { return Sheet().ActivePage() == CMainSheet::kPageConnect; }));
+    EXPECT_FALSE(Sheet().IsConnected());
+}
+
 TEST_F(GuiWizard, F10RaisesTheConsoleWindow) {
     Sheet().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&Sheet()));
