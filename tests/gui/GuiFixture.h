@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <filesystem>
@@ -14,8 +15,10 @@
 #include <memory>
 #include <string>
 
+#include "app/gui/CConfirmUpdateDlg.h"
 #include "app/gui/CMainSheet.h"
 #include "app/gui/CPageConnect.h"
+#include "app/gui/CPageLoad.h"
 #include "packages/ZipBridgeLoader.h"
 #include "tests/common/GatewayChain.h"
 #include "tests/common/UpdateSupport.h"
@@ -79,6 +82,31 @@ protected:
         return BuildSinglePackage(m_folders.Dir(), name, extra);
     }
     bool SimReceived(const std::string& text) const { return test::SimReceived(*m_sim, text); }
+    // Starts the update of `package` from the load page; "&Update" is pressed as soon as
+    // the confirmation dialog opens.
+    void StartConfirmedUpdate(const std::string& package) {
+        WhenReady([this] {
+            gui::CConfirmUpdateDlg* dlg = Sheet().ConfirmDialog();
+            if (!dlg)
+                return false;
+            dlg->UpdateButton()->click();
+            return true;
+        });
+        Sheet().LoadPage()->PathEdit()->setText(QString::fromStdString(package));
+        Sheet().NextButton()->click();
+    }
+    // Presses the update page's "&Stop" as soon as it is enabled (it is held back while a
+    // file is on its way) until the "Confirm Stop?" dialog is open.
+    bool PressStop() {
+        return waitFor(
+            [this] {
+                if (Sheet().ConfirmDialog() == nullptr && Sheet().BackButton()->isEnabled() &&
+                    Sheet().Activity() == gui::CMainSheet::kUpdating)
+                    QTest::mouseClick(Sheet().BackButton(), Qt::LeftButton);
+                return Sheet().StopDialog() != nullptr;
+            },
+            60000);
+    }
     // Calls `act` on every tick of the event loop (also inside modal dialogs) until it
     // returns true.
     void WhenReady(std::function<bool()> act) {

@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -17,7 +16,6 @@
 #include <QStyleHints>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 #include <QTranslator>
 
@@ -40,6 +38,7 @@
 #include "lib/StringTable.h"
 #include "packages/ZipBridgeLoader.h"
 #include "tests/common/UdpProbe.h"
+#include "tests/common/WaitFor.h"
 #include "tools/gateway-sim/CGatewaySim.h"
 #include "tools/gateway-sim/SimScripts.h"
 #include "tools/mkpkg/PackageWriter.h"
@@ -59,19 +58,6 @@ void Grab(QWidget& w, const QString& name, bool settle = true) {
         QApplication::processEvents();
     }
     w.grab().save(g_folder + "/" + name + "-" + g_suffix + ".png");
-}
-
-bool Wait(const std::function<bool()>& done, int ms = 30000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) {
-            return done();
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 int Fail(const std::string& what) {
@@ -157,7 +143,8 @@ int main(int argc, char** argv) {
         gateways.SendTo(sheet.Search().Port(), vorn::test::ReplyBytes(a));
     }
     CSelectDeviceDlg* select = connect->SelectDeviceDialog();
-    if (!select || !Wait([&] { return select->RefreshButton()->isEnabled(); })) {
+    if (!select ||
+        !vorn::test::waitFor([&] { return select->RefreshButton()->isEnabled(); }, 30000)) {
         return Fail("the search did not end");
     }
     Grab(*select, "select-device");
@@ -172,7 +159,7 @@ int main(int argc, char** argv) {
     }
 
     sheet.NextButton()->click();
-    if (!Wait([&] { return sheet.ActivePage() == CMainSheet::kPageLoad; })) {
+    if (!vorn::test::waitFor([&] { return sheet.ActivePage() == CMainSheet::kPageLoad; }, 30000)) {
         return Fail("the login did not end on the load page");
     }
     sheet.LoadPage()->PathEdit()->setText(QString::fromStdString(package));
@@ -214,7 +201,8 @@ int main(int argc, char** argv) {
         }
     });
     sheet.NextButton()->click();
-    if (!Wait([&] { return stopped && sheet.ActivePage() == CMainSheet::kPageConnect; }, 120000)) {
+    if (!vorn::test::waitFor(
+            [&] { return stopped && sheet.ActivePage() == CMainSheet::kPageConnect; }, 120000)) {
         return Fail("the update was not shown and stopped");
     }
 

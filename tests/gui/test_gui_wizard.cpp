@@ -282,29 +282,11 @@ TEST_F(GuiWizard, StopAsksWithoutHaltingTheUpdateAndThenDisconnects) {
     // An image large enough for the update to last while the question is open.
     const std::string pkg = Package(
         "big.ssu", {{"app1", "#sim: version KELMORA GW V301\n" + std::string(64u << 20, 'x')}});
-    WhenReady([&] {
-        gui::CConfirmUpdateDlg* dlg = Sheet().ConfirmDialog();
-        if (!dlg)
-            return false;
-        dlg->UpdateButton()->click();
-        return true;
-    });
-    Sheet().LoadPage()->PathEdit()->setText(QString::fromStdString(pkg));
-    Sheet().NextButton()->click();
-    // "&Stop" is held back while a file is on its way; it is pressed as soon as it can be.
-    auto pressStop = [&] {
-        return waitFor(
-            [&] {
-                if (Sheet().ConfirmDialog() == nullptr && Sheet().BackButton()->isEnabled())
-                    QTest::mouseClick(Sheet().BackButton(), Qt::LeftButton);
-                return Sheet().StopDialog() != nullptr;
-            },
-            60000);
-    };
+    StartConfirmedUpdate(pkg);
 
     // First "&Stop": the question opens without a loop of its own (this test goes on while
     // it is open) and the update keeps running; Cancel leaves it running.
-    ASSERT_TRUE(pressStop()) << Sheet().UpdatePage()->DetailsText().toStdString();
+    ASSERT_TRUE(PressStop()) << Sheet().UpdatePage()->DetailsText().toStdString();
     EXPECT_EQ(Sheet().BackButton()->text().toStdString(), LoadStr(6793));
     gui::CConfirmStopDlg* dlg = Sheet().StopDialog();
     EXPECT_TRUE(dlg->isVisible());
@@ -319,7 +301,7 @@ TEST_F(GuiWizard, StopAsksWithoutHaltingTheUpdateAndThenDisconnects) {
     EXPECT_TRUE(Sheet().IsConnected());
 
     // Second "&Stop": ticked and confirmed, the link goes down and the wizard starts over.
-    ASSERT_TRUE(pressStop());
+    ASSERT_TRUE(PressStop());
     dlg = Sheet().StopDialog();
     dlg->CheckBox()->click();
     EXPECT_TRUE(dlg->StopButton()->isEnabled());
@@ -338,25 +320,8 @@ TEST_F(GuiWizard, StopAsksWithoutHaltingTheUpdateAndThenDisconnects) {
 TEST_F(GuiWizard, AStopQuestionLeftOpenClosesWhenTheUpdateEnds) {
     Connect("admin");
     const std::string pkg = Package("v301.ssu");
-    bool asked = false;
-    WhenReady([&] {
-        gui::CConfirmUpdateDlg* dlg = Sheet().ConfirmDialog();
-        if (!dlg)
-            return false;
-        dlg->UpdateButton()->click();
-        return true;
-    });
-    Sheet().LoadPage()->PathEdit()->setText(QString::fromStdString(pkg));
-    Sheet().NextButton()->click();
-    ASSERT_TRUE(waitFor(
-        [&] {
-            if (Sheet().ConfirmDialog() == nullptr && Sheet().BackButton()->isEnabled() &&
-                Sheet().Activity() == CMainSheet::kUpdating)
-                QTest::mouseClick(Sheet().BackButton(), Qt::LeftButton);
-            asked = asked || Sheet().StopDialog() != nullptr;
-            return asked;
-        },
-        60000));
+    StartConfirmedUpdate(pkg);
+    ASSERT_TRUE(PressStop());
     QPointer<gui::CConfirmStopDlg> dlg = Sheet().StopDialog();
     ASSERT_TRUE(waitFor([&] { return Sheet().Events().Finished(); }, 60000));
     EXPECT_EQ(Sheet().Events().Result(), CUpdateEvents::Outcome::Succeeded);
