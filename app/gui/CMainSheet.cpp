@@ -92,7 +92,7 @@ CMainSheet::CMainSheet(bool unattended, QWidget* parent) : QWidget(parent) {
         connect(shortcut, &QShortcut::activated, this, &CMainSheet::ShowConsole);
     }
 
-    m_console = new CConsoleWindow(m_op);
+    m_console = new CConsoleWindow(*this);
     m_op.SetSheet(this);
     m_pages->setCurrentIndex(kPageConnect);
     UpdateTitle();
@@ -167,6 +167,9 @@ void CMainSheet::UpdateButtons() {
         }
     }
     UpdateTitle();
+    if (m_console) {
+        m_console->RefreshMenus();  // they depend on the activity too
+    }
 }
 
 void CMainSheet::ShowPage(int page) {

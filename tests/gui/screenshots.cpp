@@ -18,6 +18,7 @@
 #include "app/gui/GuiText.h"
 #include "lib/StringTable.h"
 #include "operations/CUpdateEvents.h"
+#include "tests/gui/ConsoleScreenshots.h"
 
 using namespace vorn;
 using namespace vorn::gui;
@@ -76,5 +77,8 @@ int main(int argc, char** argv) {
 
     CAboutDlg about(&sheet);
     Save(about, folder, "about", suffix);
+
+    SaveConsoleScreenshots(sheet,
+                           [&](QWidget& w, const QString& name) { Save(w, folder, name, suffix); });
     return 0;
 }
