@@ -304,6 +304,43 @@ TEST_F(GuiConsole, BackupToAChosenFileThenRestoreIt) {
     EXPECT_EQ(std::count(rest.begin(), rest.end(), '%'), 1) << rest;
 }
 
+TEST_F(GuiConsole, FactoryDefaultsFromAChosenPackageAfterTheQuestion) {
+    WriteLocal(m_folders.SimRoot() / "config/cfg", "hostname=mine\n");
+    ConsoleConnect("admin");
+    const std::string pkg = Package("factory.ssu");
+
+    // The question answered No: nothing reaches the gateway.
+    const std::size_t sent = m_sim->ReceivedTexts().size();
+    Sheet().Op().SetNextFileName(pkg);
+    Item(C::RestoreFactoryDefaults)->trigger();
+    EXPECT_TRUE(HasMessage(LoadStr(6512)));
+    EXPECT_EQ(m_sim->ReceivedTexts().size(), sent);
+    EXPECT_EQ(States(), kLoggedIn);
+
+    // The open dialog with its filters, then Yes.
+    QStringList filters;
+    Sheet().Op().SetUnattended(false);
+    WhenReady([&] {
+        auto* fd = dynamic_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* name = fd ? fd->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+        if (!name)
+            return false;
+        filters = fd->nameFilters();
+        Sheet().Op().SetUnattended(true);
+        name->setText(QString::fromStdString(pkg));
+        static_cast<QDialog*>(fd)->accept();
+        return true;
+    });
+    Sheet().Op().SetNextAnswer(true);
+    Item(C::RestoreFactoryDefaults)->trigger();
+    Sheet().Op().SetUnattended(true);
+    EXPECT_EQ(filters.join('|').toStdString(), "Package (*.ssu *.SSU)|All Files (*.*)");
+    EXPECT_EQ(States(), kBusy);
+    ASSERT_TRUE(waitFor([&] { return m_sim->RebootCount() == 1; }, 30000)) << Text();
+    EXPECT_EQ(ReadLocal(m_folders.SimRoot() / "config/cfg"), "hostname=factory\n");
+    EXPECT_EQ(ColourOf(LoadStr(6467)), kBlue) << Text();
+}
+
 TEST_F(GuiConsole, UpdateLogsAreShownLiterallyAndTheLocalOnesDeleted) {
     const std::string history = "package name: '<b>evil</b> &amp; &lt;x&gt;.ssu'\n";
     RestartSim([](GatewaySimConfig& c) { c.versionText = "KELMORA <b>GW</b> &amp; V300R001\n"; });
