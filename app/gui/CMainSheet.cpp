@@ -103,6 +103,7 @@ CMainSheet::~CMainSheet() {
     m_op.SetSheet(nullptr);
     m_op.SetConsoleSink({});
     delete m_console;
+    m_console = nullptr;
     // The pages use the search and the frame: they go before the members do.
     delete m_pages;
 }
