@@ -19,6 +19,7 @@
 #include "lib/Text.h"
 #include "lib/WorkFolders.h"
 #include "packages/BackupFile.h"
+#include "packages/ProductTags.h"
 #include "tests/gui/GuiFixture.h"
 #include "tools/gateway-sim/SimDiscovery.h"
 
@@ -132,6 +133,32 @@ TEST_F(GuiConsole, ViewShowsColoursPlainTextAndRewritesTheProgressLineInPlace) {
     EXPECT_TRUE(view.toPlainText().endsWith(
         QString("line %1\nsize : 100%\n").arg(gui::CConsoleView::kMaxBlocks + 49)))
         << view.toPlainText().right(60).toStdString();
+}
+
+TEST_F(GuiConsole, DialogFieldsAreNamedByTheirLabels) {
+    gui::CConnectDeviceDlg connect(Sheet().Op(), "10.0.0.1", &Console());
+    gui::CModifyPasswordDlg password(Sheet().Op(), &Console());
+    gui::CCurrentDeviceDlg device(&Console());
+    const std::map<QWidget*, std::vector<std::string>> expected = {
+        {&connect, {"IP Address", "Password"}},
+        {&password, {"New Password", "Confirm"}},
+        {&device, {"Model", "Product Series"}},
+    };
+    for (const auto& [dlg, names] : expected) {
+        std::vector<std::string> got;
+        for (QWidget* w : dlg->findChildren<QWidget*>()) {
+            if (qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w)) {
+                if (!qobject_cast<QComboBox*>(w->parentWidget()))  // a combo's own edit
+                    got.push_back(w->accessibleName().toStdString());
+            }
+        }
+        EXPECT_EQ(got, names) << dlg->windowTitle().toStdString();
+    }
+    // Nothing chosen at first, and the reserved product-series position is not offered.
+    EXPECT_EQ(device.Model(), -1);
+    EXPECT_EQ(device.Series(), -1);
+    EXPECT_EQ(device.SeriesBox()->findData(1), -1);
+    EXPECT_EQ(device.SeriesBox()->count(), static_cast<int>(std::size(kDeviceSeries)) - 1);
 }
 
 TEST_F(GuiConsole, F10PlacesTheConsoleOnceRaisesItAndClosingOnlyHidesIt) {
