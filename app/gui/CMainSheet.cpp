@@ -102,7 +102,7 @@ CMainSheet::CMainSheet(bool unattended, QWidget* parent) : QWidget(parent) {
         connect(shortcut, &QShortcut::activated, this, &CMainSheet::ShowConsole);
     }
 
-    m_console = new CConsoleWindow(m_op);
+    m_console = new CConsoleWindow(*this);
     m_op.SetSheet(this);
     m_pages->setCurrentIndex(kPageConnect);
     UpdateTitle();
@@ -113,6 +113,7 @@ CMainSheet::~CMainSheet() {
     m_op.SetSheet(nullptr);
     m_op.SetConsoleSink({});
     delete m_console;
+    m_console = nullptr;
     // The pages use the search and the frame: they go before the members do.
     delete m_pages;
 }
@@ -178,6 +179,9 @@ void CMainSheet::UpdateButtons() {
         }
     }
     UpdateTitle();
+    if (m_console) {
+        m_console->RefreshMenus();  // they depend on the activity too
+    }
 }
 
 void CMainSheet::ShowPage(int page) {

@@ -39,6 +39,7 @@
 #include "packages/ZipBridgeLoader.h"
 #include "tests/common/UdpProbe.h"
 #include "tests/common/WaitFor.h"
+#include "tests/gui/ConsoleScreenshots.h"
 #include "tools/gateway-sim/CGatewaySim.h"
 #include "tools/gateway-sim/SimScripts.h"
 #include "tools/mkpkg/PackageWriter.h"
@@ -210,6 +211,12 @@ int main(int argc, char** argv) {
     about.show();
     about.adjustSize();
     Grab(about, "about");
+
+    SaveConsoleScreenshots(sheet, [](QWidget& w, const QString& name) {
+        w.show();
+        w.adjustSize();
+        Grab(w, name);
+    });
     sim.Stop();
     return 0;
 }
