@@ -1,6 +1,6 @@
 #include "app/gui/GuiLabels.h"
 
-#include "lib/StringTable.h"
+#include "app/gui/GuiText.h"
 
 namespace vorn::gui {
 namespace {
@@ -123,14 +123,7 @@ Texts Lookup(L id) {
 
 QString Label(L id) {
     const Texts t = Lookup(id);
-    switch (CurrentLanguage()) {
-        case Language::Simplified:
-            return QString::fromUtf8(t.cn);
-        case Language::Traditional:
-            return QString::fromUtf8(t.tw);
-        default:
-            return QString::fromUtf8(t.en);
-    }
+    return InLanguage(t.en, t.cn, t.tw);
 }
 
 }  // namespace vorn::gui

@@ -17,6 +17,8 @@ inline QString Q(const std::string& s) {
 inline std::string S(const QString& s) {
     return s.toUtf8().toStdString();
 }
+// The one of three texts (UTF-8) that belongs to the current language.
+QString InLanguage(const char* en, const char* cn, const char* tw);
 // A filter of the core ("Desc (*.a;*.b)|*.a;*.b|All (*.*)|*.*||") as a file-dialog filter.
 QString FileDialogFilter(const std::string& filter);
 
