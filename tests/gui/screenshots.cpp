@@ -1,20 +1,29 @@
 // Pictures of the wizard's pages and dialogs for docs/screenshots/: each window is laid out
 // offscreen and grabbed to a PNG named after it. Usage: gui-screenshots OUTPUT_FOLDER SUFFIX
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyleHints>
 
 #include <functional>
 
 #include "app/gui/CAboutDlg.h"
+#include "app/gui/CCommandConsoleDlg.h"
 #include "app/gui/CConfirmStopDlg.h"
 #include "app/gui/CConfirmUpdateDlg.h"
+#include "app/gui/CExchangeNicsDlg.h"
 #include "app/gui/CMainSheet.h"
+#include "app/gui/CModifyNicDlg.h"
 #include "app/gui/COptionDlg.h"
 #include "app/gui/CPageLoad.h"
 #include "app/gui/CPageUpdate.h"
+#include "app/gui/CPingDlg.h"
+#include "app/gui/CommandLabels.h"
+#include "app/gui/CommandMenu.h"
 #include "app/gui/GuiText.h"
 #include "lib/StringTable.h"
 #include "operations/CUpdateEvents.h"
@@ -76,5 +85,24 @@ int main(int argc, char** argv) {
 
     CAboutDlg about(&sheet);
     Save(about, folder, "about", suffix);
+
+    // The console's "Command" dialogs.
+    CPingDlg ping(&sheet);
+    ping.TargetEdit()->setText("192.168.1.254");
+    Save(ping, folder, "ping", suffix);
+    CModifyNicDlg nic(sheet.Op(), &sheet);
+    nic.NicBox()->setCurrentIndex(1);
+    nic.SpeedBox()->setCurrentIndex(0);
+    nic.MtuBox()->setChecked(true);
+    nic.MtuEdit()->setText("1400");
+    Save(nic, folder, "modify-nic", suffix);
+    CExchangeNicsDlg exchange(&sheet);
+    Save(exchange, folder, "exchange-nics", suffix);
+    CCommandConsoleDlg command(sheet.Op(), &sheet);
+    command.TextEdit()->setText("cat /proc/meminfo");
+    Save(command, folder, "command-console", suffix);
+    QMenu commands(CommandLabel(CL::MenuTitle));
+    FillCommandMenu(commands, sheet.Frame(), sheet.Op(), &sheet);
+    Save(commands, folder, "command-menu", suffix);
     return 0;
 }
