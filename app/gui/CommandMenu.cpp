@@ -29,9 +29,10 @@ bool Enabled(const CMainFrame& f, Need need) {
             return f.NicCommandsEnabled();
         case Need::NoCombinedUpdate:
             return f.SupportCommandsEnabled() && !f.CombinedUpdateRunning();
-        default:
-            return f.SupportCommandsEnabled();
+        case Need::Idle:
+            break;
     }
+    return f.SupportCommandsEnabled();
 }
 
 // Keeps the items' enable states in step with the session while the menu lives.
@@ -72,17 +73,12 @@ void OpenDialog(Dialog* dlg, std::function<void(Dialog&)> onOk) {
     dlg->open();
 }
 
-// A dialog's OK may come after the link dropped or another command started meanwhile.
-bool StillEnabled(CMainFrame& f, CGuiOperator& op, Need need) {
-    if (Enabled(f, need)) {
-        return true;
-    }
-    if (!f.Connected) {
-        op.AppendConsole(LoadStr(6766), kRed);
-    } else if (f.SessionState != 0) {
-        op.AppendConsole(LoadStr(6553), kRed);
-    }
-    return false;
+// A dialog's OK may come after the session changed. A busy or closed link goes on to the
+// core, which refuses it with its message; a gateway that lacks the item's other needs (the
+// "/etc" layout, no combined update) stops here.
+bool StillAllowed(const CMainFrame& f, Need need) {
+    const bool linkIdle = f.Connected && f.SessionState == 0;
+    return !linkIdle || Enabled(f, need);
 }
 
 struct Context {
@@ -102,16 +98,13 @@ QAction* AddItem(Context& c, QMenu& menu, const QString& text, const char* name,
 }
 
 void OpenPing(Context c) {
-    OpenDialog<CPingDlg>(new CPingDlg(c.parent), [c](CPingDlg& d) {
-        if (StillEnabled(c.frame, c.op, Need::Idle)) {
-            c.frame.PingGateway(S(d.TargetEdit()->text()));
-        }
-    });
+    OpenDialog<CPingDlg>(new CPingDlg(c.parent),
+                         [c](CPingDlg& d) { c.frame.PingGateway(S(d.TargetEdit()->text())); });
 }
 
 void OpenModifyNic(Context c) {
     OpenDialog<CModifyNicDlg>(new CModifyNicDlg(c.op, c.parent), [c](CModifyNicDlg& d) {
-        if (StillEnabled(c.frame, c.op, Need::EtcLayout)) {
+        if (StillAllowed(c.frame, Need::EtcLayout)) {
             c.frame.ModifyNicSettings(d.Settings());
         }
     });
@@ -119,7 +112,7 @@ void OpenModifyNic(Context c) {
 
 void OpenExchangeNics(Context c) {
     OpenDialog<CExchangeNicsDlg>(new CExchangeNicsDlg(c.parent), [c](CExchangeNicsDlg& d) {
-        if (StillEnabled(c.frame, c.op, Need::EtcLayout)) {
+        if (StillAllowed(c.frame, Need::EtcLayout)) {
             c.frame.ExchangeNics(d.Nic1(), d.Nic2());
         }
     });
@@ -132,7 +125,7 @@ void OpenCommandConsole(Context c) {
     }
     OpenDialog<CCommandConsoleDlg>(new CCommandConsoleDlg(c.op, c.parent),
                                    [c](CCommandConsoleDlg& d) {
-                                       if (!StillEnabled(c.frame, c.op, Need::NoCombinedUpdate)) {
+                                       if (!StillAllowed(c.frame, Need::NoCombinedUpdate)) {
                                            return;
                                        }
                                        switch (d.Chosen()) {

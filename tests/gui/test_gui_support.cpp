@@ -484,6 +484,15 @@ TEST_F(GuiSupport, CommandConsoleRefusesBadNamesEmptyTextAndCancelledChoices) {
     EXPECT_TRUE(Shown(LoadStr(6505)));
     EXPECT_EQ(m_frame->SessionState, 0);
     EXPECT_TRUE(m_sim->Uploads().empty());
+    // A combined update that began while the dialog was open keeps its command out.
+    dlg = Open<gui::CCommandConsoleDlg>("commandConsole");
+    ASSERT_TRUE(dlg);
+    dlg->TextEdit()->setText("ls");
+    m_frame->m_combinedRunning = true;
+    dlg->OkButton()->click();
+    m_frame->m_combinedRunning = false;
+    EXPECT_EQ(m_frame->SessionState, 0);
+    EXPECT_TRUE(NewCommands().empty());
 }
 
 TEST_F(GuiSupport, GatewayOutputWithMarkupIsShownLiterally) {
