@@ -262,6 +262,8 @@ private:
     void UpdateFailure(const std::optional<std::string>& text);
 
     bool Busy();
+    // Busy, or no link to send a console command on (6766): true after the refusal is shown.
+    bool ConsoleUnavailable();
     bool ProposedNameAcceptable(const std::string& remotePath, std::string& name);
     void PingContinuation(const std::string& output);
     void EndConsole(bool ok);

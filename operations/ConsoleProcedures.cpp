@@ -1,5 +1,5 @@
-#include "packages/Md5.h"
 #include "operations/ConsoleProcedures.h"
+#include "packages/Md5.h"
 
 #include "lib/Log.h"
 #include "lib/StringTable.h"
@@ -30,6 +30,17 @@ bool CMainFrame::Busy() {
     return false;
 }
 
+bool CMainFrame::ConsoleUnavailable() {
+    if (Busy()) {
+        return true;
+    }
+    if (!Connected) {
+        Console(6766, kRed);
+        return true;
+    }
+    return false;
+}
+
 bool CMainFrame::CommandConsole() {
     if (Busy() || CombinedUpdateRunning()) {
         return false;
@@ -51,7 +62,7 @@ bool CMainFrame::CommandConsole() {
 }
 
 bool CMainFrame::RunConsoleCommand(const std::string& command, bool echo) {
-    if (Busy()) {
+    if (ConsoleUnavailable()) {
         return false;
     }
     if (echo) {
@@ -77,7 +88,7 @@ bool CMainFrame::ProposedNameAcceptable(const std::string& remotePath, std::stri
 
 bool CMainFrame::ConsoleUpload(const std::string& remotePath) {
     std::string name;
-    if (Busy() || !ProposedNameAcceptable(remotePath, name)) {
+    if (ConsoleUnavailable() || !ProposedNameAcceptable(remotePath, name)) {
         return false;
     }
     Operator* op = GetOperator();
@@ -98,7 +109,7 @@ bool CMainFrame::ConsoleUpload(const std::string& remotePath) {
 
 bool CMainFrame::ConsoleDownload(const std::string& remotePath) {
     std::string name;
-    if (Busy() || !ProposedNameAcceptable(remotePath, name)) {
+    if (ConsoleUnavailable() || !ProposedNameAcceptable(remotePath, name)) {
         return false;
     }
     Operator* op = GetOperator();

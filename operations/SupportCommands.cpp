@@ -95,7 +95,7 @@ std::optional<std::string> QuotedPingTarget(const std::string& target) {
 }
 
 bool CMainFrame::PingGateway(const std::string& target) {
-    if (Busy()) {
+    if (ConsoleUnavailable()) {
         return false;
     }
     if (target.find_first_not_of(" \t\r\n") == std::string::npos) {
@@ -146,7 +146,7 @@ bool CMainFrame::ShowNicSettings(const std::string& nic) {
         Console(std::string(LoadStr(6533)) + "\n", kRed);
         return false;
     }
-    if (Busy()) {
+    if (ConsoleUnavailable()) {
         return false;
     }
     Console(nic + " : \n", kRed);
@@ -162,7 +162,7 @@ bool CMainFrame::ModifyNicSettings(const NicSettings& s) {
         return false;
     }
     const bool eth = s.nic[0] == 'e';
-    if (Busy()) {
+    if (ConsoleUnavailable()) {
         return false;
     }
     if (!eth) {
@@ -197,7 +197,7 @@ bool CMainFrame::ExchangeNics(const std::string& nic1, const std::string& nic2) 
         Console(std::string(LoadStr(6533)) + "\n", kRed);
         return false;
     }
-    if (Busy()) {
+    if (ConsoleUnavailable()) {
         return false;
     }
     Operator* op = GetOperator();

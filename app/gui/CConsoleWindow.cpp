@@ -9,6 +9,7 @@
 #include "app/gui/CConsoleView.h"
 #include "app/gui/CMainSheet.h"
 #include "app/gui/CModifyPasswordDlg.h"
+#include "app/gui/CommandMenu.h"
 #include "app/gui/ConsoleLabels.h"
 #include "app/gui/GuiText.h"
 
@@ -103,7 +104,7 @@ void CConsoleWindow::BuildMenus() {
             &CConsoleWindow::OnRestoreFactoryDefaults);
 
     m_commandMenu = menuBar()->addMenu(ConsoleLabel(CL::CommandMenu));
-    // FillCommandMenu(*m_commandMenu, m_frame, m_op, this);
+    FillCommandMenu(*m_commandMenu, m_frame, m_op, this);
 
     QMenu* logs = menuBar()->addMenu(ConsoleLabel(CL::UpdateLogsMenu));
     AddItem(logs, C::DeviceUpdateLogs, ConsoleLabel(CL::DeviceUpdateLogs),
@@ -130,6 +131,9 @@ void CConsoleWindow::RefreshMenus() {
     for (const auto& [command, action] : m_actions) {
         action->setEnabled(ConsoleCommandEnabled(command, s));
     }
+    // The Command menu's items follow the session themselves; the menu as a whole is closed
+    // while the wizard works or a combined update runs (idle between its members).
+    m_commandMenu->menuAction()->setEnabled(!s.wizardBusy && !s.combinedRunning);
 }
 
 template <typename F>

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -26,15 +27,22 @@
 #include <map>
 
 #include "app/gui/CAboutDlg.h"
+#include "app/gui/CCommandConsoleDlg.h"
 #include "app/gui/CConfirmStopDlg.h"
 #include "app/gui/CConfirmUpdateDlg.h"
+#include "app/gui/CExchangeNicsDlg.h"
 #include "app/gui/CMainSheet.h"
+#include "app/gui/CModifyNicDlg.h"
 #include "app/gui/COptionDlg.h"
 #include "app/gui/CPageConnect.h"
 #include "app/gui/CPageLoad.h"
 #include "app/gui/CPageUpdate.h"
+#include "app/gui/CPingDlg.h"
 #include "app/gui/CSelectDeviceDlg.h"
+#include "app/gui/CommandLabels.h"
+#include "app/gui/CommandMenu.h"
 #include "app/gui/GuiMain.h"
+#include "app/gui/GuiText.h"
 #include "lib/StringTable.h"
 #include "packages/ZipBridgeLoader.h"
 #include "tests/common/UdpProbe.h"
@@ -212,11 +220,28 @@ int main(int argc, char** argv) {
     about.adjustSize();
     Grab(about, "about");
 
-    SaveConsoleScreenshots(sheet, [](QWidget& w, const QString& name) {
+    const auto shot = [](QWidget& w, const QString& name) {
         w.show();
         w.adjustSize();
         Grab(w, name);
-    });
+    };
+    SaveConsoleScreenshots(sheet, shot);
+
+    // The console's "Command" dialogs (the menu itself is among the console's menus).
+    CPingDlg ping(&sheet);
+    ping.TargetEdit()->setText("192.168.1.254");
+    shot(ping, "ping");
+    CModifyNicDlg nic(sheet.Op(), &sheet);
+    nic.NicBox()->setCurrentIndex(1);
+    nic.SpeedBox()->setCurrentIndex(0);
+    nic.MtuBox()->setChecked(true);
+    nic.MtuEdit()->setText("1400");
+    shot(nic, "modify-nic");
+    CExchangeNicsDlg exchange(&sheet);
+    shot(exchange, "exchange-nics");
+    CCommandConsoleDlg command(sheet.Op(), &sheet);
+    command.TextEdit()->setText("cat /proc/meminfo");
+    shot(command, "command-console");
     sim.Stop();
     return 0;
 }

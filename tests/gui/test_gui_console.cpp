@@ -56,6 +56,16 @@ protected:
         for (C c : kItems) s += Item(c)->isEnabled() ? '1' : '.';
         return s;
     }
+    // The Command menu as a whole, its "ping" item and its "nicModify" item.
+    std::string CommandStates() {
+        QMenu* menu = Console().CommandMenu();
+        std::string s;
+        for (QAction* a : {menu->menuAction(), menu->findChild<QAction*>("ping"),
+                           menu->findChild<QAction*>("nicModify")}) {
+            s += a && a->isEnabled() ? '1' : '.';
+        }
+        return s;
+    }
     std::string Text() { return Console().Text().toStdString(); }
     bool Idle(int ms = 20000) {
         return waitFor([&] { return Sheet().Frame().SessionState == 0; }, ms);
@@ -207,10 +217,12 @@ TEST_F(GuiConsole, MenusFollowTheSessionBeforeAndAfterLoginInBothLayouts) {
     EXPECT_EQ(Item(C::DeleteLocalLogs)->text().toStdString(), "Delete Local Logs(&D)");
 
     EXPECT_EQ(States(), kBeforeLogin);
+    EXPECT_EQ(CommandStates(), "1..");
     ConsoleConnect("admin");
     ASSERT_TRUE(Sheet().Frame().Connected);
     EXPECT_EQ(Sheet().Frame().GatewayLayoutFlag(), 1);
     EXPECT_EQ(States(), kLoggedIn);
+    EXPECT_EQ(CommandStates(), "111");
     EXPECT_EQ(Console().windowTitle().toStdString(), std::string(LoadStr(6702)) + " - 127.0.0.1");
     EXPECT_EQ(ColourOf(LoadStr(6474)), kBlue);
 
@@ -226,6 +238,7 @@ TEST_F(GuiConsole, MenusFollowTheSessionBeforeAndAfterLoginInBothLayouts) {
     ASSERT_TRUE(Sheet().Frame().Connected);
     EXPECT_EQ(Sheet().Frame().GatewayLayoutFlag(), 0);
     EXPECT_EQ(States(), kLoggedIn);
+    EXPECT_EQ(CommandStates(), "11.");  // the NIC items need the "/etc" layout
 
     // A refused password leaves the login waiting: only Disconnect can end it.
     Item(C::Disconnect)->trigger();
@@ -262,7 +275,7 @@ TEST_F(GuiConsole, EveryItemButDisconnectIsDisabledDuringAnOperation) {
             Sheet().ConfirmDialog()->UpdateButton()->click();
         }
         if (Sheet().Frame().Transferring()) {
-            duringUpload.insert(States());
+            duringUpload.insert(States() + "|" + CommandStates());
         }
         return Sheet().Events().Finished();
     });
@@ -273,7 +286,7 @@ TEST_F(GuiConsole, EveryItemButDisconnectIsDisabledDuringAnOperation) {
     EXPECT_EQ(States(), kBusy);
     ASSERT_TRUE(waitFor([&] { return Sheet().Events().Finished(); }, 90000))
         << Sheet().UpdatePage()->DetailsText().toStdString();
-    EXPECT_EQ(duringUpload, std::set<std::string>{kBusy});
+    EXPECT_EQ(duringUpload, std::set<std::string>{std::string(kBusy) + "|..."});
 }
 
 TEST_F(GuiConsole, BackupToAChosenFileThenRestoreIt) {

@@ -343,6 +343,43 @@ TEST_F(Support, RestartWaitKeepsCommandsOutUntilTheLinkCloses) {
     EXPECT_EQ(NewCommands(), (std::vector<std::string>{"swapnic-set.sh eth1 eth0\n", "reboot\n"}));
 }
 
+TEST_F(Support, CommandsWithoutALinkAreRefusedAndLeaveTheSessionIdle) {
+    Start();
+    m_frame->Disconnect();
+    ASSERT_TRUE(waitFor([&] { return !m_frame->Connected; }));
+    m_op.answers = {true, true};
+    m_op.openFile = (Dir() / "local.bin").string();
+    m_op.saveFile = (Dir() / "back.bin").string();
+    const std::function<bool(CMainFrame&)> commands[] = {
+        [](CMainFrame& f) { return f.PingGateway("127.0.0.1"); },
+        [](CMainFrame& f) { return f.ShowRouteTable(); },
+        [](CMainFrame& f) { return f.ShowNicSettings("All"); },
+        [](CMainFrame& f) {
+            return f.ModifyNicSettings({"eth0", "100baseTx-FD", 1400});
+        },
+        [](CMainFrame& f) { return f.ExchangeNics("eth0", "eth1"); },
+        [](CMainFrame& f) { return f.RunConsoleCommand("ls", true); },
+        [](CMainFrame& f) { return f.ConsoleUpload("/stmp/x"); },
+        [](CMainFrame& f) { return f.ConsoleDownload("/stmp/x"); },
+    };
+    for (const auto& run : commands) {
+        m_op.console.clear();
+        EXPECT_FALSE(run(*m_frame));
+        ASSERT_EQ(m_op.console.size(), 1u);  // the refusal and nothing before it
+        EXPECT_EQ(m_op.console.front().text, LoadStr(6766));
+        EXPECT_EQ(m_op.console.front().colour, kRed);
+        EXPECT_EQ(m_frame->SessionState, 0);
+    }
+    EXPECT_EQ(m_op.answers.size(), 2u);  // nothing was asked
+
+    // Back online, a command runs alone: no ping series was left armed by the refusals.
+    ASSERT_TRUE(LoginSession(*m_frame, *m_sim));
+    NewCommands();
+    ASSERT_TRUE(m_frame->ShowRouteTable());
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(NewCommands(), std::vector<std::string>{"route -n\n\n"});
+}
+
 TEST_F(Support, ExchangeRefusesTheSameOrUnknownNics) {
     Start();
     m_op.answers = {true, true};
