@@ -23,7 +23,7 @@ namespace {
 constexpr int kDefaultRebootTimeoutS = 300;
 
 void Pump() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    PumpEvents(20);
 }
 
 // The update page and the confirmation dialog on a terminal: statuses as lines, questions

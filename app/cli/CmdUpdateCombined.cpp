@@ -44,10 +44,9 @@ int RunCombinedUpdate(const CliArgs& args, CliEnvironment& env) {
         if (code == kUpdateMember && HasToken(text, kTokenCompose)) {
             // "Updating N/M. Please wait..." as the wizard's status line.
             const int member = std::atoi(text.c_str() + kTokenCompose.size());
-            op.AppendConsole(UpdatingMemberText(std::to_string(member),
-                                                frame.Package().m_combinedTotal) +
-                                 "\n",
-                             kBlue);
+            op.AppendConsole(
+                UpdatingMemberText(std::to_string(member), frame.Package().m_combinedTotal) + "\n",
+                kBlue);
         } else if (code == kUpdateFinal) {
             if (text == kTokenSucceedEnd) {
                 succeeded = true;
@@ -84,7 +83,7 @@ int RunCombinedUpdate(const CliArgs& args, CliEnvironment& env) {
             failed = true;
             break;
         }
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+        PumpEvents(20);
     }
     return run.Finish(succeeded && !failed ? kExitOk : kExitFailed);
 }
