@@ -21,6 +21,11 @@ namespace {
 
 // Pieces read, deciphered, inflated and written at a time.
 constexpr size_t kChunk = 1024 * 1024;
+
+// A buffer for `size` bytes, at most kChunk long (small members are the common case).
+std::vector<std::uint8_t> Buffer(ZPOS64_T size) {
+    return std::vector<std::uint8_t>(static_cast<size_t>(std::clamp<ZPOS64_T>(size, 1, kChunk)));
+}
 constexpr unsigned kEncryptionHeader = 12;
 
 bool WriteAll(int fd, const std::uint8_t* p, size_t n) {
@@ -106,7 +111,7 @@ private:
 };
 
 int CopyStored(CMemberData& data, CMemberSink& sink) {
-    std::vector<std::uint8_t> buf(kChunk);
+    std::vector<std::uint8_t> buf = Buffer(data.Left());
     while (data.Left() > 0) {
         const size_t n = static_cast<size_t>(std::min<ZPOS64_T>(buf.size(), data.Left()));
         if (!data.Read(buf.data(), n)) {
@@ -120,10 +125,11 @@ int CopyStored(CMemberData& data, CMemberSink& sink) {
 }
 
 // Inflates until the deflate stream ends or the stored bytes run out; whatever the stream
-// produced is written (the length and CRC check decide).
-int CopyDeflated(CMemberData& data, CMemberSink& sink) {
-    std::vector<std::uint8_t> in(kChunk);
-    std::vector<std::uint8_t> out(kChunk);
+// produced is written (the length and CRC check decide). `expected` (the stored size) only
+// sizes the output buffer.
+int CopyDeflated(CMemberData& data, ZPOS64_T expected, CMemberSink& sink) {
+    std::vector<std::uint8_t> in = Buffer(data.Left());
+    std::vector<std::uint8_t> out = Buffer(expected);
     z_stream zs{};
     if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) {
         return UNZ_INTERNALERROR;
@@ -176,7 +182,8 @@ int CopyMember(QIODevice& source, ZPOS64_T at, const unz_file_info64& info, int 
             return UNZ_CRCERROR;
         }
     }
-    int rc = method == Z_DEFLATED ? CopyDeflated(data, sink) : CopyStored(data, sink);
+    int rc = method == Z_DEFLATED ? CopyDeflated(data, info.uncompressed_size, sink)
+                                  : CopyStored(data, sink);
     if (rc == UNZ_OK && !sink.Matches(info)) {
         rc = UNZ_CRCERROR;
     }
