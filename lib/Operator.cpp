@@ -64,14 +64,6 @@ bool Operator::ChooseDevice(int& model, int& series) {
     return OnChooseDevice(model, series);
 }
 
-bool Operator::ConfirmTips(const std::string& tips, const std::string& gatewayVersion,
-                           const std::string& packageVersion) {
-    if (auto a = Take(m_nextAnswers)) {
-        return *a;
-    }
-    return OnConfirmTips(tips, gatewayVersion, packageVersion);
-}
-
 void Operator::SetNextAnswer(bool yes) {
     m_nextAnswers.push_back(yes);
 }

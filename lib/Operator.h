@@ -56,14 +56,10 @@ public:
     // The "Current Device" choice after a login found damaged firmware: model and product
     // series positions; false when cancelled.
     bool ChooseDevice(int& model, int& series);
-    // The update tips of a package that was just loaded, with the gateway's and the
-    // package's versions: true to go on with it.
-    bool ConfirmTips(const std::string& tips, const std::string& gatewayVersion,
-                     const std::string& packageVersion);
 
     // The "next answer" hook: each queued answer is used by one later question of its kind,
     // oldest first.
-    void SetNextAnswer(bool yes);                           // AskYesNo, AskOkCancel, ConfirmTips
+    void SetNextAnswer(bool yes);                           // AskYesNo, AskOkCancel
     void SetNextText(std::optional<std::string> text);      // AskText
     void SetNextFileName(std::optional<std::string> name);  // ChooseOpenFile, ChooseSaveFile
     void SetNextDevice(std::optional<std::pair<int, int>> device);  // ChooseDevice
@@ -91,11 +87,6 @@ protected:
     virtual std::optional<std::string> OnChooseSaveFile(const std::string& proposed,
                                                         const std::string& filter) = 0;
     virtual bool OnChooseDevice(int& model, int& series) = 0;
-    // Without a tips dialog the package is taken.
-    virtual bool OnConfirmTips(const std::string& /*tips*/, const std::string& /*gatewayVersion*/,
-                               const std::string& /*packageVersion*/) {
-        return true;
-    }
 
 private:
     std::deque<bool> m_nextAnswers;

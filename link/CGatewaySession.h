@@ -181,6 +181,9 @@ public:
     // Bytes handed to the socket since the session object was made.
     std::uint64_t BytesSent() const { return m_bytesSent; }
     std::uint64_t BytesReceived() const { return m_bytesReceived; }
+    // File bytes of the running (or last) upload, and how many of them were framed so far.
+    std::uint64_t UploadSize() const { return m_uploadSize; }
+    std::uint64_t UploadSent() const { return m_uploadSent; }
     // The version message went out and its answer has not come yet.
     bool VersionReplyPending() const { return m_versionPending; }
     // Result of the last password change reply (-1 before any).

@@ -136,6 +136,12 @@ public:
     void StartUpdateTimer() override;
     void StartSinglePackageLoader(const std::string& path) override;
 
+    // Called after a password change succeeded, with the new password (the desktop program
+    // keeps it in the recent-address list).
+    void SetPasswordChangedHandler(std::function<void(const std::string&)> handler) {
+        m_passwordChanged = std::move(handler);
+    }
+
     // Ping series of the console (target already quoted).
     void SetPingSeries(const std::string& target, int runsLeft) {
         m_pingTarget = target;
@@ -177,6 +183,11 @@ public:
 
 protected:
     void OnSessionClosed() override { m_pingRunsLeft = 0; }
+    void OnPasswordChanged(const std::string& password) override {
+        if (m_passwordChanged) {
+            m_passwordChanged(password);
+        }
+    }
     void OnLoginVersion(const std::string& version) override;
     void OnDeviceChosen(int model, int series) override;
     void OnConnectionLost(int state, int errorCode) override;
@@ -255,6 +266,7 @@ private:
     void PingContinuation(const std::string& output);
     void EndConsole(bool ok);
 
+    std::function<void(const std::string&)> m_passwordChanged;
     std::string m_consoleDigest;
     bool m_consoleUnlocked = false;
     bool m_lastConsoleOk = false;

@@ -23,6 +23,7 @@ void CUpdateEvents::BeginUpdate() {
     m_activity = kUpdating;
     m_outcome = Outcome::None;
     m_disconnected = false;
+    m_combined = false;
     m_memberCount = 1;
 }
 
@@ -78,7 +79,7 @@ int CUpdateEvents::NotifyUpdatePage(int code, const std::string& text) {
             if (m_memberCount <= 1) {
                 return m_view.AskOkCancel(text) ? kAnswerOk : kAnswerCancel;
             }
-            m_view.AppendDetail(text, kRed);
+            m_view.NoteUnaskedQuestion(text);
             return -1;
         case kUpdateStarted:
             m_view.SetBackEnabled(false);
@@ -86,6 +87,7 @@ int CUpdateEvents::NotifyUpdatePage(int code, const std::string& text) {
             return -1;
         case kUpdateCombinedLoaded: {
             SetStatus(LoadStr(6698));
+            m_combined = true;
             const std::string count = GetProfileString(
                 "Total", "count", "0", 16, WorkPath("upgrade.conf", "compose_unpkg").string());
             m_memberCount = std::atoi(count.c_str());
@@ -116,7 +118,8 @@ int CUpdateEvents::NotifyUpdatePage(int code, const std::string& text) {
         case kUpdateMember: {
             const std::size_t colon = text.find(':');
             const std::string number = colon == std::string::npos ? text : text.substr(colon + 1);
-            SetStatus(UpdatingMemberText(number, m_memberCount));
+            m_status = UpdatingMemberText(number, m_memberCount);
+            m_view.SetMemberStatus(m_status);
             return -1;
         }
         case kUpdateConfirm:
@@ -124,9 +127,8 @@ int CUpdateEvents::NotifyUpdatePage(int code, const std::string& text) {
         case kUpdateFinal:
             if (HasToken(text, kTokenSucceed)) {
                 SetStatus(LoadStr(6713));
-                if (m_memberCount > 1 && m_frame.CombinedUpdateRunning() &&
-                    !HasToken(text, kTokenSucceedEnd)) {
-                    return -1;  // one member of a combined update
+                if (m_combined && !HasToken(text, kTokenSucceedEnd)) {
+                    return -1;  // a member, or the summary line, of a combined update
                 }
                 if (HasToken(text, kTokenSucceedEnd)) {
                     m_view.AppendDetail(LoadStr(6464), kBlue);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "lib/Operator.h"
+
 namespace vorn {
 
 class CMainFrame;
@@ -20,6 +22,11 @@ public:
     // A transfer percentage, rewritten in place.
     virtual void ShowProgress(const std::string& text) = 0;
     virtual void SetStatus(const std::string& text) = 0;
+    // The status while member N of M is installed ("Updating N/M. Please wait...").
+    virtual void SetMemberStatus(const std::string& text) { SetStatus(text); }
+    // A question that is not asked inside a combined update of several packages: the asker
+    // takes it as consent. The page shows it as a red detail line.
+    virtual void NoteUnaskedQuestion(const std::string& text) { AppendDetail(text, kRed); }
     virtual void ShowMessage(const std::string& text) = 0;
     // OK/Cancel question; true for OK.
     virtual bool AskOkCancel(const std::string& text) = 0;
@@ -84,6 +91,7 @@ private:
     bool m_checkPassed = false;
     bool m_checkFinished = false;
     bool m_disconnected = false;
+    bool m_combined = false;  // a combined package is being installed
     Outcome m_outcome = Outcome::None;
     std::string m_status;
     std::string m_checkStatus;

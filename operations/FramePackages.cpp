@@ -107,11 +107,21 @@ bool CMainFrame::LoadLocalPackage(const std::string& path) {
     return vorn::LoadLocalPackage(m_pkg, *op, *this, path);
 }
 
-bool CMainFrame::ShowUpdateTipsDialog(const std::string& tips, const std::string& gatewayVersion,
-                                      const std::string& packageVersion) {
-    // The load page's tips dialog is a question to the person like any other.
+bool CMainFrame::ShowUpdateTipsDialog(const std::string& tips, const std::string&,
+                                      const std::string&) {
+    // A single package is confirmed once, when its update starts (update event 11, with the
+    // pre-upgrade check). A combined package has no such later step, so the same
+    // confirmation is asked now, before anything reaches the gateway.
+    if (!IsCombinedPackage(m_pkg.m_packagePath)) {
+        return true;
+    }
     Operator* op = GetOperator();
-    return op ? op->ConfirmTips(tips, gatewayVersion, packageVersion) : true;
+    // As with event 11 of a single update, only an explicit Cancel abandons it.
+    if (!op || op->NotifyUpdatePage(kUpdateConfirm, tips) != kConfirmCancel) {
+        return true;
+    }
+    Notify(kUpdateFinal, "ABORT:");
+    return false;
 }
 
 void CMainFrame::SendToLoadPage(const std::string& text) {

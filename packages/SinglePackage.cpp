@@ -318,7 +318,11 @@ bool LoadCurrentSinglePackage(PackageState& state, Operator& op, bool combinedUp
 
 bool LoadSinglePackageForUpdate(PackageState& state, Operator& op, CPackageHost& host,
                                 const std::string& path, const std::string& fileName) {
-    state.m_updateTips.clear();
+    // Outside a combined update the tips of the user's load (restart notice, readme) stay:
+    // the confirmation when the update starts is where the operator reads them.
+    if (host.CombinedUpdateRunning()) {
+        state.m_updateTips.clear();
+    }
     StoreResult stored;
     {
         CStageTimer t("update: store package");

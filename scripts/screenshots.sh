@@ -1,19 +1,28 @@
 #!/usr/bin/env bash
 # Pictures of every page and dialog of the desktop program in English, Simplified and
-# Traditional Chinese, and in English at a scale factor of 2, into docs/screenshots/.
-# Drawn offscreen; Chinese needs a CJK font (fonts-wqy-microhei).
+# Traditional Chinese, and in English at a scale factor of 2, into docs/screenshots/. The
+# program runs against a gateway simulator on 127.0.0.1 and updates a sample package; the
+# update page is taken during the real transfer. Drawn offscreen; Chinese needs a CJK font
+# (fonts-wqy-microhei).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${VORN_BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -DVORN_GUI=ON >/dev/null
-cmake --build "$BUILD" -j2 --target gui-screenshots
+cmake --build "$BUILD" -j2 --target gui-screenshots vornupdater zipbridge
 OUT=docs/screenshots
 mkdir -p "$OUT"
-HOME_DIR=$(mktemp -d)
-trap 'rm -rf "$HOME_DIR"' EXIT
-export QT_QPA_PLATFORM=offscreen VORN_HOME="$HOME_DIR"
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+export QT_QPA_PLATFORM=offscreen
+shoot() {  # SUFFIX [VAR=VALUE...]: one run in a fresh copy of the program folder
+  local suffix=$1
+  shift
+  rm -rf "$WORK/program"
+  cp -a "$BUILD/dist/STARTUP" "$WORK/program"
+  env VORN_HOME="$WORK/program" "$@" "$BUILD/tests/gui/gui-screenshots" "$OUT" "$suffix"
+}
 for lang in en zh_CN zh_TW; do
-  VORN_LANG=$lang "$BUILD/tests/gui/gui-screenshots" "$OUT" "$lang"
+  shoot "$lang" VORN_LANG="$lang"
 done
-VORN_LANG=en QT_SCALE_FACTOR=2 "$BUILD/tests/gui/gui-screenshots" "$OUT" en-x2
+shoot en-x2 VORN_LANG=en QT_SCALE_FACTOR=2
 ls "$OUT"

@@ -30,7 +30,8 @@ std::string JsonLine(const std::string& type, const std::string& text, const std
 CliOperator::CliOperator(std::ostream& out, CliOutputMode mode, CliTerminal& terminal)
     : m_out(out), m_mode(mode), m_terminal(terminal) {}
 
-void CliOperator::Json(const char* type, const std::string& text, const char* key, long long value) {
+void CliOperator::Json(const char* type, const std::string& text, const char* key,
+                       long long value) {
     m_out << JsonLine(type, text, key ? key : "", value);
     m_out.flush();
 }
@@ -130,15 +131,11 @@ bool CliOperator::Ask(const std::string& text) {
     return answer;
 }
 
-bool CliOperator::OnAskYesNo(const std::string& text) { return Ask(text); }
-bool CliOperator::OnAskOkCancel(const std::string& text) { return Ask(text); }
-
-bool CliOperator::OnConfirmTips(const std::string&, const std::string& gatewayVersion,
-                                const std::string&) {
-    if (!m_tipsQuestion) {
-        return true;
-    }
-    return AskOkCancel("Update the gateway (" + gatewayVersion + ") with this combined package?");
+bool CliOperator::OnAskYesNo(const std::string& text) {
+    return Ask(text);
+}
+bool CliOperator::OnAskOkCancel(const std::string& text) {
+    return Ask(text);
 }
 
 void CliOperator::ShowMessage(const std::string& text) {
@@ -182,9 +179,6 @@ void CliOperator::NotifyWizard(int code, const std::string& text) {
 }
 
 int CliOperator::NotifyUpdatePage(int code, const std::string& text) {
-    if (m_updateObserver) {
-        m_updateObserver(code, text);
-    }
     if (m_mode.json) {
         Json("update", text, "code", code);
     }

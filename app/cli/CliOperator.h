@@ -2,7 +2,6 @@
 // The Operator of the command line: console text on the output stream (colours and progress
 // rewritten in place only on a terminal, JSON lines with --json), questions answered by the
 // command's flags or asked on the terminal.
-#include <functional>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -29,7 +28,6 @@ public:
 
     // Answers fixed by the command line.
     void SetAssumeYes(bool yes) { m_yes = yes; }
-    void SetTipsQuestion(bool on) { m_tipsQuestion = on; }
     void SetDevice(std::optional<std::pair<int, int>> device) { m_device = device; }
     void SetOpenFile(std::optional<std::string> f) { m_openFile = std::move(f); }
     void SetSaveFile(std::optional<std::string> f) { m_saveFile = std::move(f); }
@@ -39,10 +37,6 @@ public:
     void SetSecretAnswer(std::optional<std::string> s) { m_secret = std::move(s); }
     // A fixed answer to one question (its exact text), ahead of --yes and the terminal.
     void SetAnswer(const std::string& question, bool answer) { m_answers[question] = answer; }
-    // Sees every update-page event before it is handled (commands that follow an update).
-    void SetUpdateObserver(std::function<void(int, const std::string&)> observer) {
-        m_updateObserver = std::move(observer);
-    }
 
     // A line of the program itself (errors of the command line front end), red when `error`.
     void Note(const std::string& text, bool error);
@@ -60,20 +54,15 @@ public:
     void ShowMessage(const std::string& text) override;
     std::optional<std::string> OnAskText(const std::string& prompt, bool secret) override;
     std::optional<std::string> OnChooseOpenFile(const std::string& proposed,
-                                              const std::string& filter) override;
+                                                const std::string& filter) override;
     std::optional<std::string> OnChooseSaveFile(const std::string& proposed,
-                                              const std::string& filter) override;
+                                                const std::string& filter) override;
     bool OnChooseDevice(int& model, int& series) override;
-    // The load page's tips dialog: with the question on, asked as "Update the gateway (V)
-    // with this combined package?"; off (the default), the tips are taken.
-    bool OnConfirmTips(const std::string& tips, const std::string& gatewayVersion,
-                       const std::string& packageVersion) override;
     void NotifyWizard(int code, const std::string& text) override;
     int NotifyUpdatePage(int code, const std::string& text) override;
     int NotifyCheckPage(int code, const std::string& text) override;
 
 private:
-    bool m_tipsQuestion = false;
     void Json(const char* type, const std::string& text, const char* key, long long value);
     void Write(const std::string& text, std::uint32_t colour);
     bool Ask(const std::string& text);
@@ -86,9 +75,8 @@ private:
     std::optional<std::pair<int, int>> m_device;
     std::optional<std::string> m_openFile, m_saveFile, m_secret;
     std::map<std::string, bool> m_answers;
-    std::function<void(int, const std::string&)> m_updateObserver;
-    std::string m_line;          // text of the current (unfinished) output line
-    std::size_t m_anchor = 0;    // progress anchor inside m_line
+    std::string m_line;        // text of the current (unfinished) output line
+    std::size_t m_anchor = 0;  // progress anchor inside m_line
     bool m_progressShown = false;
 };
 

@@ -1,12 +1,12 @@
 #include "app/cli/CliUpdateCommands.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <filesystem>
 
 #include "app/OptionsFile.h"
 #include "app/cli/CliRun.h"
+#include "app/cli/CliWizardView.h"
 #include "app/cli/CmdUpdateCombined.h"
 #include "lib/StringTable.h"
 #include "lib/WorkFolders.h"
@@ -21,77 +21,6 @@ namespace vorn::cli {
 namespace {
 
 constexpr int kDefaultRebootTimeoutS = 300;
-
-void Pump() {
-    PumpEvents(20);
-}
-
-// The update page and the confirmation dialog on a terminal: statuses as lines, questions
-// through the operator (--yes answers them), the pre-upgrade check waited for in place.
-class CCliWizardView : public CWizardView {
-public:
-    explicit CCliWizardView(CliRun& run) : m_run(run) {}
-
-    void AppendDetail(const std::string&, std::uint32_t) override {}  // the console shows them
-    void ClearDetails() override {}
-    void ShowProgress(const std::string&) override {}
-    void SetStatus(const std::string& text) override { m_run.Op().Note("[" + text + "]", false); }
-    void ShowMessage(const std::string& text) override { m_run.Op().ShowMessage(text); }
-    bool AskOkCancel(const std::string& text) override { return m_run.Op().AskOkCancel(text); }
-    void SetBackEnabled(bool) override {}
-    void SetCheckStatus(const std::string& text) override {
-        m_run.Op().Note("[check] " + text, false);
-    }
-    bool RunConfirmDialog(const CUpdateEvents& events, const std::string& tips,
-                          const std::string& from, const std::string& to, bool preCheck) override {
-        CliOperator& op = m_run.Op();
-        op.Note("Update tips:\n" + tips, false);
-        op.Note("From version: " + from, false);
-        op.Note("To version:   " + to, false);
-        if (preCheck) {
-            QElapsedTimer t;
-            t.start();
-            while (!events.CheckFinished() && m_run.Frame().Connected &&
-                   t.elapsed() < kSilenceTimeoutMs) {
-                Pump();
-            }
-            if (!events.CheckPassed()) {
-                op.Note(
-                    "vornupdater: the pre-upgrade check did not pass; the update is not started",
-                    true);
-                m_checkRefused = true;
-                return false;
-            }
-        }
-        return op.AskYesNo("Install this package on the gateway?");
-    }
-    bool CheckRefused() const { return m_checkRefused; }
-
-private:
-    CliRun& m_run;
-    bool m_checkRefused = false;
-};
-
-// Runs the event loop until `done`, giving up when neither the link nor a loader moved for a
-// long time.
-bool WaitFor(CliRun& run, const std::function<bool()>& done) {
-    std::uint64_t moved = 0;
-    QElapsedTimer quiet;
-    quiet.start();
-    while (!done()) {
-        const std::uint64_t now = run.Frame().BytesSent() + run.Frame().BytesReceived();
-        if (now != moved || !run.Frame().LoaderIdle()) {
-            moved = now;
-            quiet.restart();
-        } else if (quiet.elapsed() > kSilenceTimeoutMs) {
-            run.Op().Note("vornupdater: the gateway stopped answering", true);
-            run.Frame().Disconnect();
-            return false;
-        }
-        Pump();
-    }
-    return true;
-}
 
 int LoadArchiveComponent(CliRun& run) {
     std::string error;
@@ -116,9 +45,7 @@ int VerifyVersion(CliRun& run, const std::string& expected, int timeoutS) {
                     true);
             return kExitFailed;
         }
-        QElapsedTimer pause;
-        pause.start();
-        while (pause.elapsed() < 1000) Pump();
+        RunUntil([] { return false; }, 1000);  // a second between the tries
         if (run.Login() == kExitOk)
             break;
     }
@@ -181,7 +108,7 @@ int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
         run.Op().SetUpdateEvents(nullptr);
         return run.Finish(kExitFailed);
     }
-    const bool ended = WaitFor(
+    const bool ended = WaitForUpdate(
         run, [&] { return events.Finished() && frame.SessionState == 0 && frame.LoaderIdle(); });
     run.Op().SetUpdateEvents(nullptr);
     const bool ok = ended && events.Result() == CUpdateEvents::Outcome::Succeeded;
@@ -209,7 +136,7 @@ int CmdCheck(const CliArgs& args, CliEnvironment& env) {
         run.Op().SetUpdateEvents(nullptr);
         return run.Finish(kExitFailed);
     }
-    const bool ended = WaitFor(run, [&] {
+    const bool ended = WaitForUpdate(run, [&] {
         return (events.CheckFinished() && frame.SessionState == 0 && frame.LoaderIdle()) ||
                !frame.Connected;
     });
@@ -257,7 +184,7 @@ int CmdFactoryReset(const CliArgs& args, CliEnvironment& env) {
         return run.Finish(kExitFailed);
     }
     // A reconnect may be pending before the procedure owns the link.
-    const bool ended = WaitFor(
+    const bool ended = WaitForUpdate(
         run, [&] { return run.Frame().SessionState == 0 && run.Frame().ConnectReason == 0; });
     return run.Finish(ended && run.Frame().LastProcedureOk() ? kExitOk : kExitFailed);
 }

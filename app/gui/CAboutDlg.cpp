@@ -1,6 +1,5 @@
 #include "app/gui/CAboutDlg.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -17,7 +16,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     f.setBold(true);
     f.setPointSizeF(f.pointSizeF() * 1.3);
     name->setFont(f);
-    auto* version = new QLabel(QApplication::applicationVersion(), this);
+    auto* version = new QLabel(Label(L::VersionText).arg(QStringLiteral(VORN_VERSION)), this);
     auto* text = new QLabel(Label(L::AboutText), this);
     text->setWordWrap(true);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok, this);

@@ -1,10 +1,12 @@
 #include "app/gui/CGuiOperator.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include "app/gui/CCurrentDeviceDlg.h"
 #include "app/gui/CMainSheet.h"
 #include "app/gui/GuiText.h"
 
@@ -20,20 +22,27 @@ bool CGuiOperator::Recorded(const std::string& text) {
 
 void CGuiOperator::AppendConsole(const std::string& text, std::uint32_t colour) {
     if (m_console) {
-        m_console(text, colour, false);
+        m_console->Append(text, colour);
     }
 }
 
-void CGuiOperator::SetProgressAnchor() {}
+void CGuiOperator::SetProgressAnchor() {
+    if (m_console) {
+        m_console->SetAnchor();
+    }
+}
 
 void CGuiOperator::ReplaceProgress(const std::string& text, std::uint32_t colour) {
     if (m_console) {
-        m_console(text, colour, true);
+        m_console->ReplaceFromAnchor(text, colour);
     }
 }
 
-void CGuiOperator::SetWindowTitle(const std::string&) {
-    // The wizard sets its own title from its state.
+void CGuiOperator::SetWindowTitle(const std::string& title) {
+    // The console's title; the wizard sets its own from its state.
+    if (m_console) {
+        m_console->SetTitle(title);
+    }
 }
 
 void CGuiOperator::ShowMessage(const std::string& text) {
@@ -105,11 +114,19 @@ std::optional<std::string> CGuiOperator::OnChooseSaveFile(const std::string& pro
     return f.isEmpty() ? std::nullopt : std::optional<std::string>(S(f));
 }
 
-bool CGuiOperator::OnChooseDevice(int&, int&) {
-    // The "Current Device" dialog belongs to the console part of the program; without it the
-    // choice is cancelled.
-    Recorded("choose device");
-    return false;
+bool CGuiOperator::OnChooseDevice(int& model, int& series) {
+    if (Recorded("choose device")) {
+        return false;
+    }
+    // Over the window the person works in: the wizard or the console.
+    QWidget* active = QApplication::activeWindow();
+    CCurrentDeviceDlg dlg(active ? active : m_parent.data());
+    if (dlg.exec() != QDialog::Accepted) {
+        return false;
+    }
+    model = dlg.Model();
+    series = dlg.Series();
+    return true;
 }
 
 }  // namespace vorn::gui

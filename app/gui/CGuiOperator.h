@@ -5,7 +5,6 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,20 +14,30 @@ namespace vorn::gui {
 
 class CMainSheet;
 
+// Where the console output of the core is shown.
+class CConsoleSink {
+public:
+    virtual ~CConsoleSink() = default;
+    virtual void Append(const std::string& text, std::uint32_t colour) = 0;
+    // The progress anchor is the current end; ReplaceFromAnchor replaces what follows it.
+    virtual void SetAnchor() = 0;
+    virtual void ReplaceFromAnchor(const std::string& text, std::uint32_t colour) = 0;
+    virtual void SetTitle(const std::string& title) = 0;
+};
+
 class CGuiOperator : public Operator {
 public:
     void SetSheet(CMainSheet* sheet) { m_sheet = sheet; }
     void SetParentWidget(QWidget* parent) { m_parent = parent; }
+    QWidget* ParentWidget() const { return m_parent; }
     // Tests: record messages and questions instead of showing them; a question without a
     // queued answer is answered No / Cancel.
     void SetUnattended(bool on) { m_unattended = on; }
     bool Unattended() const { return m_unattended; }
     const std::vector<std::string>& Messages() const { return m_messages; }
     void ClearMessages() { m_messages.clear(); }
-    // Console text goes here (the console window).
-    void SetConsoleSink(std::function<void(const std::string&, std::uint32_t, bool)> sink) {
-        m_console = std::move(sink);
-    }
+    // Console text and title go here (the console window); null for none.
+    void SetConsoleSink(CConsoleSink* sink) { m_console = sink; }
 
     void AppendConsole(const std::string& text, std::uint32_t colour) override;
     void SetProgressAnchor() override;
@@ -57,7 +66,7 @@ private:
     QPointer<QWidget> m_parent;
     bool m_unattended = false;
     std::vector<std::string> m_messages;
-    std::function<void(const std::string&, std::uint32_t, bool)> m_console;
+    CConsoleSink* m_console = nullptr;
 };
 
 }  // namespace vorn::gui

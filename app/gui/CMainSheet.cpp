@@ -5,6 +5,8 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStackedWidget>
@@ -49,6 +51,13 @@ CMainSheet::CMainSheet(bool unattended, QWidget* parent) : QWidget(parent) {
     LogWrite("Add About Menu", kLogDebug);
     m_search->Open();
 
+    // The title inside the window as well: it shows in pictures and to screen readers.
+    m_heading = new QLabel(this);
+    m_heading->setTextFormat(Qt::PlainText);
+    QFont headingFont = m_heading->font();
+    headingFont.setBold(true);
+    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.2);
+    m_heading->setFont(headingFont);
     m_pages = new QStackedWidget(this);
     m_pageConnect = new CPageConnect(*this);
     m_pageLoad = new CPageLoad(*this);
@@ -74,6 +83,7 @@ CMainSheet::CMainSheet(bool unattended, QWidget* parent) : QWidget(parent) {
     buttons->addWidget(m_back);
     buttons->addWidget(m_next);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_heading);
     layout->addWidget(m_pages, 1);
     layout->addLayout(buttons);
 
@@ -92,7 +102,7 @@ CMainSheet::CMainSheet(bool unattended, QWidget* parent) : QWidget(parent) {
         connect(shortcut, &QShortcut::activated, this, &CMainSheet::ShowConsole);
     }
 
-    m_console = new CConsoleWindow(m_op);
+    m_console = new CConsoleWindow(*this);
     m_op.SetSheet(this);
     m_pages->setCurrentIndex(kPageConnect);
     UpdateTitle();
@@ -103,6 +113,7 @@ CMainSheet::~CMainSheet() {
     m_op.SetSheet(nullptr);
     m_op.SetConsoleSink({});
     delete m_console;
+    m_console = nullptr;
     // The pages use the search and the frame: they go before the members do.
     delete m_pages;
 }
@@ -126,6 +137,7 @@ void CMainSheet::UpdateTitle() {
         title += Str(6640);
     }
     setWindowTitle(title);
+    m_heading->setText(title);
 }
 
 void CMainSheet::UpdateButtons() {
@@ -167,12 +179,16 @@ void CMainSheet::UpdateButtons() {
         }
     }
     UpdateTitle();
+    if (m_console) {
+        m_console->RefreshMenus();  // they depend on the activity too
+    }
 }
 
 void CMainSheet::ShowPage(int page) {
     m_pages->setCurrentIndex(page);
     if (page == kPageLoad) {
         m_pageLoad->Refresh();
+        m_pageLoad->PathEdit()->setFocus();
     }
     UpdateButtons();
 }
@@ -301,6 +317,9 @@ int CMainSheet::NotifyCheckPage(int code, const std::string& text) {
 void CMainSheet::AfterUpdateEvent() {
     if (m_activity == kUpdating && m_events->Finished()) {
         m_activity = kIdle;
+        if (m_stopDlg) {
+            m_stopDlg->reject();
+        }
         m_pageLoad->SetControlsEnabled(true);
         UpdateButtons();
     }
@@ -317,9 +336,30 @@ void CMainSheet::OnNext() {
     }
 }
 
-bool CMainSheet::ConfirmStop() {
-    CConfirmStopDlg dlg(this);
-    return dlg.exec() == QDialog::Accepted;
+CConfirmStopDlg* CMainSheet::StopDialog() {
+    return m_stopDlg;
+}
+
+void CMainSheet::AskStop() {
+    // Window-modal without a nested event loop: the update goes on while the question is
+    // open, and the answer arrives through finished().
+    if (m_stopDlg) {
+        m_stopDlg->raise();
+        m_stopDlg->activateWindow();
+        return;
+    }
+    auto* dlg = new CConfirmStopDlg(this);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->setWindowModality(Qt::WindowModal);
+    m_stopDlg = dlg;
+    connect(dlg, &QDialog::finished, this, [this](int result) {
+        m_stopDlg.clear();
+        // An update that ended meanwhile has nothing left to stop.
+        if (result == QDialog::Accepted && m_activity == kUpdating) {
+            Disconnect();
+        }
+    });
+    dlg->open();
 }
 
 void CMainSheet::OnBack() {
@@ -340,8 +380,16 @@ void CMainSheet::OnBack() {
 }
 
 void CMainSheet::ResetAfterDisconnect() {
-    if (m_activity == kUpdating && !ConfirmStop()) {
+    if (m_activity == kUpdating) {
+        AskStop();
         return;
+    }
+    Disconnect();
+}
+
+void CMainSheet::Disconnect() {
+    if (m_stopDlg) {
+        m_stopDlg->reject();
     }
     if (ActivePage() == kPageUpdate) {
         m_pageUpdate->Clear();
@@ -367,8 +415,10 @@ void CMainSheet::ShowConsole() {
 }
 
 void CMainSheet::ShowAbout() {
-    CAboutDlg dlg(this);
-    dlg.exec();
+    // It can open during an update: no nested event loop under the running procedure.
+    auto* dlg = new CAboutDlg(this);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->open();
 }
 
 void CMainSheet::OpenOptions() {
@@ -412,7 +462,7 @@ void CMainSheet::ClearDetails() {
 }
 
 void CMainSheet::ShowProgress(const std::string& text) {
-    m_pageUpdate->ShowProgress(Q(text), m_frame->BytesSent());
+    m_pageUpdate->ShowProgress(Q(text), m_frame->UploadSent(), m_frame->UploadSize());
 }
 
 void CMainSheet::SetStatus(const std::string& text) {
@@ -434,7 +484,13 @@ void CMainSheet::SetBackEnabled(bool enabled) {
 bool CMainSheet::RunConfirmDialog(const CUpdateEvents& events, const std::string& tips,
                                   const std::string& fromVersion, const std::string& toVersion,
                                   bool preCheck) {
+    // The core waits for this answer (update event 11 returns it), so the dialog runs its own
+    // event loop. That is safe here: it is application-modal, so no window of the program
+    // takes input and no second command can start, while the loop keeps repainting and
+    // serving the session (the pre-upgrade check runs inside it). The sheet cannot go away
+    // meanwhile: closing is refused while the update activity runs.
     CConfirmUpdateDlg dlg(events, Q(tips), Q(fromVersion), Q(toVersion), preCheck, this);
+    dlg.setWindowModality(Qt::ApplicationModal);
     connect(&dlg, &CConfirmUpdateDlg::RetryRequested, this, [this] { m_events->RetryCheck(); });
     m_confirm = &dlg;
     const bool ok = dlg.exec() == QDialog::Accepted;

@@ -23,6 +23,7 @@ class QToolButton;
 
 namespace vorn::gui {
 
+class CConfirmStopDlg;
 class CConfirmUpdateDlg;
 class CConsoleWindow;
 class CPageConnect;
@@ -50,6 +51,7 @@ public:
     CPageConnect* ConnectPage() { return m_pageConnect; }
     CPageLoad* LoadPage() { return m_pageLoad; }
     CPageUpdate* UpdatePage() { return m_pageUpdate; }
+    QLabel* Heading() { return m_heading; }
     QPushButton* BackButton() { return m_back; }
     QPushButton* NextButton() { return m_next; }
     QPushButton* OptionsButton() { return m_options; }
@@ -66,7 +68,11 @@ public:
     bool Connect(const ConnectCheck& check, const std::string& password, RememberMode remember);
     // The load page's Next: false when an activity runs or the package did not load.
     bool StartUpdate(const std::string& path, bool preCheck);
+    // Back to the connect page after a disconnect; during an update it asks "Confirm Stop?"
+    // first (without waiting: the answer comes later).
     void ResetAfterDisconnect();
+    // The open "Confirm Stop?" dialog, or null.
+    CConfirmStopDlg* StopDialog();
     void ShowConsole();
     void ShowAbout();
     void OpenOptions();
@@ -99,8 +105,9 @@ private:
     void OnNext();
     void SetVersionText(const std::string& version);
     void AfterUpdateEvent();
-    // The "Confirm Stop?" question during an update; true to stop.
-    bool ConfirmStop();
+    // The "Confirm Stop?" question during an update; its "&Stop" disconnects.
+    void AskStop();
+    void Disconnect();
 
     CGuiOperator m_op;
     std::unique_ptr<CMainFrame> m_frame;
@@ -114,6 +121,7 @@ private:
     std::string m_version;
     std::string m_packagePath;
 
+    QLabel* m_heading = nullptr;
     QStackedWidget* m_pages = nullptr;
     CPageConnect* m_pageConnect = nullptr;
     CPageLoad* m_pageLoad = nullptr;
@@ -125,6 +133,7 @@ private:
     CConsoleWindow* m_console = nullptr;
     bool m_consoleShown = false;
     CConfirmUpdateDlg* m_confirm = nullptr;
+    QPointer<CConfirmStopDlg> m_stopDlg;
 };
 
 }  // namespace vorn::gui

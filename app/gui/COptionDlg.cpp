@@ -117,6 +117,12 @@ void COptionDlg::UpdateEnables() {
     const bool auth = proxy && m_needAuth->isChecked();
     m_user->setEnabled(auth);
     m_password->setEnabled(auth);
+    // A field's label greys out with it.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (QWidget* buddy = label->buddy()) {
+            label->setEnabled(buddy->isEnabled());
+        }
+    }
 }
 
 void COptionDlg::accept() {

@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -31,6 +32,7 @@ CPageUpdate::CPageUpdate(CMainSheet&) {
     m_state = new QLabel(this);
     m_state->setTextFormat(Qt::PlainText);
     m_state->setWordWrap(true);
+    m_state->setAccessibleName(Label(L::StateName));
     m_details = new QPlainTextEdit(this);
     m_details->setReadOnly(true);
     m_details->setMaximumBlockCount(kMaxDetailBlocks);
@@ -72,8 +74,10 @@ void CPageUpdate::ReplaceLastDetail(const QString& text, std::uint32_t colour) {
     m_details->moveCursor(QTextCursor::End);
 }
 
-void CPageUpdate::ShowProgress(const QString& text, std::uint64_t bytesSent) {
-    ReplaceLastDetail(text, 0);
+void CPageUpdate::ShowProgress(const QString& text, std::uint64_t sent, std::uint64_t size) {
+    // The percentage follows its line's text after a space: "Uploading app1 42%".
+    const bool glued = m_mark > 0 && !m_details->document()->characterAt(m_mark - 1).isSpace();
+    ReplaceLastDetail(glued ? QLatin1Char(' ') + text : text, 0);
     QString digits = text;
     digits.remove(QRegularExpression(QStringLiteral("[^0-9]")));
     const int percent = std::clamp(digits.toInt(), 0, 100);
@@ -81,27 +85,26 @@ void CPageUpdate::ShowProgress(const QString& text, std::uint64_t bytesSent) {
         m_inProgress = true;
         m_started.start();
         m_lastDraw.invalidate();
-        m_startBytes = bytesSent;
+        m_startBytes = sent;
     }
-    m_bar->setVisible(true);
-    m_progressText->setVisible(true);
-    m_bar->setValue(percent);
-    // The text below the bar is redrawn at most ten times a second.
+    // Bar and text are redrawn together, at most ten times a second (and at the end).
     if (m_lastDraw.isValid() && m_lastDraw.elapsed() < 100 && percent < 100) {
         return;
     }
     m_lastDraw.start();
     const double seconds = std::max<qint64>(m_started.elapsed(), 1) / 1000.0;
-    const double sent = static_cast<double>(bytesSent - m_startBytes);
-    const double total = percent > 0 ? sent * 100.0 / percent : 0.0;
-    const double rate = sent / seconds;
-    const double left = rate > 0 ? (total - sent) / rate : 0.0;
+    const double rate = static_cast<double>(sent - std::min(sent, m_startBytes)) / seconds;
+    const double left = rate > 0 ? static_cast<double>(size - std::min(size, sent)) / rate : 0.0;
     const QLocale locale;
     m_progressText->setText(Label(L::Progress)
                                 .arg(locale.formattedDataSize(static_cast<qint64>(sent)))
-                                .arg(locale.formattedDataSize(static_cast<qint64>(total)))
+                                .arg(locale.formattedDataSize(static_cast<qint64>(size)))
                                 .arg(locale.formattedDataSize(static_cast<qint64>(rate)))
                                 .arg(QStringLiteral("%1 s").arg(static_cast<int>(left + 0.5))));
+    m_bar->setVisible(true);
+    m_progressText->setVisible(true);
+    m_bar->setAccessibleDescription(text.trimmed());
+    m_bar->setValue(percent);
 }
 
 void CPageUpdate::Clear() {

@@ -23,8 +23,9 @@ public:
     void AppendDetail(const QString& text, std::uint32_t colour);
     // Replaces everything after the remembered position.
     void ReplaceLastDetail(const QString& text, std::uint32_t colour);
-    // A transfer percentage ("42%"): rewritten in place, and the progress bar.
-    void ShowProgress(const QString& text, std::uint64_t bytesSent);
+    // A transfer percentage ("42%"): rewritten in place, and the progress bar with `sent` of
+    // `size` file bytes, the rate and the time left.
+    void ShowProgress(const QString& text, std::uint64_t sent, std::uint64_t size);
     void Clear();
 
     QString StateText() const;

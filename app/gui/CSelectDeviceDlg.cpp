@@ -1,6 +1,7 @@
 #include "app/gui/CSelectDeviceDlg.h"
 
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -26,7 +27,9 @@ CSelectDeviceDlg::CSelectDeviceDlg(CDeviceSearch& search, QWidget* parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setShowGrid(true);
     m_list->setAccessibleName(Label(L::SelectDeviceTitle));
+    m_list->viewport()->installEventFilter(this);
     m_status = new QLabel(this);
+    m_status->setTextFormat(Qt::PlainText);
     auto* box = new QDialogButtonBox(this);
     m_ok = box->addButton(QDialogButtonBox::Ok);
     m_cancel = box->addButton(QDialogButtonBox::Cancel);
@@ -99,11 +102,15 @@ void CSelectDeviceDlg::Refresh() {
     Sync();
 }
 
-void CSelectDeviceDlg::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    const auto [no, address] = CSelectDevice::ColumnWidths(m_list->viewport()->width());
-    m_list->setColumnWidth(0, no);
-    m_list->setColumnWidth(1, address);
+bool CSelectDeviceDlg::eventFilter(QObject* watched, QEvent* event) {
+    // The columns follow the list's own width (the dialog's resize comes before the layout
+    // has given the list its new size).
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize) {
+        const auto [no, address] = CSelectDevice::ColumnWidths(m_list->viewport()->width());
+        m_list->setColumnWidth(0, no);
+        m_list->setColumnWidth(1, address);
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 }  // namespace vorn::gui

@@ -30,7 +30,7 @@ public:
     void Refresh();
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void reject() override { Cancel(); }
 
 private:

@@ -1,6 +1,6 @@
 #include "app/gui/GuiLabels.h"
 
-#include "lib/StringTable.h"
+#include "app/gui/GuiText.h"
 
 namespace vorn::gui {
 namespace {
@@ -35,8 +35,9 @@ Texts Lookup(L id) {
         case L::Browse:
             return {"&Browse...", "浏览(&B)...", "瀏覽(&B)..."};
         case L::InstallDirect:
-            return {"Install upgrade package &directly", "直接安装升级包(&D)",
-                    "直接安裝升級包(&D)"};
+            // Not "&d": the load page's "&Disconnect" has it.
+            return {"&Install upgrade package directly", "直接安装升级包(&I)",
+                    "直接安裝升級包(&I)"};
         case L::InstallPreCheck:
             return {"Install after &pre-upgrade check", "升级前检查后安装(&P)",
                     "升級前檢查後安裝(&P)"};
@@ -115,6 +116,10 @@ Texts Lookup(L id) {
                     "通过局域网升级网关固件。", "透過區域網路升級閘道器韌體。"};
         case L::DetailsName:
             return {"Update details", "升级详情", "升級詳情"};
+        case L::StateName:
+            return {"Update state", "升级状态", "升級狀態"};
+        case L::VersionText:
+            return {"Version %1", "版本 %1", "版本 %1"};
     }
     return {"", "", ""};
 }
@@ -123,14 +128,7 @@ Texts Lookup(L id) {
 
 QString Label(L id) {
     const Texts t = Lookup(id);
-    switch (CurrentLanguage()) {
-        case Language::Simplified:
-            return QString::fromUtf8(t.cn);
-        case Language::Traditional:
-            return QString::fromUtf8(t.tw);
-        default:
-            return QString::fromUtf8(t.en);
-    }
+    return InLanguage(t.en, t.cn, t.tw);
 }
 
 }  // namespace vorn::gui

@@ -51,6 +51,8 @@ enum class L {
     AboutTitle,
     AboutText,
     DetailsName,
+    StateName,
+    VersionText,
 };
 
 QString Label(L id);

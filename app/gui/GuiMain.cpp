@@ -23,7 +23,8 @@ bool Set(const char* name) {
     return v != nullptr && *v != '\0';
 }
 
-// Qt's own texts (standard buttons) in the language of our string table.
+}  // namespace
+
 void LoadQtTranslation(QApplication& app, QTranslator& translator) {
     const Language lang = CurrentLanguage();
     if (lang == Language::English) {
@@ -38,8 +39,6 @@ void LoadQtTranslation(QApplication& app, QTranslator& translator) {
         LogWrite("Qt translations not found", kLogInfo);
     }
 }
-
-}  // namespace
 
 bool DisplayAvailable() {
     return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");

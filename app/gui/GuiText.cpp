@@ -4,6 +4,17 @@
 
 namespace vorn::gui {
 
+QString InLanguage(const char* en, const char* cn, const char* tw) {
+    switch (CurrentLanguage()) {
+        case Language::Simplified:
+            return QString::fromUtf8(cn);
+        case Language::Traditional:
+            return QString::fromUtf8(tw);
+        default:
+            return QString::fromUtf8(en);
+    }
+}
+
 QString FileDialogFilter(const std::string& filter) {
     const QStringList parts = Q(filter).split('|');
     QStringList out;

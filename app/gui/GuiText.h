@@ -1,6 +1,9 @@
 #pragma once
 // Texts for widgets: numbered texts of the string table and texts of the core as QString.
+#include <QColor>
 #include <QString>
+
+#include <cstdint>
 
 #include <string>
 
@@ -16,6 +19,12 @@ inline QString Q(const std::string& s) {
 }
 inline std::string S(const QString& s) {
     return s.toUtf8().toStdString();
+}
+// The text of the user's language among the three (UTF-8).
+QString InLanguage(const char* en, const char* cn, const char* tw);
+// A colour as the program stores it (0x00BBGGRR).
+inline QColor ColourOf(std::uint32_t bgr) {
+    return QColor(bgr & 0xff, (bgr >> 8) & 0xff, (bgr >> 16) & 0xff);
 }
 // A filter of the core ("Desc (*.a;*.b)|*.a;*.b|All (*.*)|*.*||") as a file-dialog filter.
 QString FileDialogFilter(const std::string& filter);

@@ -15,9 +15,9 @@
 #include "packages/BackupFile.h"
 #include "packages/ZipBridgeLoader.h"
 #include "platform/ProgramFolder.h"
+#include "tests/common/UpdateSupport.h"
 #include "tools/gateway-sim/CGatewaySim.h"
 #include "tools/gateway-sim/SimScripts.h"
-#include "tools/mkpkg/PackageWriter.h"
 
 namespace vorn::cli {
 namespace {
@@ -39,13 +39,7 @@ protected:
     void SetUp() override {
         SetLanguage(Language::English);
         SetProgramFolderForTests(Dir() / "prog");
-        for (const char* folder : {"arm_bin", "bin", "bin_harddisk"}) {
-            fs::create_directories(Dir() / "prog" / folder);
-            for (const char* s : {"updhistory.sh", "bakcfgsh", "prercovcfgsh", "rcovcfgsh"}) {
-                fs::copy_file(fs::path(VORN_SOURCE_DIR) / "helper-scripts/gateway" / s,
-                              Dir() / "prog" / folder / s);
-            }
-        }
+        test::InstallHelperScripts(Dir() / "prog", VORN_SOURCE_DIR);
         Write(Dir() / "pw", "admin\n");
         ::unsetenv("VORN_PASSWORD");
         std::string error;
@@ -74,27 +68,9 @@ protected:
         return RunCli(line, env);
     }
     std::string Package(const std::string& name, std::map<std::string, std::string> extra = {}) {
-        std::map<std::string, std::string> m = {
-            {"appversion", "KELMORA GW V301\n"}, {"cfgversion", "KELMORA GW V300R001\n"},
-            {"apppre", "#!/bin/sh\n"},           {"app1", "#sim: version KELMORA GW V301\nimage"},
-            {"appsh1", "#!/bin/sh\n"},           {"cfgpre", "#!/bin/sh\n"},
-            {"cfg", "hostname=factory\n"},       {"cfgsh", "#!/bin/sh\n"},
-        };
-        for (auto& [k, v] : extra) m[k] = v;
-        const fs::path folder = Dir() / (name + ".d");
-        for (const auto& [member, data] : m) Write(folder / member, data);
-        const std::string out = (Dir() / name).string();
-        std::string error;
-        EXPECT_TRUE(BuildPackage(folder.string(), out, "", error)) << error;
-        return out;
+        return test::BuildSinglePackage(Dir(), name, extra);
     }
-    bool SimReceived(const std::string& text) const {
-        for (const auto& t : m_sim->ReceivedTexts()) {
-            if (t == text)
-                return true;
-        }
-        return false;
-    }
+    bool SimReceived(const std::string& text) const { return test::SimReceived(*m_sim, text); }
 
     QTemporaryDir m_dir;
     std::unique_ptr<CGatewaySim> m_sim;

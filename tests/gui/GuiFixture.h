@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <filesystem>
@@ -14,26 +15,21 @@
 #include <memory>
 #include <string>
 
+#include "app/gui/CConfirmUpdateDlg.h"
 #include "app/gui/CMainSheet.h"
 #include "app/gui/CPageConnect.h"
+#include "app/gui/CPageLoad.h"
 #include "packages/ZipBridgeLoader.h"
 #include "tests/common/GatewayChain.h"
+#include "tests/common/UpdateSupport.h"
 #include "tools/gateway-sim/SimScripts.h"
-#include "tools/mkpkg/PackageWriter.h"
 
 namespace vorn::test {
 
 class GuiFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* folder : {"arm_bin", "bin", "bin_harddisk"}) {
-            std::filesystem::create_directories(m_folders.Prog() / folder);
-            for (const char* s : {"updhistory.sh", "bakcfgsh", "prercovcfgsh", "rcovcfgsh"}) {
-                std::filesystem::copy_file(
-                    std::filesystem::path(VORN_SOURCE_DIR) / "helper-scripts/gateway" / s,
-                    m_folders.Prog() / folder / s);
-            }
-        }
+        InstallHelperScripts(m_folders.Prog(), VORN_SOURCE_DIR);
         std::string error;
         ASSERT_TRUE(LoadZipBridge(error, VORN_ZIPBRIDGE_PATH)) << error;
         m_sim = StartGatewaySim(m_folders.SimRoot(), {}, 300,
@@ -81,27 +77,35 @@ protected:
         }
         return false;
     }
-    std::string Package(const std::string& name, std::map<std::string, std::string> extra = {}) {
-        std::map<std::string, std::string> m = {
-            {"appversion", "KELMORA GW V301\n"}, {"cfgversion", "KELMORA GW V300R001\n"},
-            {"apppre", "#!/bin/sh\n"},           {"app1", "#sim: version KELMORA GW V301\nimage"},
-            {"appsh1", "#!/bin/sh\n"},           {"cfgpre", "#!/bin/sh\n"},
-            {"cfg", "hostname=factory\n"},       {"cfgsh", "#!/bin/sh\n"},
-        };
-        for (auto& [k, v] : extra) m[k] = v;
-        const std::filesystem::path folder = m_folders.Dir() / (name + ".d");
-        for (const auto& [member, data] : m) WriteLocal(folder / member, data);
-        const std::string out = (m_folders.Dir() / name).string();
-        std::string error;
-        EXPECT_TRUE(BuildPackage(folder.string(), out, "", error)) << error;
-        return out;
+    std::string Package(const std::string& name,
+                        const std::map<std::string, std::string>& extra = {}) {
+        return BuildSinglePackage(m_folders.Dir(), name, extra);
     }
-    bool SimReceived(const std::string& text) const {
-        for (const auto& t : m_sim->ReceivedTexts()) {
-            if (t == text)
-                return true;
-        }
-        return false;
+    bool SimReceived(const std::string& text) const { return test::SimReceived(*m_sim, text); }
+    // Starts the update of `package` from the load page; "&Update" is pressed as soon as
+    // the confirmation dialog opens.
+    void StartConfirmedUpdate(const std::string& package) {
+        WhenReady([this] {
+            gui::CConfirmUpdateDlg* dlg = Sheet().ConfirmDialog();
+            if (!dlg)
+                return false;
+            dlg->UpdateButton()->click();
+            return true;
+        });
+        Sheet().LoadPage()->PathEdit()->setText(QString::fromStdString(package));
+        Sheet().NextButton()->click();
+    }
+    // Presses the update page's "&Stop" as soon as it is enabled (it is held back while a
+    // file is on its way) until the "Confirm Stop?" dialog is open.
+    bool PressStop() {
+        return waitFor(
+            [this] {
+                if (Sheet().ConfirmDialog() == nullptr && Sheet().BackButton()->isEnabled() &&
+                    Sheet().Activity() == gui::CMainSheet::kUpdating)
+                    QTest::mouseClick(Sheet().BackButton(), Qt::LeftButton);
+                return Sheet().StopDialog() != nullptr;
+            },
+            60000);
     }
     // Calls `act` on every tick of the event loop (also inside modal dialogs) until it
     // returns true.

@@ -1,6 +1,7 @@
 // The wizard's pages driven through their widgets against the simulator.
 #include <QCheckBox>
 #include <QLabel>
+#include <QLocale>
 #include <QProcess>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -121,8 +122,34 @@ TEST_F(GuiWizard, WholeSingleUpdateThroughTheConfirmationDialog) {
               QString(LoadStr(6713)).trimmed().toStdString());
     EXPECT_EQ(Sheet().Activity(), CMainSheet::kIdle);
     EXPECT_EQ(Sheet().BackButton()->text().toStdString(), LoadStr(6630));
-    EXPECT_TRUE(SimReceived("put\nfile:/etc/vorncmd/apppre\n"));
     EXPECT_TRUE(waitFor([&] { return m_sim->RebootCount() == 1; }, 10000));
+    // What the gateway received, in order: login, version, the pre-update script, the image
+    // and its install script, the history entry and the restart.
+    EXPECT_EQ(m_sim->ReceivedTexts(), (std::vector<std::string>{
+                                          "login\npasswd:admin\nflage:HandleVersion\n",
+                                          "get\nfile:/app/appversion\n",
+                                          "version\nvalue:1568\n",
+                                          "put\nfile:/etc/vorncmd/apppre\n",
+                                          "putover\n",
+                                          "excute\ncmd:/etc/vorncmd/apppre\n",
+                                          "put\nfile:/stmp/app\n",
+                                          "putover\n",
+                                          "put\nfile:/etc/vorncmd/appsh\n",
+                                          "putover\n",
+                                          "excute\ncmd:/etc/vorncmd/appsh\n",
+                                          "excute\ncmd:ls /usr/sbin/updhistory.sh\n",
+                                          "put\nfile:/usr/sbin/updhistory.sh\n",
+                                          "putover\n",
+                                          "excute\ncmd:/usr/sbin/updhistory.sh 'v301.ssu'\n",
+                                          "excute\ncmd:reboot\n",
+                                      }));
+    EXPECT_EQ(ReadLocal(m_sim->LocalPath("/app/appversion")), "KELMORA GW V301\n");
+    // The bar and its text show the last transfer complete, with its real size.
+    const QString size = QLocale().formattedDataSize(qint64(Sheet().Frame().UploadSize()));
+    EXPECT_GT(Sheet().Frame().UploadSize(), 0u);
+    EXPECT_EQ(Sheet().UpdatePage()->ProgressBar()->value(), 100);
+    EXPECT_TRUE(Sheet().UpdatePage()->ProgressLabel()->text().startsWith(size + " of " + size))
+        << Sheet().UpdatePage()->ProgressLabel()->text().toStdString();
 }
 
 TEST_F(GuiWizard, PreUpgradeCheckFailsIsRetriedAndCancelLeavesTheGatewayAlone) {
@@ -248,6 +275,130 @@ TEST_F(GuiWizard, StopDuringAnUpdateNeedsTheBoxTicked) {
     EXPECT_TRUE(stopEnabledAfterTick);
     // Cancelling the stop kept the update going.
     EXPECT_EQ(Sheet().Events().Result(), CUpdateEvents::Outcome::Succeeded);
+}
+
+TEST_F(GuiWizard, StopAsksWithoutHaltingTheUpdateAndThenDisconnects) {
+    Connect("admin");
+    // An image large enough for the update to last while the question is open.
+    const std::string pkg = Package(
+        "big.ssu", {{"app1", "#sim: version KELMORA GW V301\n" + std::string(64u << 20, 'x')}});
+    StartConfirmedUpdate(pkg);
+
+    // First "&Stop": the question opens without a loop of its own (this test goes on while
+    // it is open) and the update keeps running; Cancel leaves it running.
+    ASSERT_TRUE(PressStop()) << Sheet().UpdatePage()->DetailsText().toStdString();
+    EXPECT_EQ(Sheet().BackButton()->text().toStdString(), LoadStr(6793));
+    gui::CConfirmStopDlg* dlg = Sheet().StopDialog();
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(dlg->windowModality(), Qt::WindowModal);
+    EXPECT_FALSE(dlg->StopButton()->isEnabled());
+    const QString details = Sheet().UpdatePage()->DetailsText();
+    EXPECT_TRUE(waitFor([&] { return Sheet().UpdatePage()->DetailsText() != details; }, 30000))
+        << "the update goes on while the question is open";
+    QTest::mouseClick(dlg->CancelButton(), Qt::LeftButton);
+    EXPECT_EQ(Sheet().StopDialog(), nullptr);
+    EXPECT_EQ(Sheet().Activity(), CMainSheet::kUpdating);
+    EXPECT_TRUE(Sheet().IsConnected());
+
+    // Second "&Stop": ticked and confirmed, the link goes down and the wizard starts over.
+    ASSERT_TRUE(PressStop());
+    dlg = Sheet().StopDialog();
+    dlg->CheckBox()->click();
+    EXPECT_TRUE(dlg->StopButton()->isEnabled());
+    dlg->CheckBox()->click();
+    EXPECT_FALSE(dlg->StopButton()->isEnabled());
+    dlg->CheckBox()->click();
+    QTest::mouseClick(dlg->StopButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return Sheet().ActivePage() == CMainSheet::kPageConnect; }));
+    EXPECT_FALSE(Sheet().IsConnected());
+    EXPECT_EQ(Sheet().Activity(), CMainSheet::kIdle);
+    EXPECT_TRUE(Sheet().NextButton()->isEnabled());
+    EXPECT_TRUE(waitFor([&] { return !m_sim->ClientConnected(); }));
+    EXPECT_NE(Sheet().Events().Result(), CUpdateEvents::Outcome::Succeeded);
+}
+
+TEST_F(GuiWizard, AStopQuestionLeftOpenClosesWhenTheUpdateEnds) {
+    Connect("admin");
+    const std::string pkg = Package("v301.ssu");
+    StartConfirmedUpdate(pkg);
+    ASSERT_TRUE(PressStop());
+    QPointer<gui::CConfirmStopDlg> dlg = Sheet().StopDialog();
+    ASSERT_TRUE(waitFor([&] { return Sheet().Events().Finished(); }, 60000));
+    EXPECT_EQ(Sheet().Events().Result(), CUpdateEvents::Outcome::Succeeded);
+    EXPECT_TRUE(waitFor([&] { return dlg.isNull() || !dlg->isVisible(); }));
+    EXPECT_EQ(Sheet().StopDialog(), nullptr);
+    EXPECT_EQ(Sheet().ActivePage(), CMainSheet::kPageUpdate);
+}
+
+TEST_F(GuiWizard, WhileTheConfirmationIsOpenTheWizardTakesNoInput) {
+    Connect("admin");
+    const std::string pkg = Package("v301.ssu");
+    bool checked = false;
+    Qt::WindowModality modality = Qt::NonModal;
+    bool consoleOpened = true;
+    bool stopAsked = true;
+    bool stopEnabled = false;
+    WhenReady([&] {
+        gui::CConfirmUpdateDlg* dlg = Sheet().ConfirmDialog();
+        if (!dlg || !dlg->isVisible())
+            return false;
+        modality = dlg->windowModality();
+        stopEnabled = Sheet().BackButton()->isEnabled();
+        // Input through the window system: F10 and a click on "&Stop" reach nothing.
+        QTest::keyClick(Sheet().windowHandle(), Qt::Key_F10);
+        const QPoint stop =
+            Sheet().BackButton()->mapTo(&Sheet(), Sheet().BackButton()->rect().center());
+        QTest::mouseClick(Sheet().windowHandle(), Qt::LeftButton, {}, stop);
+        QApplication::processEvents();
+        consoleOpened = Sheet().Console()->isVisible();
+        stopAsked = Sheet().StopDialog() != nullptr;
+        checked = true;
+        dlg->UpdateButton()->click();
+        return true;
+    });
+    Sheet().LoadPage()->PathEdit()->setText(QString::fromStdString(pkg));
+    Sheet().NextButton()->click();
+    ASSERT_TRUE(waitFor([&] { return Sheet().Events().Finished(); }, 60000));
+    ASSERT_TRUE(checked);
+    EXPECT_EQ(modality, Qt::ApplicationModal);
+    EXPECT_FALSE(consoleOpened);
+    EXPECT_TRUE(stopEnabled) << "the click below would have asked without the modality";
+    EXPECT_FALSE(stopAsked);
+    EXPECT_EQ(Sheet().Events().Result(), CUpdateEvents::Outcome::Succeeded);
+}
+
+TEST_F(GuiWizard, KeyboardAloneConnectsAndMovesThroughThePages) {
+    Sheet().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Sheet()));
+    gui::CPageConnect* page = Sheet().ConnectPage();
+    // Labels carry their fields' mnemonics; Tab follows the layout.
+    QTest::keyClick(&Sheet(), Qt::Key_A, Qt::AltModifier);
+    ASSERT_TRUE(page->AddressBox()->hasFocus());
+    page->AddressBox()->lineEdit()->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(Address()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(page->SearchButton()->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(page->PasswordEdit()->hasFocus());
+    QTest::keyClick(&Sheet(), Qt::Key_P, Qt::AltModifier);
+    ASSERT_TRUE(page->PasswordEdit()->hasFocus());
+    page->PasswordEdit()->clear();
+    QTest::keyClicks(page->PasswordEdit(), "admin");
+    // Enter is Next ("&Connect").
+    QTest::keyClick(page->PasswordEdit(), Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return Sheet().ActivePage() == CMainSheet::kPageLoad; }, 20000));
+
+    // The load page starts in the package path; its mnemonics do not collide.
+    gui::CPageLoad* load = Sheet().LoadPage();
+    EXPECT_TRUE(load->PathEdit()->hasFocus());
+    // (a button's mnemonic clicks it about 100 ms later)
+    QTest::keyClick(&Sheet(), Qt::Key_P, Qt::AltModifier);
+    EXPECT_TRUE(waitFor([&] { return load->PreCheckRadio()->isChecked(); }));
+    QTest::keyClick(&Sheet(), Qt::Key_I, Qt::AltModifier);
+    EXPECT_TRUE(waitFor([&] { return load->DirectRadio()->isChecked(); }));
+    QTest::keyClick(&Sheet(), Qt::Key_D, Qt::AltModifier);
+    EXPECT_TRUE(waitFor([&] { return Sheet().ActivePage() == CMainSheet::kPageConnect; }));
+    EXPECT_FALSE(Sheet().IsConnected());
 }
 
 TEST_F(GuiWizard, F10RaisesTheConsoleWindow) {

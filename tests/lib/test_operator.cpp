@@ -37,12 +37,5 @@ TEST(OperatorQuestions, QueuedAnswersComeFirstThenTheFrontEndIsAsked) {
     EXPECT_EQ(op.AnswersPending(), 0u);
 }
 
-TEST(OperatorQuestions, TipsAreTakenWithoutADialogUnlessAnswered) {
-    RecordingOperator op;
-    EXPECT_TRUE(op.ConfirmTips("tips", "V1", "V2"));
-    op.SetNextAnswer(false);
-    EXPECT_FALSE(op.ConfirmTips("tips", "V1", "V2"));
-}
-
 }  // namespace
 }  // namespace vorn::test

@@ -10,10 +10,12 @@
 #include <iterator>
 
 #include "lib/StringTable.h"
+#include "lib/WorkFolders.h"
 #include "operations/CMainFrame.h"
 #include "operations/CUpdateEvents.h"
 #include "operations/RemotePaths.h"
 #include "tests/common/RecordingOperator.h"
+#include "tests/common/TempProgramFolder.h"
 #include "tools/gateway-sim/SimScripts.h"
 
 namespace vorn::test {
@@ -178,8 +180,8 @@ public:
         return confirm;
     }
     void SetBackEnabled(bool) override {}
-    bool RunConfirmDialog(const CUpdateEvents&, const std::string&, const std::string&, const std::string&,
-                          bool) override {
+    bool RunConfirmDialog(const CUpdateEvents&, const std::string&, const std::string&,
+                          const std::string&, bool) override {
         if (duringDialog)
             duringDialog();
         return confirm;
@@ -247,6 +249,39 @@ TEST_F(UpdateEvents, ProgressStatusAndQuestion) {
     view.confirm = false;
     EXPECT_EQ(events.NotifyUpdatePage(11, "tips"), 0);
     EXPECT_EQ(events.ActivityState(), CUpdateEvents::kUpdating);  // the "ABORT:" still arrives
+}
+
+TEST_F(UpdateEvents, CombinedUpdateEndsOnlyWithItsEndToken) {
+    TempProgramFolder prog(false);
+    fs::create_directories(WorkPath("", "compose_unpkg"));
+    std::ofstream(WorkPath("upgrade.conf", "compose_unpkg")) << "[Total]\ncount=2\n";
+    events.BeginUpdate();
+    events.NotifyUpdatePage(4, "");
+    EXPECT_EQ(events.MemberCount(), 2);
+    events.NotifyUpdatePage(9, "COMPOSE:1");
+    EXPECT_EQ(events.Status(), "Updating 1/2. Please wait...");
+    // Inside a combined update of several members the factory question is not asked: the
+    // page shows it and the asker takes -1 as consent.
+    view.confirm = false;
+    EXPECT_EQ(events.NotifyUpdatePage(2, "Are you sure?"), -1);
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(view.details.back().first, "Are you sure?");
+    EXPECT_EQ(view.details.back().second, std::uint32_t{kRed});
+    // A member's result and the driver's summary line do not end the page's update; the end
+    // token does, with "Update completed.".
+    for (const char* text :
+         {"SUCCEED:", "SUCCEED:Updating with combined update package completed!\n"}) {
+        events.NotifyUpdatePage(12, text);
+        EXPECT_FALSE(events.Finished()) << text;
+    }
+    events.NotifyUpdatePage(12, "SUCCEED:END");
+    EXPECT_EQ(events.Result(), CUpdateEvents::Outcome::Succeeded);
+    EXPECT_EQ(view.details.back().first, "Update completed.\n\n");
+    // A single update with several app members ends with its own "SUCCEED:".
+    events.BeginUpdate();
+    events.NotifyUpdatePage(9, "SINGLE:1");
+    events.NotifyUpdatePage(12, "SUCCEED:");
+    EXPECT_EQ(events.Result(), CUpdateEvents::Outcome::Succeeded);
 }
 
 TEST_F(UpdateEvents, CheckEventsWhileTheDialogIsOpen) {

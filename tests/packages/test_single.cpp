@@ -159,7 +159,10 @@ TEST_F(SingleTest, StoreFailureReportsTheSystemText) {
 
 TEST_F(SingleTest, LoadForUpdateAndRollBack) {
     std::string good = MakePackage("good.ssu", Members("KELMORA-GW V7\n"));
+    state.m_updateTips = "Read me first.";  // from the user's load
     ASSERT_TRUE(LoadSinglePackageForUpdate(state, op, host, good, "good.ssu")) << op.ConsoleText();
+    // The confirmation shows the load's tips and the version line.
+    EXPECT_EQ(state.m_updateTips, "Read me first." + FormatStr(6531, "KELMORA-GW V7"));
     EXPECT_EQ(state.m_packageVersion, "KELMORA-GW V7");
     EXPECT_EQ(state.m_cfgVersion, "cfg-5.3");
     EXPECT_EQ(state.m_packageFileName, "good.ssu");
@@ -183,6 +186,12 @@ TEST_F(SingleTest, LoadForUpdateAndRollBack) {
     std::string data = ReadFile(stored);
     ASSERT_TRUE(LoadSinglePackageForUpdate(state, op, host, stored.string(), "good.ssu"));
     EXPECT_EQ(ReadFile(stored), data);
+
+    // A member of a combined update starts with no tips: it is not confirmed again.
+    host.combinedRunning = true;
+    state.m_updateTips = "The combined plan.";
+    ASSERT_TRUE(LoadSinglePackageForUpdate(state, op, host, stored.string(), "good.ssu"));
+    EXPECT_EQ(state.m_updateTips, FormatStr(6531, "KELMORA-GW V7"));
 }
 
 TEST_F(SingleTest, CurrentPackageDuringCombinedUpdateRaisesRestartFlag) {
