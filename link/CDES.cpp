@@ -19,13 +19,22 @@ std::uint8_t ReverseBits(std::uint8_t b) {
 // Key bit k is bit (k mod 8) of byte k/8 counted from the least significant bit, which is the
 // usual DES key taken from bit-reversed bytes. Nettle ignores the parity bits and only reports
 // weak keys through its result, which does not matter for this fixed-key use.
-void Schedule(std::string_view key, des_ctx* ctx) {
-    std::uint8_t folded[8];
-    FoldKey(key, folded);
-    for (auto& b : folded) {
-        b = ReverseBits(b);
+// Every frame of a transfer uses the same key: the schedule of the last key is kept per thread.
+const des_ctx& Schedule(std::string_view key) {
+    thread_local std::string lastKey;
+    thread_local des_ctx ctx;
+    thread_local bool ready = false;
+    if (!ready || key != lastKey) {
+        std::uint8_t folded[8];
+        FoldKey(key, folded);
+        for (auto& b : folded) {
+            b = ReverseBits(b);
+        }
+        des_set_key(&ctx, folded);
+        lastKey.assign(key);
+        ready = true;
     }
-    des_set_key(ctx, folded);
+    return ctx;
 }
 
 }  // namespace
@@ -41,8 +50,7 @@ bool enc(std::string_view key, const void* src, std::size_t n, void* dst) {
     if (n > 0xFFFF) {
         return false;
     }
-    des_ctx ctx;
-    Schedule(key, &ctx);
+    const des_ctx& ctx = Schedule(key);
     auto* out = static_cast<std::uint8_t*>(dst);
     const auto* in = static_cast<const std::uint8_t*>(src);
     std::size_t full = n / 8 * 8;
@@ -65,8 +73,7 @@ bool dec(std::string_view key, const void* src, std::size_t len, void* dst, std:
     }
     const auto* in = static_cast<const std::uint8_t*>(src);
     *outLen = static_cast<std::size_t>(in[0] | in[1] << 8);
-    des_ctx ctx;
-    Schedule(key, &ctx);
+    const des_ctx& ctx = Schedule(key);
     if (len > 2) {
         des_decrypt(&ctx, len - 2, static_cast<std::uint8_t*>(dst), in + 2);
     }
@@ -103,9 +110,12 @@ bool DecodeStoredPassword(const std::string& hex, std::string& password) {
         return false;
     }
     auto nibble = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
         return -1;
     };
     std::vector<std::uint8_t> bytes;

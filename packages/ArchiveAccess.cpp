@@ -55,8 +55,9 @@ int ExtractSingleMember(const std::string& archive, const std::string& password,
         if (info.size_filename == member.size() &&
             member.compare(0, member.size(), name, info.size_filename) == 0) {
             std::string error;
-            return ExtractCheckedMember(zip.handle, password.empty() ? nullptr : password.c_str(),
-                                        destination, error);
+            return ExtractCheckedMember(zip.handle, zip.file,
+                                        password.empty() ? nullptr : password.c_str(), destination,
+                                        error);
         }
         rc = unzGoToNextFile(zip.handle);
     }

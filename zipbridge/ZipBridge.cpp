@@ -92,12 +92,11 @@ struct Reader {
     }
 };
 
-
 // Extracts the current entry to `target`; the target is replaced only when the member
 // decrypted, inflated and matched its stored length and CRC.
-int ExtractCurrent(unzFile uf, const std::string& name, const fs::path& target, const char* pw) {
+int ExtractCurrent(Reader& r, const std::string& name, const fs::path& target, const char* pw) {
     std::string error;
-    int rc = vorn::ExtractCheckedMember(uf, pw, target.string(), error);
+    int rc = vorn::ExtractCheckedMember(r.handle, r.file, pw, target.string(), error);
     if (rc == UNZ_OK) {
         return ZB_OK;
     }
@@ -279,7 +278,7 @@ int ExtractFile(ZbText archive, ZbText* /*names*/, int /*slotCount*/, int /*rese
             return Fail(ZB_ERR_WRITE,
                         "Cannot create " + target.parent_path().string() + ": " + ec.message());
         }
-        if (int e = ExtractCurrent(r.handle, name, target, pwArg); e != ZB_OK) {
+        if (int e = ExtractCurrent(r, name, target, pwArg); e != ZB_OK) {
             return e;
         }
     }

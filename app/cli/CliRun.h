@@ -21,6 +21,10 @@ inline constexpr int kVersionReplyMs = 5000;
 // A procedure whose link moves no byte for this long is given up.
 inline constexpr int kSilenceTimeoutMs = 120000;
 
+// Handles the events that are due, waiting (without spinning) up to `maxWaitMs` for the first
+// one: callers loop on it and look at their conditions and clocks between the calls.
+void PumpEvents(int maxWaitMs);
+
 // Runs the event loop until `done` holds or `timeoutMs` passed; the last value of `done`.
 bool RunUntil(const std::function<bool()>& done, int timeoutMs);
 
@@ -119,8 +123,7 @@ public:
                 m_frame.Disconnect();
                 return false;
             }
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
-                                            20);
+            PumpEvents(20);
         }
         return true;
     }

@@ -7,7 +7,7 @@ namespace vorn::cli {
 namespace {
 
 void Pump() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    PumpEvents(20);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QJsonObject>
 
 #include "app/cli/CliOperator.h"
+#include "app/cli/CliRun.h"
 #include "lib/StringTable.h"
 #include "lib/Text.h"
 
@@ -45,7 +46,7 @@ int RunDiscover(CWizardSearch& search, CliOperator& op, bool json, int timeoutMs
     QElapsedTimer t;
     t.start();
     while (!listener.finished && t.elapsed() < timeoutMs + kTimerSlackMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+        PumpEvents(20);
     }
     search.SetListener(nullptr);
 

@@ -18,6 +18,7 @@
 
 #include "app/ConnectRules.h"
 #include "app/cli/CliOperator.h"
+#include "app/cli/CliRun.h"
 #include "app/cli/FleetList.h"
 #include "app/cli/FleetMerge.h"
 #include "app/cli/FleetOptions.h"
@@ -258,7 +259,7 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
             dirty = false;
             redraw.restart();
         }
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+        PumpEvents(50);
     }
     for (auto& w : workers) {
         if (w->Status().result == FleetResult::Waiting)

@@ -1,6 +1,8 @@
 // The one member extractor behind both archive paths (single members over minizip and whole
 // archives through the archive component): a member that does not match its stored length and
 // CRC is refused, the earlier file stays and no temporary is left. Cross-checked with Info-ZIP.
+#include <random>
+
 #include "packages/ArchiveAccess.h"
 #include "tests/packages/PackageTestSupport.h"
 
@@ -175,6 +177,110 @@ TEST_F(CheckedMemberTest, InfoZipMembersExtract) {
                       0);
             EXPECT_EQ(ReadFile(Work() / "s"), content);
             fs::remove(zip);
+        }
+    }
+}
+
+// Our writer's members, an empty one included (its check byte is the time's: the CRC is 0),
+// extract through both paths behind the package's leading bytes.
+TEST_F(CheckedMemberTest, OwnWriterMembersExtract) {
+    const std::map<std::string, std::string> members = {{"appversion", ""},
+                                                        {"readme.txt", Compressible()}};
+    const std::string package = MakePackage("own.ssu", members, kPackagePassword);
+    fs::path whole = Work() / "w";
+    fs::create_directories(whole);
+    EXPECT_EQ(ExtractWhole(package, whole, kPackagePassword), ZB_OK);
+    for (const auto& [name, content] : members) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(ReadFile(whole / name), content);
+        EXPECT_EQ(ExtractSingleMember(package, kPackagePassword, name, (Work() / "s").string()), 0);
+        EXPECT_EQ(ReadFile(Work() / "s"), content);
+    }
+}
+
+// Several MB: compressible text, then bytes that do not compress, so that the deflated member
+// holds both kinds of blocks and every buffer of the extractor fills more than once.
+std::string LargeImage() {
+    std::string s = Compressible();
+    while (s.size() < 1200 * 1000) s += s.substr(0, 4096);
+    std::mt19937 random(17);
+    while (s.size() < 3 * 1024 * 1024 + 12345) s += static_cast<char>(random() & 0xFF);
+    return s;
+}
+
+// Info-ZIP's zip writing the archive to a pipe: it cannot go back to the local header, which
+// then holds no sizes for a deflated member; they follow the data in its descriptor.
+fs::path InfoZipStreamed(const fs::path& dir, const fs::path& zip, const std::string& level,
+                         const std::string& pw) {
+    QProcess p;
+    p.setWorkingDirectory(Q(dir.string()));
+    p.start("zip", {"-q", "-X", Q(level), "-P", Q(pw), "-", "appversion"});
+    EXPECT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0);
+    WriteFile(zip, p.readAllStandardOutput().toStdString());
+    return zip;
+}
+
+// Info-ZIP marks every encrypted member as followed by a data descriptor, and its password
+// check byte is then the top byte of the modification time instead of the CRC's.
+bool HasDataDescriptor(const fs::path& zip) {
+    const std::string s = ReadFile(zip);
+    return s.size() > 30 && (static_cast<unsigned char>(s[6]) & 8) != 0;
+}
+
+bool LocalHeaderHasSizes(const fs::path& zip) {
+    const std::string s = ReadFile(zip);
+    return s.size() > 30 && Le32(s, 18) != 0;
+}
+
+// Large members, stored and deflated, written to a file or to a pipe (data descriptor), come
+// out whole through both paths; Info-ZIP's unzip agrees; a wrong password is refused.
+TEST_F(CheckedMemberTest, LargeAndStreamedInfoZipMembers) {
+    const std::string content = LargeImage();
+    fs::path dir = MakeFolder("large.d", {{"appversion", content}});
+    for (const char* level : {"-0", "-6"}) {
+        for (bool streamed : {false, true}) {
+            SCOPED_TRACE(std::string(level) + (streamed ? " to a pipe" : " to a file"));
+            fs::path zip = Work() / "large.zip";
+            fs::remove(zip);
+            if (streamed) {
+                InfoZipStreamed(dir, zip, level, kPackagePassword);
+            } else {
+                ASSERT_EQ(RunTool("zip",
+                                  {"-q", "-X", level, "-P", kPackagePassword, Q(zip.string()),
+                                   "appversion"},
+                                  Q(dir.string())),
+                          0);
+            }
+            EXPECT_TRUE(HasDataDescriptor(zip));
+            if (std::string(level) == "-6") {  // a stored member's sizes are known up front
+                EXPECT_EQ(LocalHeaderHasSizes(zip), !streamed);
+            }
+
+            fs::path reference = Work() / "unzip";
+            fs::remove_all(reference);
+            ASSERT_EQ(RunTool("unzip", {"-q", "-P", kPackagePassword, Q(zip.string()), "-d",
+                                        Q(reference.string())}),
+                      0);
+            EXPECT_TRUE(ReadFile(reference / "appversion") == content);
+
+            fs::path whole = Work() / "w";
+            fs::remove_all(whole);
+            fs::create_directories(whole);
+            EXPECT_EQ(ExtractWhole(zip.string(), whole, kPackagePassword), ZB_OK);
+            EXPECT_TRUE(ReadFile(whole / "appversion") == content);
+            EXPECT_EQ(ExtractSingleMember(zip.string(), kPackagePassword, "appversion",
+                                          (Work() / "s").string()),
+                      0);
+            EXPECT_TRUE(ReadFile(Work() / "s") == content);
+
+            WriteFile(whole / "appversion", "earlier");
+            EXPECT_EQ(ExtractWhole(zip.string(), whole, kOlderPackagePassword), ZB_ERR_READ);
+            EXPECT_NE(ExtractSingleMember(zip.string(), kOlderPackagePassword, "appversion",
+                                          (whole / "appversion").string()),
+                      0);
+            EXPECT_EQ(ReadFile(whole / "appversion"), "earlier");
+            EXPECT_EQ(std::distance(fs::directory_iterator(whole), fs::directory_iterator()), 1);
         }
     }
 }
