@@ -92,7 +92,10 @@ sim() {  # sim PID NAME ARGS...: a gateway-sim in that namespace, waits for its 
     local pid=$1 name=$2
     shift 2
     mkdir -p "$work/$name"
-    in_ns "$pid" "$SIM" --root "$work/$name/root" --discovery "$@" >"$work/$name/out" 2>&1 &
+    # Started directly (not through the in_ns function, whose subshell would be the recorded
+    # pid): nsenter runs the simulator in its own process, which cleanup can end.
+    nsenter --net=/proc/"$pid"/ns/net -- "$SIM" --root "$work/$name/root" --discovery "$@" \
+        >"$work/$name/out" 2>&1 &
     pids+=("$!")
     for _ in $(seq 250); do
         grep -q '^discovery on ' "$work/$name/out" && return 0
