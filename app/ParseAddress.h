@@ -10,8 +10,9 @@ namespace vorn {
 inline constexpr int kGatewayPort = 51111;
 
 struct ParsedAddress {
-    std::string address;     // canonical dotted quad ("10.0.0.8" for "010.0.0.010")
-    std::string port;        // "" or the port in decimal without leading zeros
+    std::string
+        address;       // canonical dotted quad ("8.0.0.8" for "010.0.0.010": a leading 0 is octal)
+    std::string port;  // "" or the port in decimal without leading zeros
     int portNumber = 0;      // 0 when no port was given
     std::uint32_t ipv4 = 0;  // network byte order
     // "address" or "address:port"; the key under which the address is remembered and locked.
