@@ -5,13 +5,7 @@
 namespace vorn::gui {
 namespace {
 
-struct Texts {
-    const char* en;
-    const char* cn;
-    const char* tw;
-};
-
-Texts Lookup(CML id) {
+Trilingual Lookup(CML id) {
     switch (id) {
         case CML::Ping:
             return {"Ping(&P)...", "Ping(&P)...", "Ping(&P)..."};
@@ -75,8 +69,7 @@ Texts Lookup(CML id) {
 }  // namespace
 
 QString CommandLabel(CML id) {
-    const Texts t = Lookup(id);
-    return InLanguage(t.en, t.cn, t.tw);
+    return InLanguage(Lookup(id));
 }
 
 }  // namespace vorn::gui

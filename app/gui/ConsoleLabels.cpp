@@ -5,13 +5,7 @@
 namespace vorn::gui {
 namespace {
 
-struct Texts {
-    const char* en;
-    const char* cn;
-    const char* tw;
-};
-
-Texts Lookup(CL id) {
+Trilingual Lookup(CL id) {
     switch (id) {
         case CL::DeviceMenu:
             return {"Device(&D)", "设备(&D)", "裝置(&D)"};
@@ -74,8 +68,7 @@ Texts Lookup(CL id) {
 }  // namespace
 
 QString ConsoleLabel(CL id) {
-    const Texts t = Lookup(id);
-    return InLanguage(t.en, t.cn, t.tw);
+    return InLanguage(Lookup(id));
 }
 
 }  // namespace vorn::gui

@@ -5,13 +5,7 @@
 namespace vorn::gui {
 namespace {
 
-struct Texts {
-    const char* en;
-    const char* cn;
-    const char* tw;
-};
-
-Texts Lookup(L id) {
+Trilingual Lookup(L id) {
     switch (id) {
         case L::IpAddress:
             return {"IP &Address:", "IP 地址(&A):", "IP 位址(&A):"};
@@ -127,8 +121,7 @@ Texts Lookup(L id) {
 }  // namespace
 
 QString Label(L id) {
-    const Texts t = Lookup(id);
-    return InLanguage(t.en, t.cn, t.tw);
+    return InLanguage(Lookup(id));
 }
 
 }  // namespace vorn::gui

@@ -22,6 +22,15 @@ inline std::string S(const QString& s) {
 }
 // The text of the user's language among the three (UTF-8).
 QString InLanguage(const char* en, const char* cn, const char* tw);
+// A control label of the program's own in the three languages (UTF-8).
+struct Trilingual {
+    const char* en;
+    const char* cn;
+    const char* tw;
+};
+inline QString InLanguage(const Trilingual& t) {
+    return InLanguage(t.en, t.cn, t.tw);
+}
 // A colour as the program stores it (0x00BBGGRR).
 inline QColor ColourOf(std::uint32_t bgr) {
     return QColor(bgr & 0xff, (bgr >> 8) & 0xff, (bgr >> 16) & 0xff);

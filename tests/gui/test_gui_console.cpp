@@ -84,6 +84,20 @@ protected:
         ASSERT_TRUE(m_sim);
         Console().SetConnectPort(m_sim->Port());
     }
+    // The address "Connect Device" proposes (the dialog is then cancelled).
+    std::string ConnectPreset() {
+        QString preset;
+        WhenReady([&] {
+            auto* dlg = dynamic_cast<gui::CConnectDeviceDlg*>(QApplication::activeModalWidget());
+            if (!dlg)
+                return false;
+            preset = dlg->AddressEdit()->text();
+            dlg->CancelButton()->click();
+            return true;
+        });
+        Item(C::ConnectDevice)->trigger();
+        return preset.toStdString();
+    }
     // Connect Device through its dialog; waits until the login has ended.
     void ConsoleConnect(const std::string& password, const std::string& address = "127.0.0.1") {
         WhenReady([=] {
@@ -445,16 +459,7 @@ TEST_F(GuiConsole, ConnectDeviceDialogIsPresetIgnoresZeroAddressAndRefusesBadOne
     ConsoleConnect("admin");
     ASSERT_TRUE(Sheet().Frame().Connected);
     Item(C::Disconnect)->trigger();
-    WhenReady([&] {
-        auto* dlg = dynamic_cast<gui::CConnectDeviceDlg*>(QApplication::activeModalWidget());
-        if (!dlg)
-            return false;
-        preset = dlg->AddressEdit()->text();
-        dlg->CancelButton()->click();
-        return true;
-    });
-    Item(C::ConnectDevice)->trigger();
-    EXPECT_EQ(preset.toStdString(), "127.0.0.1");
+    EXPECT_EQ(ConnectPreset(), "127.0.0.1");
 }
 
 TEST_F(GuiConsole, SearchListsTheRepliesInBlueAndPresetsTheLastAddress) {
@@ -476,17 +481,7 @@ TEST_F(GuiConsole, SearchListsTheRepliesInBlueAndPresetsTheLastAddress) {
     EXPECT_EQ(ColourOf(FormatStr(6498, 1)), kBlack);
     EXPECT_EQ(States(), kBeforeLogin);
 
-    QString preset;
-    WhenReady([&] {
-        auto* dlg = dynamic_cast<gui::CConnectDeviceDlg*>(QApplication::activeModalWidget());
-        if (!dlg)
-            return false;
-        preset = dlg->AddressEdit()->text();
-        dlg->CancelButton()->click();
-        return true;
-    });
-    Item(C::ConnectDevice)->trigger();
-    EXPECT_EQ(preset.toStdString(), "10.0.0.5");
+    EXPECT_EQ(ConnectPreset(), "10.0.0.5");
 }
 
 TEST_F(GuiConsole, ModifyPasswordRefusesEmptyAndDifferentEntriesThenRemembersTheNewOne) {
