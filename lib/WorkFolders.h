@@ -15,4 +15,10 @@ std::filesystem::path InstallPath(const std::string& file, const std::string& fo
 // Deletes every entry of a working folder; failures go to the log only.
 void ClearWorkFolder(const std::string& folder);
 
+// What stands in the way of writing `path` and what to do about it (a link, another owner,
+// missing permission, a file in place of a folder), or "" when nothing there explains it.
+std::string WriteProblemText(const std::filesystem::path& path);
+// The system's text for `err`, followed on a new line by WriteProblemText(path) if any.
+std::string FileErrorText(int err, const std::filesystem::path& path);
+
 }  // namespace vorn

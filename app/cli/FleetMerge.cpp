@@ -10,6 +10,7 @@
 #include "lib/Log.h"
 #include "lib/WorkFolders.h"
 #include "packages/BackupFile.h"
+#include "platform/DataFile.h"
 
 namespace vorn::cli {
 
@@ -20,7 +21,7 @@ void MergeHistory(const fs::path& scratch) {
     if (!in)
         return;
     const fs::path target = WorkPath("localhistory", "updhistory");
-    const int fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = OpenDataFile(target, O_WRONLY | O_APPEND | O_CREAT);
     if (fd < 0) {
         LogWrite("record local update history failed: " + target.string(), kLogError);
         return;
