@@ -4,6 +4,8 @@
 
 #include "lib/Log.h"
 #include "lib/StringTable.h"
+#include "lib/Text.h"
+#include "lib/WorkFolders.h"
 #include "link/CDES.h"
 
 namespace vorn {
@@ -96,8 +98,13 @@ OptionProblem AcceptOptions(COptionFile& file, OptionSettings& v,
                  kLogInfo);
         return Problem("", OptionField::None);
     }
-    // A failed replacement is logged by SaveReplacing; the dialog still closes.
-    file.SaveReplacing(path);
+    // Changes that do not reach the file would be lost at the next start: say so and where,
+    // and keep the dialog open (Cancel leaves it). SaveReplacing has logged the failure.
+    if (int rc = file.SaveReplacing(path); rc != 0) {
+        return Problem(
+            FormatStr(9206, path.string().c_str(), FileErrorText(rc, path).c_str()),
+            OptionField::None);
+    }
     return {};
 }
 

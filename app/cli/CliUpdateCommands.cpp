@@ -2,7 +2,10 @@
 
 #include <QElapsedTimer>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <optional>
 
 #include "app/OptionsFile.h"
 #include "app/cli/CliRun.h"
@@ -61,6 +64,21 @@ int VerifyVersion(CliRun& run, const std::string& expected, int timeoutS) {
     return kExitOk;
 }
 
+// Which file a name holds: a replaced file is another inode.
+struct FileIdentity {
+    dev_t dev;
+    ino_t ino;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    return FileIdentity{st.st_dev, st.st_ino};
+}
+
 int LoginForCommand(CliRun& run) {
     if (int rc = run.Prepare()) {
         return rc;
@@ -75,14 +93,6 @@ int LoginForCommand(CliRun& run) {
 }
 
 }  // namespace
-
-// Number of automatic backups to keep, from the options file (missing or negative: 10).
-int AutoBackupLimit() {
-    COptionFile options;
-    options.Load(WorkPath(kOptionFileName, ""));
-    const int n = options.GetAutobakNum();
-    return n >= 0 ? n : 10;
-}
 
 int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
     if (IsCombinedPackage(args.positional[0])) {
@@ -149,15 +159,22 @@ int CmdBackup(const CliArgs& args, CliEnvironment& env) {
     if (int rc = LoginForCommand(run)) {
         return rc;
     }
-    const std::string target =
-        args.values.count("output") ? args.Value("output") : DefaultBackupName(run.Address());
-    run.Op().SetSaveFile(std::filesystem::absolute(target).string());
+    // The day's name is made free (an earlier backup of the day stays); a name given with -o
+    // is replaced, once the new file is complete.
+    const std::string target = args.values.count("output")
+                                   ? args.Value("output")
+                                   : FreeBackupName(DefaultBackupName(run.Address()));
+    const std::string path = std::filesystem::absolute(target).string();
+    const std::optional<FileIdentity> before = IdentityOf(path);
+    run.Op().SetSaveFile(path);
     if (!run.Frame().BackupConfig()) {
         return run.Finish(kExitFailed);
     }
     const bool ended = run.WaitProcedure();
-    const bool ok = ended && run.Frame().LastProcedureOk() &&
-                    std::filesystem::exists(std::filesystem::absolute(target));
+    // Success is this run's file: the procedure wrote and checked it, and the name now
+    // holds a file that was not there before (an older file of that name does not count).
+    const std::optional<FileIdentity> after = IdentityOf(path);
+    const bool ok = ended && run.Frame().LastProcedureOk() && after && after != before;
     return run.Finish(ok ? kExitOk : kExitFailed);
 }
 
