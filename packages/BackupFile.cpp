@@ -16,6 +16,7 @@
 #include "packages/ArchiveAccess.h"
 #include "packages/SinglePackage.h"
 #include "packages/ZipBridgeLoader.h"
+#include "platform/DataFile.h"
 #include "platform/FileUtil.h"
 #include "platform/ProgramFolder.h"
 
@@ -41,6 +42,14 @@ int WriteBackupFile(const std::string& target, std::string* error) {
             *error = "the archive component is not loaded";
         }
         return ZB_ERR_PARAM;
+    }
+    // An automatic backup's folder planted as a link would put the file somewhere else.
+    if (ReachedThroughLink(target)) {
+        if (error) {
+            *error = WriteProblemText(target);
+        }
+        LogWrite("writing the backup " + target + " refused: a symbolic link on its way", kLogError);
+        return ZB_ERR_WRITE;
     }
     std::string files[2] = {WorkPath("cfgversion", "tmp").string(),
                             WorkPath("cfgbk", "tmp").string()};

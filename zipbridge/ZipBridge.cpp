@@ -202,7 +202,7 @@ int CheckWritten(const std::string& path, const std::string& target, const std::
 // Adds one file as an encrypted member (the CRC goes first: without data descriptors the
 // password check byte is taken from it, which other readers insist on).
 int AddMember(zipFile zf, const std::string& path, const char* pw, std::vector<char>& buf,
-              MemberRecord& record) {
+              MemberRecord& record, const std::string& archive) {
     uLong crc = 0;
     ZPOS64_T size = 0;
     if (!FileCrc(path, crc, size, buf)) {
@@ -226,7 +226,7 @@ int AddMember(zipFile zf, const std::string& path, const char* pw, std::vector<c
     if (zipOpenNewFileInZip3_64(zf, base.c_str(), &zi, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                                 Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, pw,
                                 crc, zip64) != ZIP_OK) {
-        return Fail(ZB_ERR_WRITE, "Cannot add " + base + " to the archive");
+        return Fail(ZB_ERR_WRITE, "Cannot add " + base + " to " + archive + ": " + SysError());
     }
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -251,12 +251,12 @@ int AddMember(zipFile zf, const std::string& path, const char* pw, std::vector<c
             std::string err = SysError();
             ::close(fd);
             zipCloseFileInZip(zf);
-            return Fail(ZB_ERR_WRITE, "Cannot write the archive: " + err);
+            return Fail(ZB_ERR_WRITE, "Cannot write " + archive + ": " + err);
         }
     }
     ::close(fd);
     if (zipCloseFileInZip(zf) != ZIP_OK) {
-        return Fail(ZB_ERR_WRITE, "Cannot write the archive");
+        return Fail(ZB_ERR_WRITE, "Cannot write " + archive + ": " + SysError());
     }
     return ZB_OK;
 }
@@ -386,7 +386,7 @@ int AddTozipFile(ZbText* files, int fileCount, ZbText archive, ZbText comment, Z
         std::vector<char> buf(kBlock);
         for (int i = 0; i < fileCount && result == ZB_OK; ++i) {
             MemberRecord m;
-            result = AddMember(zf, ToString(files[i]), pwArg, buf, m);
+            result = AddMember(zf, ToString(files[i]), pwArg, buf, m, target);
             members.push_back(m);
         }
         if (zipClose(zf, text.empty() ? nullptr : text.c_str()) != ZIP_OK && result == ZB_OK) {
