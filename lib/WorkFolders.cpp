@@ -44,6 +44,9 @@ void ClearWorkFolder(const std::string& folder) {
         return;
     }
     for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        if (folder == kLoginErrorFolder && entry.path().filename() == kLoginErrorFile) {
+            continue;
+        }
         std::error_code e;
         if (!fs::is_symlink(fs::symlink_status(entry.path(), e))) {
             ClearReadOnly(entry.path());
