@@ -132,6 +132,12 @@ bool FileCrc(const std::string& path, uLong& crc, ZPOS64_T& size, std::vector<ch
     return true;
 }
 
+// Why writing the archive file failed: the file's own error (errno is gone by the time
+// minizip reports), else the system's.
+std::string DeviceError(const QFile& out) {
+    return out.error() != QFileDevice::NoError ? out.errorString().toStdString() : SysError();
+}
+
 // What was put into an archive: checked again once it is written.
 struct MemberRecord {
     std::string name;
@@ -202,7 +208,7 @@ int CheckWritten(const std::string& path, const std::string& target, const std::
 // Adds one file as an encrypted member (the CRC goes first: without data descriptors the
 // password check byte is taken from it, which other readers insist on).
 int AddMember(zipFile zf, const std::string& path, const char* pw, std::vector<char>& buf,
-              MemberRecord& record, const std::string& archive) {
+              MemberRecord& record, const std::string& archive, const QFile& out) {
     uLong crc = 0;
     ZPOS64_T size = 0;
     if (!FileCrc(path, crc, size, buf)) {
@@ -226,7 +232,7 @@ int AddMember(zipFile zf, const std::string& path, const char* pw, std::vector<c
     if (zipOpenNewFileInZip3_64(zf, base.c_str(), &zi, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                                 Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, pw,
                                 crc, zip64) != ZIP_OK) {
-        return Fail(ZB_ERR_WRITE, "Cannot add " + base + " to " + archive + ": " + SysError());
+        return Fail(ZB_ERR_WRITE, "Cannot add " + base + " to " + archive + ": " + DeviceError(out));
     }
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -248,7 +254,7 @@ int AddMember(zipFile zf, const std::string& path, const char* pw, std::vector<c
             break;
         }
         if (zipWriteInFileInZip(zf, buf.data(), static_cast<unsigned>(n)) != ZIP_OK) {
-            std::string err = SysError();
+            std::string err = DeviceError(out);
             ::close(fd);
             zipCloseFileInZip(zf);
             return Fail(ZB_ERR_WRITE, "Cannot write " + archive + ": " + err);
@@ -256,7 +262,7 @@ int AddMember(zipFile zf, const std::string& path, const char* pw, std::vector<c
     }
     ::close(fd);
     if (zipCloseFileInZip(zf) != ZIP_OK) {
-        return Fail(ZB_ERR_WRITE, "Cannot write " + archive + ": " + SysError());
+        return Fail(ZB_ERR_WRITE, "Cannot write " + archive + ": " + DeviceError(out));
     }
     return ZB_OK;
 }
@@ -377,24 +383,30 @@ int AddTozipFile(ZbText* files, int fileCount, ZbText archive, ZbText comment, Z
     std::vector<MemberRecord> members;
     int result = ZB_OK;
     {
+        // Unbuffered and closed here, not by minizip: a failed write is seen at once, with
+        // its reason still in the file's error.
         QFile out(QFile::decodeName(QByteArray::fromStdString(tmpl)));
-        zipFile zf = zipOpen3(&out, APPEND_STATUS_CREATE, nullptr, nullptr, ZIP_AUTO_CLOSE);
+        zipFile zf = out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
+                         ? zipOpen3(&out, APPEND_STATUS_CREATE, nullptr, nullptr, 0)
+                         : nullptr;
         if (!zf) {
+            const std::string err = DeviceError(out);
             ::unlink(tmpl.c_str());
-            return Fail(ZB_ERR_WRITE, "Cannot create " + target);
+            return Fail(ZB_ERR_WRITE, "Cannot create " + target + ": " + err);
         }
         std::vector<char> buf(kBlock);
         for (int i = 0; i < fileCount && result == ZB_OK; ++i) {
             MemberRecord m;
-            result = AddMember(zf, ToString(files[i]), pwArg, buf, m, target);
+            result = AddMember(zf, ToString(files[i]), pwArg, buf, m, target, out);
             members.push_back(m);
         }
-        if (zipClose(zf, text.empty() ? nullptr : text.c_str()) != ZIP_OK && result == ZB_OK) {
-            result = Fail(ZB_ERR_WRITE, "Cannot write " + target + ": " + SysError());
+        const bool closed = zipClose(zf, text.empty() ? nullptr : text.c_str()) == ZIP_OK;
+        if ((!closed || out.error() != QFileDevice::NoError) && result == ZB_OK) {
+            result = Fail(ZB_ERR_WRITE, "Cannot write " + target + ": " + DeviceError(out));
         }
-        if (result == ZB_OK && out.error() != QFileDevice::NoError) {
-            result = Fail(ZB_ERR_WRITE,
-                          "Cannot write " + target + ": " + out.errorString().toStdString());
+        out.close();
+        if (out.error() != QFileDevice::NoError && result == ZB_OK) {
+            result = Fail(ZB_ERR_WRITE, "Cannot write " + target + ": " + DeviceError(out));
         }
     }
     // Complete or nothing: on the disk, readable with the password, every member with the
