@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
+#include <vector>
 
 #include "platform/ProgramFolder.h"
 
@@ -103,6 +105,57 @@ bool WriteDataFile(const fs::path& path, std::string_view text) {
     return ::close(fd) == 0;
 }
 
+bool CopyDataFile(const fs::path& from, const fs::path& to, std::error_code& ec,
+                  bool exclusive) {
+    ec.clear();
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        ec.assign(errno, std::generic_category());
+        return false;
+    }
+    const int out =
+        OpenDataFile(to, O_WRONLY | O_CREAT | (exclusive ? O_EXCL : O_TRUNC));
+    if (out < 0) {
+        ec.assign(errno, std::generic_category());
+        ::close(in);
+        return false;
+    }
+    std::vector<char> buf(256 * 1024);
+    for (;;) {
+        ssize_t n = ::read(in, buf.data(), buf.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ec.assign(errno, std::generic_category());
+            break;
+        }
+        if (n == 0) {
+            break;
+        }
+        for (const char* p = buf.data(); n > 0;) {
+            const ssize_t w = ::write(out, p, static_cast<std::size_t>(n));
+            if (w < 0 && errno == EINTR) {
+                continue;
+            }
+            if (w <= 0) {
+                ec.assign(w < 0 ? errno : ENOSPC, std::generic_category());
+                break;
+            }
+            p += w;
+            n -= w;
+        }
+        if (ec) {
+            break;
+        }
+    }
+    ::close(in);
+    if (::close(out) != 0 && !ec) {
+        ec.assign(errno, std::generic_category());
+    }
+    return !ec;
+}
+
 bool MakePrivateFolder(const fs::path& dir) {
     if (::mkdir(dir.c_str(), kFolderMode) == 0) {
         return true;
@@ -145,6 +198,13 @@ WriteProblem FindWriteProblem(const fs::path& path) {
             }
             if (::access(p.c_str(), W_OK) != 0) {
                 if (st.st_uid != ::geteuid()) {
+                    // Name the outermost folder of that owner within the data folder: the one
+                    // to remove or give back (a whole folder left by a run as root).
+                    struct stat up {};
+                    while (InDataFolder(p) && ::stat(p.parent_path().c_str(), &up) == 0 &&
+                           up.st_uid == st.st_uid) {
+                        p = p.parent_path();
+                    }
                     return {WriteProblem::Owner, p, UserName(st.st_uid)};
                 }
                 return {WriteProblem::NotWritable, p, {}};

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace vorn {
 
@@ -29,6 +30,11 @@ int OpenDataFile(const std::filesystem::path& path, int flags);
 
 // Replaces the content of `path` with `text` through OpenDataFile. False with errno set.
 bool WriteDataFile(const std::filesystem::path& path, std::string_view text);
+
+// Copies `from` to `to` through OpenDataFile (owner-only, no link followed in the data
+// folder): replacing `to`, or only when it does not exist yet (`exclusive`, EEXIST).
+bool CopyDataFile(const std::filesystem::path& from, const std::filesystem::path& to,
+                  std::error_code& ec, bool exclusive = false);
 
 // Creates `dir` owner-only when missing (one level). True when it is a folder afterwards.
 bool MakePrivateFolder(const std::filesystem::path& dir);

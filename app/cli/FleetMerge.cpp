@@ -48,8 +48,10 @@ void MergeAutoBackups(const fs::path& scratch) {
                 WorkPath(e.path().stem().string() + "-" + std::to_string(n) + ".bcf", "autobak");
         }
         std::error_code copyError;
-        if (!fs::copy_file(e.path(), target, fs::copy_options::none, copyError)) {
-            fs::remove(target, ec);
+        if (!CopyDataFile(e.path(), target, copyError, true)) {
+            if (copyError != std::errc::file_exists) {
+                fs::remove(target, ec);  // a part copy; a file of that name is someone else's
+            }
             LogWrite("keeping the automatic backup " + e.path().string() +
                          " failed: " + copyError.message(),
                      kLogError);
