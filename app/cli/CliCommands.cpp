@@ -50,9 +50,13 @@ int CmdConnect(const CliArgs& args, CliEnvironment& env) {
     if (int rc = run.Login()) {
         return run.Finish(rc);
     }
-    if (args.Has("json")) {
-        env.out << JsonLine("version", run.Frame().DeviceVersion(), "protocol",
-                            run.Frame().ProtocolVersion);
+    // "text" and "protocol" as before; the login's fields beside them.
+    QJsonObject version = GatewayFields(run.Frame());
+    version.insert("text", JsonText(run.Frame().DeviceVersion()));
+    run.Op().Event("version", version);
+    for (const QString& key : version.keys()) {
+        if (key != "text")
+            run.Op().SetResult(key.toUtf8().constData(), version.value(key));
     }
     return run.Finish(kExitOk);
 }
