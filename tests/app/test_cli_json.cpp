@@ -236,6 +236,12 @@ TEST_F(CliJson, SkipCurrentSendsNothingButTheLogin) {
         } else {
             EXPECT_TRUE(SimReceivedAfter("put\nfile:/stmp/app\n"));
         }
+        // connect --package asks the same question and sends only the login.
+        StartSim(std::string(c.gateway) + "\n");
+        ASSERT_EQ(Run({"connect", "--package", pkg}), 0) << m_out.str();
+        EXPECT_EQ(Result().value("current").toBool(), c.current);
+        EXPECT_EQ(S(Result().value("package_version")), NormalizeVendorName(c.package));
+        EXPECT_EQ(SentByLastRun(), kLoginOnly);
         if (!c.current)
             continue;
         // The check compares with the same rule and runs no pre-upgrade check when current.
