@@ -13,7 +13,7 @@ description:
     (usually the runner of the gateway's site, through C(delegate_to)) and returns the
     gateway's version, script layout and product line as facts.
   - Sends nothing but the login and the version query; never changes anything.
-  - With O(package), also tells whether the gateway already reports the package's version,
+  - With I(package), also tells whether the gateway already reports the package's version,
     by the same rule the update uses to skip a current gateway.
 version_added: "1.0.0"
 author:
@@ -32,7 +32,7 @@ options:
   package:
     description:
       - Path of a package (C(.ssu) or C(.cssu)) on the host the module runs on. When given,
-        the module also returns RV(package_version) and RV(current).
+        the module also returns C(package_version) and C(current).
     type: path
   executable:
     description: Path of the C(vornupdater) program. Default is C(vornupdater) from C(PATH).
@@ -97,7 +97,7 @@ package_version:
   returned: when package is given
   type: str
 current:
-  description: The gateway already reports RV(package_version).
+  description: The gateway already reports C(package_version).
   returned: when package is given
   type: bool
 ansible_facts:

@@ -11,7 +11,7 @@ short_description: Restore a gateway's configuration from a backup file on the r
 description:
   - Restores a C(.bcf) configuration backup with C(vornupdater restore); the gateway
     restarts afterwards.
-  - A backup saved from another gateway version is refused unless O(other_version) is true
+  - A backup saved from another gateway version is refused unless I(other_version) is true
     (the program's version question, answered here explicitly).
   - In check mode the file is only validated on the runner; the gateway is not contacted.
 version_added: "1.0.0"

@@ -40,12 +40,12 @@ options:
   verify:
     description:
       - After the update, log in again once the gateway is back and read its version
-        (RV(version_after_read) true); the task fails when it is not the package's.
-      - Without it RV(version_after) is the package's version.
+        (C(version_after_read) true); the task fails when it is not the package's.
+      - Without it C(version_after) is the package's version.
     type: bool
     default: true
   reboot_timeout:
-    description: Seconds that O(verify) waits for the gateway to come back after its restart.
+    description: Seconds that I(verify) waits for the gateway to come back after its restart.
     type: int
     default: 300
   pre_check:
@@ -55,7 +55,7 @@ options:
   backup_dir:
     description:
       - A folder on the host the module runs on. When an update will happen, the gateway's
-        configuration is first backed up into a new file there (RV(backup_file)); a gateway
+        configuration is first backed up into a new file there (C(backup_file)); a gateway
         that is already current gets no backup, so a second run stays unchanged.
     type: path
   executable:
@@ -102,12 +102,12 @@ version_before:
 version_after:
   description:
     - The gateway's version after the update, read back after its restart when
-      RV(version_after_read) is true, else the package's version.
+      C(version_after_read) is true, else the package's version.
   returned: success
   type: str
   sample: KELMORA GW V301R002
 version_after_read:
-  description: RV(version_after) was read from the gateway.
+  description: C(version_after) was read from the gateway.
   returned: success
   type: bool
 package_version:
@@ -128,7 +128,7 @@ check_passed:
   type: bool
 backup_file:
   description:
-    - The configuration backup taken before the update (O(backup_dir), or the program's
+    - The configuration backup taken before the update (I(backup_dir), or the program's
       automatic backup of a package whose name begins with C(switch_)), else null.
   returned: always
   type: str
