@@ -98,14 +98,7 @@ int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
         run, [&] { return events.Finished() && frame.SessionState == 0 && frame.LoaderIdle(); });
     run.Op().SetUpdateEvents(nullptr);
     const bool ok = ended && events.Result() == CUpdateEvents::Outcome::Succeeded;
-    ReportUpdate(run, ok, view.SentAfterConfirm(), view.Confirmed());
-    if (!ok) {
-        return run.Finish(kExitFailed);
-    }
-    if (args.Has("verify")) {
-        return run.Finish(VerifyVersion(run, frame.Package().m_packageVersion, rebootTimeout));
-    }
-    return run.Finish(kExitOk);
+    return FinishUpdate(run, ok, view, args.Has("verify"), rebootTimeout);
 }
 
 int CmdCheck(const CliArgs& args, CliEnvironment& env) {

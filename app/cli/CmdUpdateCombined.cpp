@@ -62,15 +62,7 @@ int RunCombinedUpdate(const CliArgs& args, CliEnvironment& env) {
     });
     run.Op().SetUpdateEvents(nullptr);
     const bool ok = ended && events.Result() == CUpdateEvents::Outcome::Succeeded;
-    ReportUpdate(run, ok, view.SentAfterConfirm(), view.Confirmed());
-    if (!ok) {
-        return run.Finish(kExitFailed);
-    }
-    // The last member package's version is the one the gateway reports at the end.
-    if (args.Has("verify")) {
-        return run.Finish(VerifyVersion(run, frame.Package().m_packageVersion, rebootTimeout));
-    }
-    return run.Finish(kExitOk);
+    return FinishUpdate(run, ok, view, args.Has("verify"), rebootTimeout);
 }
 
 }  // namespace vorn::cli

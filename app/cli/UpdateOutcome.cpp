@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "app/cli/CliWizardView.h"
 #include "packages/VersionRules.h"
 
 namespace vorn::cli {
@@ -100,6 +101,19 @@ void ReportUpdate(CliRun& run, bool ok, bool changed, bool confirmed) {
     if (ok && op.Result().value("package_version").isNull()) {
         op.SetResult("package_version", JsonText(frame.Package().m_packageVersion));
     }
+}
+
+int FinishUpdate(CliRun& run, bool ok, const CCliWizardView& view, bool verify,
+                 int rebootTimeoutS) {
+    ReportUpdate(run, ok, view.SentAfterConfirm(), view.Confirmed());
+    if (!ok) {
+        return run.Finish(kExitFailed);
+    }
+    if (verify) {
+        return run.Finish(
+            VerifyVersion(run, run.Frame().Package().m_packageVersion, rebootTimeoutS));
+    }
+    return run.Finish(kExitOk);
 }
 
 }  // namespace vorn::cli

@@ -27,6 +27,12 @@ int VerifyVersion(CliRun& run, const std::string& expected, int timeoutS);
 // a success, null after a failure). An update that was not confirmed says so.
 void ReportUpdate(CliRun& run, bool ok, bool changed, bool confirmed);
 
+// The end of an update that ran, single or combined: ReportUpdate, then with `verify` the
+// read-back of the package's version (a combined package's last member's), and Finish.
+class CCliWizardView;
+int FinishUpdate(CliRun& run, bool ok, const CCliWizardView& view, bool verify,
+                 int rebootTimeoutS);
+
 // The result fields every update starts with (overwritten as the run learns more).
 void StartUpdateResult(CliRun& run, const std::string& path, bool combined);
 

@@ -15,32 +15,15 @@ description:
 version_added: "1.0.0"
 author:
   - vornupdater developers
+extends_documentation_fragment:
+  - vorn.gateway.common
 options:
-  gateway:
-    description: The gateway's address, C(ADDR) or C(ADDR:PORT) (port 51111 when absent).
-    type: str
-    required: true
-  password:
-    description:
-      - The gateway's password. It reaches the program through a private temporary file,
-        never its command line or its log.
-    type: str
-    required: true
   dest:
     description:
       - An existing folder on the host the module runs on. The file is named after the
         gateway's address and the time, C(kelmora_ADDR[-PORT]_YYYYMMDD-HHMMSS.bcf).
     type: path
     required: true
-  executable:
-    description: Path of the C(vornupdater) program. Default is C(vornupdater) from C(PATH).
-    type: path
-  lock_timeout:
-    description:
-      - Seconds to wait while another C(vornupdater) run of this user on this host holds the
-        program's data folder.
-    type: int
-    default: 3600
 attributes:
   check_mode:
     support: full

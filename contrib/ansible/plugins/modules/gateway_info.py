@@ -18,37 +18,17 @@ description:
 version_added: "1.0.0"
 author:
   - vornupdater developers
+extends_documentation_fragment:
+  - vorn.gateway.common
 options:
-  gateway:
-    description: The gateway's address, C(ADDR) or C(ADDR:PORT) (port 51111 when absent).
-    type: str
-    required: true
-  password:
-    description:
-      - The gateway's password. It reaches the program through a private temporary file,
-        never its command line or its log.
-    type: str
-    required: true
   package:
     description:
       - Path of a package (C(.ssu) or C(.cssu)) on the host the module runs on. When given,
         the module also returns C(package_version) and C(current).
     type: path
-  executable:
-    description: Path of the C(vornupdater) program. Default is C(vornupdater) from C(PATH).
-    type: path
-  lock_timeout:
-    description:
-      - Seconds to wait while another C(vornupdater) run of this user on this host holds the
-        program's data folder (one runs at a time per data folder).
-    type: int
-    default: 3600
 attributes:
   check_mode:
     support: full
-notes:
-  - Exit statuses and the JSON fields the module reads are documented in the program's
-    C(docs/cli-json.md).
 '''
 
 EXAMPLES = r'''
