@@ -4,7 +4,8 @@
 #   desktop   the system's view of it, relative to / : the command /usr/bin/vornupdater (a link
 #             to the program, which finds its real folder through /proc/self/exe), the desktop
 #             entry that starts the launcher, the icon, the AppStream metainfo, the man page,
-#             and the marker that makes every user write into their per-user folder.
+#             the Ansible collection vorn.gateway (contrib/ansible) and the marker that makes
+#             every user write into their per-user folder.
 # `cmake --install` alone installs only the folder.
 
 set(VORN_PACKAGE_FOLDER opt/vornupdater)
@@ -38,6 +39,11 @@ install(FILES ${_gen}/vornupdater.1.gz DESTINATION usr/share/man/man1
   COMPONENT desktop EXCLUDE_FROM_ALL)
 install(FILES ${_gen}/${VORN_SYSTEM_MARKER_NAME} DESTINATION ${VORN_PACKAGE_FOLDER}/STARTUP
   COMPONENT desktop EXCLUDE_FROM_ALL)
+# The Ansible collection vorn.gateway, where Debian's ansible-core looks for collections.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/contrib/ansible/
+  DESTINATION usr/share/ansible/collections/ansible_collections/vorn/gateway
+  COMPONENT desktop EXCLUDE_FROM_ALL
+  PATTERN tests EXCLUDE PATTERN __pycache__ EXCLUDE PATTERN "*.tar.gz" EXCLUDE)
 install(DIRECTORY DESTINATION usr/bin COMPONENT desktop EXCLUDE_FROM_ALL)
 install(CODE "file(CREATE_LINK \"/${VORN_PACKAGE_FOLDER}/STARTUP/vornupdater\"
   \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/usr/bin/vornupdater\" SYMBOLIC)"
@@ -69,6 +75,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "openssl, libssl3, libcurl4")
 # The Chinese texts of Qt's own dialogs.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# The collection in /usr/share/ansible/collections runs under Ansible.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ansible-core")
 include(CPack)
 
 add_custom_target(deb

@@ -75,7 +75,22 @@ bool RuleApplies(const CXmlUI& xml, const XmlNode* rule,
     return true;
 }
 
+std::string TrimEnds(const std::string& s) {
+    const char* kEnds = " \t\r\n";
+    const size_t b = s.find_first_not_of(kEnds);
+    if (b == std::string::npos) {
+        return {};
+    }
+    return s.substr(b, s.find_last_not_of(kEnds) - b + 1);
+}
+
 }  // namespace
+
+bool SameVersion(const std::string& gatewayVersion, const std::string& packageVersion) {
+    const std::string a = TrimEnds(NormalizeVendorName(gatewayVersion));
+    const std::string b = TrimEnds(NormalizeVendorName(packageVersion));
+    return !a.empty() && a == b;
+}
 
 
 VersionClass ClassifyVersion(const std::string& version) {

@@ -19,6 +19,13 @@ struct VersionClass {
 };
 VersionClass ClassifyVersion(const std::string& version);
 
+// The equality of a gateway's version and a package's version, the one rule for "this gateway
+// already runs this package" (the update's --verify and --skip-current, the fleet, the
+// check's "current" field): both vendor-name normalised, blanks, tabs and carriage returns at
+// either end ignored, the rest compared exactly (letter case included). An empty version
+// never equals anything: a gateway with damaged firmware is never current.
+bool SameVersion(const std::string& gatewayVersion, const std::string& packageVersion);
+
 // The gateway's version report: "plat" = first line; then "key value" lines.
 std::map<std::string, std::string> ParseVersionReport(const std::string& report);
 

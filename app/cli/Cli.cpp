@@ -25,7 +25,8 @@ const std::vector<CliCommand>& CliCommands() {
             {"connect",
              "",
              "log in, print the gateway's version, disconnect",
-             {},
+             {{"package", 0, true, "PACKAGE",
+               "also tell whether the gateway already reports the package's version"}},
              0,
              0,
              true,
@@ -154,6 +155,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     std::vector<CliOptionSpec> specs = CommonOptions();
     specs.insert(specs.end(), command->options.begin(), command->options.end());
     CliArgs parsed;
+    parsed.command = command->name;
     std::string error = ParseArgs({args.begin() + 1, args.end()}, specs, parsed);
     if (parsed.Has("help")) {
         env.out << CommandUsage(*command);
@@ -188,7 +190,9 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
         env.err << "vornupdater " << command->name << ": " << error << "\n"
                 << "Try 'vornupdater " << command->name << " --help'.\n";
         if (parsed.Has("json")) {
-            env.out << JsonLine("error", error, "", 0) << JsonLine("exit", "", "code", kExitUsage);
+            env.out << JsonLine("error", error, "", 0)
+                    << ResultLine(command->name, kExitUsage, {error}, {})
+                    << JsonLine("exit", "", "code", kExitUsage);
         }
         return kExitUsage;
     }

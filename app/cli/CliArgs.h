@@ -33,6 +33,7 @@ struct CliOptionSpec {
 const std::vector<CliOptionSpec>& CommonOptions();
 
 struct CliArgs {
+    std::string command;  // the command word ("update", ...), for the "result" event
     std::map<std::string, std::string> values;
     std::set<std::string> flags;
     std::vector<std::string> positional;

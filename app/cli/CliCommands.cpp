@@ -2,7 +2,13 @@
 
 #include "app/cli/CliOperator.h"
 #include "app/cli/CliRun.h"
+#include "app/cli/UpdateOutcome.h"
 #include "lib/StringTable.h"
+#include "packages/CombinedPackage.h"
+#include "packages/VersionRules.h"
+#include "packages/ZipBridgeLoader.h"
+
+#include <filesystem>
 
 namespace vorn::cli {
 namespace {
@@ -47,12 +53,41 @@ int CmdConnect(const CliArgs& args, CliEnvironment& env) {
     if (int rc = run.Prepare()) {
         return rc;
     }
+    // --package PACKAGE: also say whether the gateway already runs it (nothing more is sent).
+    const bool withPackage = args.values.count("package") != 0;
+    PackageTarget target;
+    if (withPackage) {
+        const std::string path = std::filesystem::absolute(args.Value("package")).string();
+        std::string error;
+        if (!LoadZipBridge(error)) {
+            run.Op().Note("vornupdater: " + error, true);
+            run.Op().Exit(kExitStartup);
+            return kExitStartup;
+        }
+        run.Op().SetResult("package", JsonText(path));
+        run.Op().SetResult("kind", IsCombinedPackage(path) ? "combined" : "single");
+        if (int rc = ReadTargetBeforeLogin(run, path, target)) {
+            return rc;
+        }
+    }
     if (int rc = run.Login()) {
         return run.Finish(rc);
     }
-    if (args.Has("json")) {
-        env.out << JsonLine("version", run.Frame().DeviceVersion(), "protocol",
-                            run.Frame().ProtocolVersion);
+    if (withPackage) {
+        const bool current = SameVersion(run.Frame().DeviceVersion(), target.version);
+        run.Op().SetResult("current", current);
+        run.Op().Note(current ? "The gateway already reports the package's version " +
+                                    target.version
+                              : "The package installs version " + target.version,
+                      false);
+    }
+    // "text" and "protocol" as before; the login's fields beside them.
+    QJsonObject version = GatewayFields(run.Frame());
+    version.insert("text", JsonText(run.Frame().DeviceVersion()));
+    run.Op().Event("version", version);
+    for (const QString& key : version.keys()) {
+        if (key != "text")
+            run.Op().SetResult(key.toUtf8().constData(), version.value(key));
     }
     return run.Finish(kExitOk);
 }

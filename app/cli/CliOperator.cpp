@@ -1,10 +1,14 @@
 #include "app/cli/CliOperator.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
 
+#include <algorithm>
+
 #include "app/cli/TerminalText.h"
+#include "lib/UpdatePageEvents.h"
 #include "operations/CUpdateEvents.h"
 
 namespace vorn::cli {
@@ -24,6 +28,31 @@ std::string JsonLine(const std::string& type, const std::string& text, const std
     if (!key.empty()) {
         o.insert(QString::fromStdString(key), static_cast<qint64>(value));
     }
+    return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString() + "\n";
+}
+
+QJsonValue JsonText(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ResultLine(const std::string& command, int code,
+                       const std::vector<std::string>& failures, const QJsonObject& fields) {
+    QJsonObject o = fields;
+    o.insert("type", "result");
+    o.insert("text", "");
+    o.insert("command", QString::fromStdString(command));
+    o.insert("ok", code == 0);
+    o.insert("exit_code", code);
+    QJsonArray failure;
+    if (code != 0) {
+        for (const std::string& f : failures) failure.append(JsonText(f));
+        // A failure always says something, even when no step printed an error.
+        if (failure.isEmpty())
+            failure.append(QString::fromStdString("vornupdater " + command +
+                                                  " failed (exit status " +
+                                                  std::to_string(code) + ")"));
+    }
+    o.insert("failure", failure);
     return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString() + "\n";
 }
 
@@ -58,7 +87,31 @@ void CliOperator::Write(const std::string& raw, std::uint32_t colour) {
     }
 }
 
+void CliOperator::AddFailure(const std::string& raw) {
+    std::string text = raw;
+    while (!text.empty() && std::string_view(" \r\n").find(text.back()) != std::string::npos)
+        text.pop_back();
+    const std::size_t b = text.find_first_not_of(" \r\n");
+    text = b == std::string::npos ? std::string() : text.substr(b);
+    if (!text.empty() && std::find(m_failures.begin(), m_failures.end(), text) == m_failures.end())
+        m_failures.push_back(std::move(text));
+}
+
+void CliOperator::Event(const char* type, QJsonObject fields) {
+    if (!m_mode.json) {
+        return;
+    }
+    fields.insert("type", type);
+    if (!fields.contains("text"))
+        fields.insert("text", "");  // every event has "type" and "text"
+    m_out << QJsonDocument(fields).toJson(QJsonDocument::Compact).toStdString() << "\n";
+    m_out.flush();
+}
+
 void CliOperator::AppendConsole(const std::string& text, std::uint32_t colour) {
+    if (colour == kRed) {
+        AddFailure(text);
+    }
     if (m_mode.json) {
         Json("console", text, "colour", colour);
         return;
@@ -179,6 +232,9 @@ void CliOperator::NotifyWizard(int code, const std::string& text) {
 }
 
 int CliOperator::NotifyUpdatePage(int code, const std::string& text) {
+    if (code == kUpdateError) {
+        AddFailure(text);
+    }
     if (m_mode.json) {
         Json("update", text, "code", code);
     }
@@ -199,6 +255,9 @@ int CliOperator::NotifyCheckPage(int code, const std::string& text) {
 }
 
 void CliOperator::Note(const std::string& text, bool error) {
+    if (error) {
+        AddFailure(text);
+    }
     if (m_mode.json) {
         Json(error ? "error" : "note", text, nullptr, 0);
         return;
@@ -209,6 +268,10 @@ void CliOperator::Note(const std::string& text, bool error) {
 
 void CliOperator::Exit(int code) {
     if (m_mode.json) {
+        if (!m_resultShown && !m_command.empty()) {
+            m_out << ResultLine(m_command, code, m_failures, m_result);
+            m_resultShown = true;
+        }
         Json("exit", "", "code", code);
     } else {
         Finish();

@@ -2,11 +2,14 @@
 // The Operator of the command line: console text on the output stream (colours and progress
 // rewritten in place only on a terminal, JSON lines with --json), questions answered by the
 // command's flags or asked on the terminal.
+#include <QJsonObject>
+
 #include <map>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/cli/CliTerminal.h"
 #include "lib/Operator.h"
@@ -40,7 +43,18 @@ public:
 
     // A line of the program itself (errors of the command line front end), red when `error`.
     void Note(const std::string& text, bool error);
-    // The final event of a run in JSON mode: {"type":"exit","code":N}.
+    // One documented event (docs/cli-json.md) in JSON mode: `fields` plus "type"; nothing
+    // without --json.
+    void Event(const char* type, QJsonObject fields);
+    // The command word and the fields of the final "result" event, filled as the command
+    // learns them.
+    void SetCommand(std::string command) { m_command = std::move(command); }
+    void SetResult(const char* field, const QJsonValue& value) { m_result.insert(field, value); }
+    const QJsonObject& Result() const { return m_result; }
+    // The error texts of the run so far, in order, each once (red console lines, update page
+    // errors, the program's own errors).
+    const std::vector<std::string>& Failures() const { return m_failures; }
+    // The final events of a run in JSON mode: "result" (once), then {"type":"exit","code":N}.
     void Exit(int code);
     // Ends an unfinished line (before the program exits).
     void Finish();
@@ -66,6 +80,7 @@ private:
     void Json(const char* type, const std::string& text, const char* key, long long value);
     void Write(const std::string& text, std::uint32_t colour);
     bool Ask(const std::string& text);
+    void AddFailure(const std::string& text);
 
     std::ostream& m_out;
     CliOutputMode m_mode;
@@ -78,10 +93,21 @@ private:
     std::string m_line;        // text of the current (unfinished) output line
     std::size_t m_anchor = 0;  // progress anchor inside m_line
     bool m_progressShown = false;
+    std::string m_command;
+    QJsonObject m_result;
+    std::vector<std::string> m_failures;
+    bool m_resultShown = false;
 };
 
 // One JSON object as a line: {"type":..., "text":..., key: value}.
 std::string JsonLine(const std::string& type, const std::string& text, const std::string& key,
                      long long value);
+// The "result" event as a line: "command", "ok", "exit_code", "failure" (the error texts when
+// the command failed, else empty) and the command's own `fields`.
+std::string ResultLine(const std::string& command, int code,
+                       const std::vector<std::string>& failures, const QJsonObject& fields);
+// A text of the program as a JSON string (bytes that are not UTF-8 kept as U+FFFD, as in every
+// other event).
+QJsonValue JsonText(const std::string& text);
 
 }  // namespace vorn::cli

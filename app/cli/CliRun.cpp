@@ -4,6 +4,17 @@
 
 namespace vorn::cli {
 
+QJsonObject GatewayFields(const CMainFrame& frame) {
+    QJsonObject o;
+    o.insert("version", JsonText(frame.DeviceVersion()));
+    o.insert("protocol", frame.ProtocolVersion);
+    const int flag = frame.GatewayLayoutFlag();
+    o.insert("layout", flag == 0 ? "/var" : "/etc");
+    o.insert("layout_flag", flag);
+    o.insert("product_line", frame.GatewayProductLine());
+    return o;
+}
+
 void PumpEvents(int maxWaitMs) {
     // processEvents() with a time limit never blocks (it drops WaitForMoreEvents), so a loop
     // around it would keep a core busy; the timer ends the blocking wait instead.

@@ -28,6 +28,10 @@ void PumpEvents(int maxWaitMs);
 // Runs the event loop until `done` holds or `timeoutMs` passed; the last value of `done`.
 bool RunUntil(const std::function<bool()>& done, int timeoutMs);
 
+// What a login learned about the gateway, as event fields: "version", "protocol", "layout"
+// ("/etc" or "/var": where its scripts live), "layout_flag" and "product_line".
+QJsonObject GatewayFields(const CMainFrame& frame);
+
 // One run of a gateway command: the operator, the frame, the login and the quiet close.
 class CliRun {
 public:
@@ -37,11 +41,14 @@ public:
           m_op(env.out, {args.Has("json"), env.outIsTerminal && !args.Has("json")}, env.terminal),
           m_frame(&m_op, env.consoleDigest) {
         m_op.SetAssumeYes(args.Has("yes"));
+        m_op.SetCommand(args.command);
     }
 
     CliOperator& Op() { return m_op; }
     CMainFrame& Frame() { return m_frame; }
     const std::string& Address() const { return m_address; }
+    // The gateway's version at the first login of this run ("" before it).
+    const std::string& VersionBefore() const { return m_versionBefore; }
 
     int Usage(const std::string& error) {
         m_env.err << "vornupdater: " << error << "\n";
@@ -104,6 +111,18 @@ public:
         if (result.timedOut || !m_frame.Connected) {
             return kExitConnect;
         }
+        QJsonObject login = GatewayFields(m_frame);
+        login.insert("address", QString::fromStdString(m_address));
+        login.insert("port", m_port);
+        login.insert("text", login.value("version"));
+        m_op.Event("login", login);
+        if (!m_loggedIn) {
+            m_loggedIn = true;
+            m_versionBefore = m_frame.DeviceVersion();
+            m_op.SetResult("gateway", QString::fromStdString(m_address + ":" +
+                                                             std::to_string(m_port)));
+            m_op.SetResult("version_before", JsonText(m_versionBefore));
+        }
         return kExitOk;
     }
 
@@ -149,6 +168,8 @@ private:
     std::uint16_t m_port = kLinkPort;
     std::string m_password;
     ConnectCheck m_check;
+    bool m_loggedIn = false;
+    std::string m_versionBefore;
 };
 
 }  // namespace vorn::cli

@@ -11,6 +11,7 @@
 #include "app/cli/CliRun.h"
 #include "app/cli/CliWizardView.h"
 #include "app/cli/CmdUpdateCombined.h"
+#include "app/cli/UpdateOutcome.h"
 #include "lib/StringTable.h"
 #include "lib/WorkFolders.h"
 #include "operations/CUpdateEvents.h"
@@ -34,36 +35,6 @@ int LoadArchiveComponent(CliRun& run) {
     return 0;
 }
 
-// After the restart: log in again until the gateway answers, then compare its version.
-int VerifyVersion(CliRun& run, const std::string& expected, int timeoutS) {
-    CliOperator& op = run.Op();
-    op.Note("Waiting for the gateway to come back (up to " + std::to_string(timeoutS) + " s)...",
-            false);
-    QElapsedTimer t;
-    t.start();
-    while (!run.Frame().Connected) {
-        if (t.elapsed() > static_cast<qint64>(timeoutS) * 1000) {
-            op.Note("vornupdater: the gateway did not come back within " +
-                        std::to_string(timeoutS) + " s; its version could not be checked",
-                    true);
-            return kExitFailed;
-        }
-        RunUntil([] { return false; }, 1000);  // a second between the tries
-        if (run.Login() == kExitOk)
-            break;
-    }
-    const std::string now = NormalizeVendorName(run.Frame().DeviceVersion());
-    const std::string want = NormalizeVendorName(expected);
-    if (now != want) {
-        op.Note("vornupdater: after the update the gateway reports version '" + now +
-                    "', expected '" + want + "'",
-                true);
-        return kExitFailed;
-    }
-    op.Note("Verified: the gateway now reports version " + now, false);
-    return kExitOk;
-}
-
 // Which file a name holds: a replaced file is another inode.
 struct FileIdentity {
     dev_t dev;
@@ -79,12 +50,18 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
     return FileIdentity{st.st_dev, st.st_ino};
 }
 
-int LoginForCommand(CliRun& run) {
+// `beforeLogin` runs once the archive component is loaded, before the gateway is contacted.
+int LoginForCommand(CliRun& run, const std::function<int()>& beforeLogin = {}) {
     if (int rc = run.Prepare()) {
         return rc;
     }
     if (int rc = LoadArchiveComponent(run)) {
         return run.Finish(rc);
+    }
+    if (beforeLogin) {
+        if (int rc = beforeLogin()) {
+            return rc;
+        }
     }
     if (int rc = run.Login()) {
         return run.Finish(rc);
@@ -98,14 +75,23 @@ int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
     if (IsCombinedPackage(args.positional[0])) {
         return RunCombinedUpdate(args, env);
     }
+    const std::string path = std::filesystem::absolute(args.positional[0]).string();
     CliRun run(args, env);
     int rebootTimeout = kDefaultRebootTimeoutS;
     if (args.values.count("reboot-timeout") &&
         !ParseCount(args.Value("reboot-timeout"), rebootTimeout)) {
         return run.Usage("--reboot-timeout takes a number of seconds");
     }
-    if (int rc = LoginForCommand(run)) {
+    StartUpdateResult(run, path, false);
+    const bool skipCurrent = args.Has("skip-current");
+    PackageTarget target;
+    if (int rc = LoginForCommand(run, [&] {
+            return skipCurrent ? ReadTargetBeforeLogin(run, path, target) : 0;
+        })) {
         return rc;
+    }
+    if (skipCurrent && GatewayIsCurrent(run, target)) {
+        return run.Finish(kExitOk);
     }
     CMainFrame& frame = run.Frame();
     CCliWizardView view(run);
@@ -122,19 +108,35 @@ int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
         run, [&] { return events.Finished() && frame.SessionState == 0 && frame.LoaderIdle(); });
     run.Op().SetUpdateEvents(nullptr);
     const bool ok = ended && events.Result() == CUpdateEvents::Outcome::Succeeded;
-    if (!ok) {
-        return run.Finish(kExitFailed);
-    }
-    if (args.Has("verify")) {
-        return run.Finish(VerifyVersion(run, frame.Package().m_packageVersion, rebootTimeout));
-    }
-    return run.Finish(kExitOk);
+    return FinishUpdate(run, ok, view, args.Has("verify"), rebootTimeout);
 }
 
 int CmdCheck(const CliArgs& args, CliEnvironment& env) {
+    const std::string path = std::filesystem::absolute(args.positional[0]).string();
     CliRun run(args, env);
-    if (int rc = LoginForCommand(run)) {
+    const bool combined = IsCombinedPackage(path);
+    run.Op().SetResult("package", JsonText(path));
+    run.Op().SetResult("kind", combined ? "combined" : "single");
+    run.Op().SetResult("package_version", QJsonValue::Null);
+    run.Op().SetResult("current", QJsonValue::Null);
+    run.Op().SetResult("check_run", false);
+    run.Op().SetResult("passed", QJsonValue::Null);
+    // A combined package has no pre-upgrade check: the check compares the versions only.
+    const bool skipCurrent = args.Has("skip-current") || combined;
+    PackageTarget target;
+    if (int rc = LoginForCommand(run, [&] {
+            return skipCurrent ? ReadTargetBeforeLogin(run, path, target) : 0;
+        })) {
         return rc;
+    }
+    if (skipCurrent && GatewayIsCurrent(run, target)) {
+        return run.Finish(kExitOk);
+    }
+    if (combined) {
+        run.Op().Note("A combined package has no pre-upgrade check; the gateway reports " +
+                          run.VersionBefore() + ", the package installs " + target.version,
+                      false);
+        return run.Finish(kExitOk);
     }
     CMainFrame& frame = run.Frame();
     CCliWizardView view(run);
@@ -146,12 +148,16 @@ int CmdCheck(const CliArgs& args, CliEnvironment& env) {
         run.Op().SetUpdateEvents(nullptr);
         return run.Finish(kExitFailed);
     }
+    run.Op().SetResult("package_version", JsonText(frame.Package().m_packageVersion));
     const bool ended = WaitForUpdate(run, [&] {
         return (events.CheckFinished() && frame.SessionState == 0 && frame.LoaderIdle()) ||
                !frame.Connected;
     });
     run.Op().SetUpdateEvents(nullptr);
-    return run.Finish(ended && events.CheckPassed() ? kExitOk : kExitFailed);
+    const bool passed = ended && events.CheckPassed();
+    run.Op().SetResult("check_run", events.CheckFinished());
+    run.Op().SetResult("passed", passed);
+    return run.Finish(passed ? kExitOk : kExitFailed);
 }
 
 int CmdBackup(const CliArgs& args, CliEnvironment& env) {
@@ -159,6 +165,7 @@ int CmdBackup(const CliArgs& args, CliEnvironment& env) {
     if (int rc = LoginForCommand(run)) {
         return rc;
     }
+    run.Op().SetResult("backup_file", QJsonValue::Null);
     // The day's name is made free (an earlier backup of the day stays); a name given with -o
     // is replaced, once the new file is complete.
     const std::string target = args.values.count("output")
@@ -175,19 +182,47 @@ int CmdBackup(const CliArgs& args, CliEnvironment& env) {
     // holds a file that was not there before (an older file of that name does not count).
     const std::optional<FileIdentity> after = IdentityOf(path);
     const bool ok = ended && run.Frame().LastProcedureOk() && after && after != before;
+    if (ok) {
+        run.Op().SetResult("backup_file", JsonText(path));
+    }
     return run.Finish(ok ? kExitOk : kExitFailed);
 }
 
 int CmdRestore(const CliArgs& args, CliEnvironment& env) {
+    const std::string file = std::filesystem::absolute(args.positional[0]).string();
     CliRun run(args, env);
+    std::optional<bool> otherVersion;
+    if (args.values.count("other-version")) {
+        const std::string v = args.Value("other-version");
+        if (v != "yes" && v != "no") {
+            return run.Usage("--other-version takes yes or no");
+        }
+        otherVersion = v == "yes";
+    }
+    run.Op().SetResult("file", JsonText(file));
+    run.Op().SetResult("backup_version", QJsonValue::Null);
+    run.Op().SetResult("other_version", QJsonValue::Null);
+    run.Op().SetResult("changed", false);
     if (int rc = LoginForCommand(run)) {
         return rc;
     }
-    run.Op().SetOpenFile(std::filesystem::absolute(args.positional[0]).string());
+    // The saved version decides whether the restore asks its version question; with
+    // --other-version that question has a fixed answer, whatever --yes says.
+    std::string saved;
+    if (VerifyBackupFile(file, saved)) {
+        run.Op().SetResult("backup_version", JsonText(saved));
+        run.Op().SetResult("other_version", saved != run.Frame().DeviceVersion());
+        if (otherVersion) {
+            run.Op().SetAnswer(FormatStr(6521, saved.c_str()), *otherVersion);
+        }
+    }
+    run.Op().SetOpenFile(file);
+    const std::uint64_t sentBefore = run.Frame().BytesSent();
     if (!run.Frame().RestoreBackup()) {
         return run.Finish(kExitFailed);
     }
     const bool ended = run.WaitProcedure();
+    run.Op().SetResult("changed", run.Frame().BytesSent() > sentBefore);
     return run.Finish(ended && run.Frame().LastProcedureOk() ? kExitOk : kExitFailed);
 }
 
@@ -244,7 +279,9 @@ std::vector<CliCommand> UpdateCommands() {
          {{"pre-check", 0, false, nullptr, "run the pre-upgrade check first; a failed check stops"},
           {"verify", 0, false, nullptr,
            "after the restart, log in again and check the gateway's new version"},
-          {"reboot-timeout", 0, true, "SECONDS", "how long --verify waits for the gateway (300)"}},
+          {"reboot-timeout", 0, true, "SECONDS", "how long --verify waits for the gateway (300)"},
+          {"skip-current", 0, false, nullptr,
+           "do nothing when the gateway already reports the package's version"}},
          1,
          1,
          true,
@@ -252,7 +289,8 @@ std::vector<CliCommand> UpdateCommands() {
         {"check",
          "PACKAGE",
          "run the pre-upgrade check of a package on the gateway",
-         {},
+         {{"skip-current", 0, false, nullptr,
+           "no check when the gateway already reports the package's version"}},
          1,
          1,
          true,
@@ -268,7 +306,8 @@ std::vector<CliCommand> UpdateCommands() {
         {"restore",
          "FILE",
          "restore a configuration backup (.bcf); the gateway restarts",
-         {},
+         {{"other-version", 0, true, "yes|no",
+           "answer to restoring a backup saved from another gateway version (else --yes)"}},
          1,
          1,
          true,

@@ -59,7 +59,13 @@ bool CCliWizardView::RunConfirmDialog(const CUpdateEvents& events, const std::st
             return false;
         }
     }
-    return op.AskYesNo("Install this package on the gateway?");
+    m_confirmed = op.AskYesNo("Install this package on the gateway?");
+    m_sentAtConfirm = m_run.Frame().BytesSent();
+    return m_confirmed;
+}
+
+bool CCliWizardView::SentAfterConfirm() const {
+    return m_confirmed && m_run.Frame().BytesSent() > m_sentAtConfirm;
 }
 
 bool WaitForUpdate(CliRun& run, const std::function<bool()>& done) {

@@ -27,8 +27,15 @@ public:
     bool RunConfirmDialog(const CUpdateEvents& events, const std::string& tips,
                           const std::string& from, const std::string& to, bool preCheck) override;
 
+    // True when the update was confirmed and the gateway has received something since then
+    // (an upload or a command): the gateway may have changed.
+    bool SentAfterConfirm() const;
+    bool Confirmed() const { return m_confirmed; }
+
 private:
     CliRun& m_run;
+    bool m_confirmed = false;
+    std::uint64_t m_sentAtConfirm = 0;
 };
 
 // Runs the event loop until `done`, giving up (and disconnecting) when neither the link, a

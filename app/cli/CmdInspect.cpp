@@ -7,7 +7,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/cli/CliOperator.h"
 #include "app/cli/TerminalText.h"
+#include "packages/BackupFile.h"
+#include "packages/PackageTarget.h"
 #include "lib/Operator.h"
 #include "lib/StringTable.h"
 #include "lib/WorkFolders.h"
@@ -232,7 +235,72 @@ int RunInspect(const std::vector<std::string>& args, std::ostream& rawOut, std::
 namespace vorn::cli {
 namespace {
 
+namespace fs = std::filesystem;
+
+bool EndsWithBcf(const std::string& path) {
+    const std::string ext = fs::path(path).extension().string();
+    return ext.size() == 4 && AsciiLower(ext) == ".bcf";
+}
+
+// `inspect --json`: one "package" event and the result, read the way an update or restore
+// reads the file: a package's kind and target version, a backup's saved version.
+int InspectJson(const CliArgs& args, CliEnvironment& env) {
+    const std::string path = fs::absolute(args.positional[0]).string();
+    QJsonObject fields;
+    fields.insert("path", JsonText(path));
+    std::string error;
+    std::error_code ec;
+    bool valid = false;
+    if (!fs::is_regular_file(path, ec)) {
+        error = "no such file";
+    } else if (!LoadZipBridge(error)) {
+        error = "cannot load the archive component: " + error;
+    } else {
+        QTemporaryDir scratch;
+        if (!scratch.isValid()) {
+            error = "cannot create a temporary folder";
+        } else {
+            // A scratch program folder: inspecting never touches the package store.
+            SetProgramFolderForTests(scratch.path().toStdString());
+            if (EndsWithBcf(path)) {
+                std::string saved;
+                valid = VerifyBackupFile(path, saved);
+                fields.insert("kind", "backup");
+                fields.insert("version", valid ? JsonText(saved) : QJsonValue::Null);
+                fields.insert("restart", true);
+                if (!valid)
+                    error = LoadStr(6520);
+            } else {
+                PackageTarget target;
+                valid = ReadPackageTarget(path, target, error);
+                fields.insert("kind",
+                              target.kind == PackageKind::Combined ? "combined" : "single");
+                fields.insert("version", valid ? JsonText(target.version) : QJsonValue::Null);
+                fields.insert("restart", target.needRestart);
+            }
+            SetProgramFolderForTests({});
+        }
+    }
+    while (!error.empty() && (error.back() == '\n' || error.back() == '\r')) error.pop_back();
+    fields.insert("valid", valid);
+    fields.insert("reason", valid ? QJsonValue::Null : JsonText(error));
+    CliOperator op(env.out, {true, false}, env.terminal);
+    op.SetCommand("inspect");
+    op.Event("package", fields);
+    for (const QString& key : fields.keys()) op.SetResult(key.toUtf8().constData(), fields.value(key));
+    if (!valid) {
+        op.Note("inspect: invalid " + std::string(EndsWithBcf(path) ? "backup" : "package") +
+                    ": " + error,
+                true);
+    }
+    op.Exit(valid ? kExitOk : kExitFailed);
+    return valid ? kExitOk : kExitFailed;
+}
+
 int CmdInspect(const CliArgs& args, CliEnvironment& env) {
+    if (args.Has("json")) {
+        return InspectJson(args, env);
+    }
     std::vector<std::string> raw = args.positional;
     if (args.values.count("gateway-version-file")) {
         raw.push_back("--gateway-version-file");

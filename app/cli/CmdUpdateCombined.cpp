@@ -4,21 +4,44 @@
 
 #include "app/cli/CliRun.h"
 #include "app/cli/CliWizardView.h"
+#include "app/cli/UpdateOutcome.h"
 #include "operations/CUpdateEvents.h"
+#include "packages/ZipBridgeLoader.h"
 
 namespace vorn::cli {
 
 int RunCombinedUpdate(const CliArgs& args, CliEnvironment& env) {
     const std::string path = std::filesystem::absolute(args.positional[0]).string();
     CliRun run(args, env);
-    if (args.Has("pre-check") || args.Has("verify")) {
-        return run.Usage("--pre-check and --verify apply to single packages (.ssu)");
+    if (args.Has("pre-check")) {
+        return run.Usage("--pre-check applies to single packages (.ssu)");
     }
+    int rebootTimeout = 300;
+    if (args.values.count("reboot-timeout") &&
+        !ParseCount(args.Value("reboot-timeout"), rebootTimeout)) {
+        return run.Usage("--reboot-timeout takes a number of seconds");
+    }
+    StartUpdateResult(run, path, true);
     if (int rc = run.Prepare()) {
         return rc;
     }
+    PackageTarget target;
+    if (args.Has("skip-current")) {
+        std::string error;
+        if (!LoadZipBridge(error)) {
+            run.Op().Note("vornupdater: " + error, true);
+            run.Op().Exit(kExitStartup);
+            return kExitStartup;
+        }
+        if (int rc = ReadTargetBeforeLogin(run, path, target)) {
+            return rc;
+        }
+    }
     if (int rc = run.Login()) {
         return run.Finish(rc);
+    }
+    if (args.Has("skip-current") && GatewayIsCurrent(run, target)) {
+        return run.Finish(kExitOk);
     }
     CMainFrame& frame = run.Frame();
     // The same page state as the single update: the plan is listed by the load, the tips are
@@ -39,7 +62,7 @@ int RunCombinedUpdate(const CliArgs& args, CliEnvironment& env) {
     });
     run.Op().SetUpdateEvents(nullptr);
     const bool ok = ended && events.Result() == CUpdateEvents::Outcome::Succeeded;
-    return run.Finish(ok ? kExitOk : kExitFailed);
+    return FinishUpdate(run, ok, view, args.Has("verify"), rebootTimeout);
 }
 
 }  // namespace vorn::cli

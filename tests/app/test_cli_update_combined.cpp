@@ -163,8 +163,8 @@ TEST_F(CliUpdateCombined, RefusalsBeforeAnythingIsSent) {
     // No --yes and no terminal: the confirmation is No.
     EXPECT_EQ(Run({"update", pkg}, m_noTerminal), kExitFailed);
     EXPECT_TRUE(Commands().empty());
-    EXPECT_EQ(Run({"update", pkg, "--yes", "--verify"}, m_noTerminal), kExitUsage);
-    EXPECT_NE(m_err.str().find("apply to single packages"), std::string::npos);
+    EXPECT_EQ(Run({"update", pkg, "--yes", "--pre-check"}, m_noTerminal), kExitUsage);
+    EXPECT_NE(m_err.str().find("applies to single packages"), std::string::npos);
     EXPECT_TRUE(Commands().empty());
 }
 

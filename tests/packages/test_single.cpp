@@ -266,6 +266,31 @@ TEST(VersionText, NormalizeVendorName) {
     EXPECT_EQ(NormalizeVendorName("plain"), "plain");
 }
 
+// The rule that says a gateway already runs a package (--skip-current, --verify, the fleet).
+TEST(VersionText, SameVersion) {
+    struct Case {
+        const char* gateway;
+        const char* package;
+        bool same;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"KELMORA GW V301", "KELMORA GW V301", true},
+             {"Dravel GW V301", "KELMORA GW V301", true},     // vendor spellings are one
+             {"kelmora GW V301", "dravel GW V301", true},
+             {"KELMORA GW V301\r", "KELMORA GW V301", true},  // a CRLF version member
+             {" KELMORA GW V301\t", "KELMORA GW V301 ", true},
+             {"KELMORA GW V301", "KELMORA GW V3010", false},  // no prefix match
+             {"KELMORA GW V301", "KELMORA gw v301", false},   // case counts outside the name
+             {"KELMORA GW  V301", "KELMORA GW V301", false},  // inner blanks count
+             {"", "", false},                                 // damaged firmware: never current
+             {"KELMORA GW V301", "", false},
+             {" ", " ", false},
+         }) {
+        EXPECT_EQ(SameVersion(c.gateway, c.package), c.same) << c.gateway << " / " << c.package;
+        EXPECT_EQ(SameVersion(c.package, c.gateway), c.same) << "symmetric: " << c.gateway;
+    }
+}
+
 TEST(VersionText, VersionReport) {
     auto r =
         ParseVersionReport("  KELMORA-GW V1 \r\nbuild\t r2 \n\nnovalue\n  key  spaced value \n");
