@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -27,6 +28,9 @@ int main(int argc, char** argv) {
         return vorn::gui::RunGui(argc, argv);
     }
 #endif
+    // Writing to a closed output (a pipe whose reader went away) must never end an update
+    // half-way: it fails instead, and the command goes on to its end.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     vorn::cli::CTtyTerminal terminal;
     vorn::cli::CliEnvironment env{std::cout, std::cerr, terminal, ::isatty(STDOUT_FILENO) == 1};

@@ -1,5 +1,9 @@
 #include "lib/WorkFolders.h"
 
+#include <map>
+#include <mutex>
+#include <optional>
+
 #include "lib/Log.h"
 #include "lib/Text.h"
 #include "platform/SystemError.h"
@@ -11,10 +15,40 @@ namespace vorn {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+std::mutex g_redirectMutex;
+std::map<std::string, fs::path> g_redirects;
+
+std::optional<fs::path> Redirected(const std::string& folder) {
+    std::lock_guard lock(g_redirectMutex);
+    const auto it = g_redirects.find(folder);
+    return it == g_redirects.end() ? std::nullopt : std::optional<fs::path>(it->second);
+}
+
+}  // namespace
+
+void RedirectWorkFolder(const std::string& folder, const fs::path& path) {
+    std::lock_guard lock(g_redirectMutex);
+    if (path.empty()) {
+        g_redirects.erase(folder);
+    } else {
+        g_redirects[folder] = path;
+    }
+}
+
+bool IsRedirectedWorkFolder(const std::string& folder) {
+    return Redirected(folder).has_value();
+}
+
 fs::path WorkPath(const std::string& file, const std::string& folder) {
     fs::path base = DataFolder();
     if (folder.empty()) {
         return file.empty() ? base : base / file;
+    }
+    if (const std::optional<fs::path> shared = Redirected(folder)) {
+        // Someone else's folder, read only: nothing is created or changed in it.
+        return file.empty() ? *shared / "" : *shared / file;
     }
     fs::path dir = base / folder;
     MakePrivateFolder(dir);
@@ -38,6 +72,9 @@ fs::path InstallPath(const std::string& file, const std::string& folder) {
 }
 
 void ClearWorkFolder(const std::string& folder) {
+    if (IsRedirectedWorkFolder(folder)) {
+        return;
+    }
     fs::path dir = DataFolder() / folder;
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {

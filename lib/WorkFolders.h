@@ -10,6 +10,12 @@ namespace vorn {
 // Data folder + folder (created when missing, one level) + file; clears the read-only
 // attribute of the result when it exists. An empty folder gives data folder + file.
 std::filesystem::path WorkPath(const std::string& file, const std::string& folder);
+// Points the working folder `folder` at `path`, a folder made elsewhere that is only read
+// (the package a fleet run unpacked once for all its workers): WorkPath gives paths in it and
+// creates or changes nothing there, ClearWorkFolder leaves it alone. An empty path ends it.
+// Safe to call while other threads build paths.
+void RedirectWorkFolder(const std::string& folder, const std::filesystem::path& path);
+bool IsRedirectedWorkFolder(const std::string& folder);
 // Program folder + folder + file, for the installation's read-only parts; creates nothing.
 std::filesystem::path InstallPath(const std::string& file, const std::string& folder);
 // The login-error record lives in "tmp" but outlasts every clearing of that folder: a

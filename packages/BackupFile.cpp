@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <vector>
 
 #include "lib/Clock.h"
@@ -145,21 +146,27 @@ std::string FreeBackupName(const std::string& wanted) {
     }
 }
 
-std::string AutoBackupPath(const std::string& address, const std::string& gatewayVersion,
-                           const std::string& fallback) {
-    std::string version = gatewayVersion.empty() ? fallback : gatewayVersion;
-    for (char& c : version) {
+std::string BackupNamePart(const std::string& text, std::size_t maxBytes) {
+    std::string part = text;
+    for (char& c : part) {
         if (std::string_view("\\/*?:<>|\"").find(c) != std::string_view::npos) {
             c = '-';
         }
     }
-    if (version.size() > kMaxVersionInBackupName) {
-        std::size_t cut = kMaxVersionInBackupName;
-        while (cut > 0 && (static_cast<unsigned char>(version[cut]) & 0xC0) == 0x80) {
+    if (part.size() > maxBytes) {
+        std::size_t cut = maxBytes;
+        while (cut > 0 && (static_cast<unsigned char>(part[cut]) & 0xC0) == 0x80) {
             --cut;  // back to the first byte of the character that does not fit
         }
-        version.resize(cut);
+        part.resize(cut);
     }
+    return part;
+}
+
+std::string AutoBackupPath(const std::string& address, const std::string& gatewayVersion,
+                           const std::string& fallback) {
+    const std::string version =
+        BackupNamePart(gatewayVersion.empty() ? fallback : gatewayVersion, kMaxVersionInBackupName);
     std::tm tm = LocalNow();
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%y.%m.%d %H-%M-%S", &tm);
@@ -168,20 +175,29 @@ std::string AutoBackupPath(const std::string& address, const std::string& gatewa
             .string());
 }
 
-void PruneAutoBackups(int limit) {
+void PruneAutoBackups(int limit, const std::vector<fs::path>& keep) {
     if (limit < 0) {
         limit = kDefaultAutoBackupLimit;
     }
+    std::set<fs::path> kept;
+    for (const fs::path& k : keep) {
+        kept.insert(k.lexically_normal());
+    }
     std::vector<std::pair<long long, fs::path>> files;
+    std::size_t count = 0;
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(WorkPath("", "autobak"), ec)) {
         if (e.path().extension() == ".bcf" && e.is_regular_file(ec)) {
-            files.emplace_back(MtimeNs(e.path()), e.path());
+            ++count;
+            if (!kept.count(e.path().lexically_normal())) {
+                files.emplace_back(MtimeNs(e.path()), e.path());
+            }
         }
     }
-    // Oldest first by last write; equal times stay in a fixed order.
+    // Oldest first by last write; equal times stay in a fixed order. Kept files count towards
+    // the limit but are never deleted.
     std::sort(files.begin(), files.end());
-    for (size_t i = 0; files.size() - i > static_cast<size_t>(limit); ++i) {
+    for (size_t i = 0; i < files.size() && count > static_cast<size_t>(limit); ++i, --count) {
         const fs::path& p = files[i].second;
         ClearReadOnly(p);
         std::error_code e;

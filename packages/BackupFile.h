@@ -3,7 +3,9 @@
 // "cfgversion" (first line: the gateway version it was saved from) and "cfgbk" (the gateway's
 // configuration image) are encrypted with the older package password.
 #include <cstddef>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "lib/Operator.h"
 
@@ -42,8 +44,11 @@ std::string FreeBackupName(const std::string& wanted);
 // version is cut to kMaxVersionInBackupName bytes (never inside a UTF-8 character).
 std::string AutoBackupPath(const std::string& address, const std::string& gatewayVersion,
                            const std::string& fallback);
+// `text` as a part of a backup's file name: the characters a file name cannot hold
+// (\ / * ? : < > | ") become "-", and it is cut to `maxBytes` (never inside a UTF-8 character).
+std::string BackupNamePart(const std::string& text, std::size_t maxBytes);
 // Keeps the newest `limit` automatic backups (a negative limit means
-// kDefaultAutoBackupLimit).
-void PruneAutoBackups(int limit);
+// kDefaultAutoBackupLimit). The files of `keep` are never deleted; they count towards the limit.
+void PruneAutoBackups(int limit, const std::vector<std::filesystem::path>& keep = {});
 
 }  // namespace vorn

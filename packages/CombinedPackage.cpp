@@ -15,6 +15,7 @@
 #include "lib/WorkFolders.h"
 #include "packages/ArchiveAccess.h"
 #include "packages/Envelope.h"
+#include "packages/PreparedPackage.h"
 #include "packages/SinglePackage.h"
 #include "packages/ZipBridgeLoader.h"
 #include "platform/DataFile.h"
@@ -131,14 +132,17 @@ bool ListCombinedPlan(PackageState& state, Operator& op) {
 
 bool LoadCombinedPackageFromPath(PackageState& state, Operator& op, const std::string& path) {
     const std::string fileName = PackageFileName(path);
-    if (!CheckCombinedPackageEnvelope(state, op, path, fileName)) {
-        return false;
-    }
-    const std::string body = WorkPath(fileName, "tmp").string();
-    if (!ExtractMemberSet(PackageKind::Combined, body)) {
-        LogWrite("Obtain single file error.try extract files.", kLogWarn);
-        if (!ExtractWholePackage(state, op, body, "compose_unpkg")) {
+    // A package checked and unpacked once for many updates is only read here.
+    if (!PreparedPackageInUse()) {
+        if (!CheckCombinedPackageEnvelope(state, op, path, fileName)) {
             return false;
+        }
+        const std::string body = WorkPath(fileName, "tmp").string();
+        if (!ExtractMemberSet(PackageKind::Combined, body)) {
+            LogWrite("Obtain single file error.try extract files.", kLogWarn);
+            if (!ExtractWholePackage(state, op, body, "compose_unpkg")) {
+                return false;
+            }
         }
     }
     state.m_needRestart = 0;
@@ -181,6 +185,10 @@ bool LoadLocalCombinedPackage(PackageState& state, Operator& op, CPackageHost& h
 
 bool LoadCombinedPackageForUpdate(PackageState& state, Operator& op, const std::string& path,
                                   const std::string& fileName) {
+    if (PreparedPackageInUse()) {
+        ClearWorkFolder("tmp");
+        return true;  // checked and unpacked once already; nothing to store
+    }
     CheckCombinedPackageEnvelope(state, op, path, fileName);
     ClearWorkFolder("compose_unpkg");
     if (!ExtractWholePackage(state, op, WorkPath(fileName, "tmp").string(), "compose_unpkg")) {
@@ -210,9 +218,10 @@ bool LoadCombinedPackageForUpdate(PackageState& state, Operator& op, const std::
 
 bool PrepareCombinedUpdate(PackageState& state, Operator& op) {
     op.AppendConsole(LoadStr(6581), kBlack);
-    const std::string stored = FindStoredCombinedPackage();
+    const bool prepared = PreparedPackageInUse();
+    const std::string stored = prepared ? std::string() : FindStoredCombinedPackage();
     ClearWorkFolder("compose_unpkg");
-    if (stored.empty() || !ExtractWholePackage(state, op, stored, "compose_unpkg")) {
+    if (!prepared && (stored.empty() || !ExtractWholePackage(state, op, stored, "compose_unpkg"))) {
         op.AppendConsole(LoadStr(6582), kRed);
         ClearWorkFolder("tmp");
         ClearWorkFolder("compose_unpkg");

@@ -255,7 +255,7 @@ bool CheckSinglePackageEnvelope(PackageState& state, Operator& op, const std::st
 }
 
 bool CheckCombinedPackageEnvelope(PackageState& state, Operator& op, const std::string& path,
-                                  const std::string& fileName) {
+                                  const std::string& fileName, bool keepBody) {
     ClearWorkFolder("tmp");
     auto early = [&](int id) {
         ShowError(state, op, LoadStr(id));
@@ -266,26 +266,32 @@ bool CheckCombinedPackageEnvelope(PackageState& state, Operator& op, const std::
     if (in.fd < 0) {
         return early(6565);
     }
-    const std::string body = WorkPath(fileName, "tmp").string();
-    Fd out{OpenDataFile(body, O_WRONLY | O_CREAT | O_TRUNC)};
-    if (out.fd < 0) {
-        return early(6566);
+    Fd out;
+    if (keepBody) {
+        out.fd = OpenDataFile(WorkPath(fileName, "tmp").string(), O_WRONLY | O_CREAT | O_TRUNC);
+        if (out.fd < 0) {
+            return early(6566);
+        }
     }
     unsigned char header[kCombinedHeaderSize];
     if (ReadFull(in.fd, reinterpret_cast<char*>(header), sizeof header) !=
         static_cast<ssize_t>(sizeof header)) {
-        ::close(out.Release());
+        if (keepBody) {
+            ::close(out.Release());
+        }
         return early(6567);
     }
     std::uint32_t magic = header[0] | (header[1] << 8) | (header[2] << 16) |
                           (static_cast<std::uint32_t>(header[3]) << 24);
     if (magic != kCombinedMagic) {
-        ::close(out.Release());
+        if (keepBody) {
+            ::close(out.Release());
+        }
         return early(6567);
     }
     std::string hex;
     bool copied = CopyAndDigest(in.fd, out.fd, hex);
-    if (::close(out.Release()) != 0) {
+    if (keepBody && ::close(out.Release()) != 0) {
         copied = false;
     }
     if (!copied) {

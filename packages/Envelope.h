@@ -4,7 +4,7 @@
 //   ".cssu": [0,4) magic 0x00007203 little-endian, [4,8) unused, [8,41) Md5Hex plus zero,
 //            [41,48) unused, [48,..) zip archive
 // Both checks stream the file and leave the body in the "tmp" working folder under the
-// package's file name (the single check only when asked to).
+// package's file name unless told not to.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -25,7 +25,7 @@ static_assert(kCombinedMd5Offset + kMd5FlagSize <= kCombinedHeaderSize);
 bool CheckSinglePackageEnvelope(PackageState& state, Operator& op, const std::string& path,
                                 const std::string& fileName, bool keepBody = true);
 bool CheckCombinedPackageEnvelope(PackageState& state, Operator& op, const std::string& path,
-                                  const std::string& fileName);
+                                  const std::string& fileName, bool keepBody = true);
 
 // True when the file opens, has 48 bytes and begins with the combined magic.
 bool HasCombinedHeader(const std::string& path);

@@ -5,6 +5,7 @@
 #include "lib/WorkFolders.h"
 #include "packages/CombinedPackage.h"
 #include "packages/Envelope.h"
+#include "packages/PreparedPackage.h"
 #include "packages/SinglePackage.h"
 
 namespace vorn {
@@ -38,8 +39,10 @@ bool ReadPackageTarget(const std::string& path, PackageTarget& target, std::stri
         error = ReasonOf(state);
         return false;
     }
+    const bool prepared = PreparedPackageInUse();
     const std::string body = WorkPath(PackageFileName(path), "tmp").string();
-    if (!ExtractWholePackage(state, quiet, body, "compose_unpkg") || !ReadCombinedPlan(state)) {
+    if ((!prepared && !ExtractWholePackage(state, quiet, body, "compose_unpkg")) ||
+        !ReadCombinedPlan(state)) {
         error = ReasonOf(state);
         if (state.m_lastErrorText.empty()) {
             error = LoadStr(6583);
@@ -53,8 +56,13 @@ bool ReadPackageTarget(const std::string& path, PackageTarget& target, std::stri
         }
         PackageState member;
         ClearWorkFolder("unpkg");
-        if (!LoadPackageFromPath(member, quiet, WorkPath(step.name, "compose_unpkg").string(),
-                                 PackageKind::Single)) {
+        const std::string memberPath = WorkPath(step.name, "compose_unpkg").string();
+        if (prepared)
+            SelectPreparedMember(memberPath);
+        const bool loaded = LoadPackageFromPath(member, quiet, memberPath, PackageKind::Single);
+        if (prepared)
+            UnselectPreparedMember();  // the update selects its members as it loads them
+        if (!loaded) {
             error = "member package " + step.name + ": " + ReasonOf(member);
             return false;
         }

@@ -19,6 +19,7 @@
 #include "lib/WorkFolders.h"
 #include "packages/CombinedPackage.h"
 #include "packages/Envelope.h"
+#include "packages/PreparedPackage.h"
 #include "packages/VersionRules.h"
 #include "platform/DataFile.h"
 #include "platform/FileUtil.h"
@@ -88,6 +89,26 @@ void FailUpdatePage(Operator& op, const std::string& text) {
     op.NotifyUpdatePage(kUpdateFinal, "FAILED:");
 }
 
+// The version members of the package unpacked in "unpkg", and its restart wish inside a
+// combined update.
+bool ReadUnpackedVersions(PackageState& state, Operator& op, bool combinedUpdateRunning,
+                          std::string& appVersion, std::string& cfgVersion) {
+    for (auto [member, out] : {std::pair<const char*, std::string*>{"appversion", &appVersion},
+                               {"cfgversion", &cfgVersion}}) {
+        const std::string path = WorkPath(member, "unpkg").string();
+        if (!ReadVersionMember(path, false, *out)) {
+            op.AppendConsole(StrPrintf("Get %s from package failed!(%s)\r\n", member, path.c_str()),
+                             kRed);
+            return false;
+        }
+    }
+    if (combinedUpdateRunning && state.m_needRestart == 0 && PackageNeedsRestart()) {
+        state.m_needRestart = 1;
+    }
+    ClearWorkFolder("tmp");
+    return true;
+}
+
 }  // namespace
 
 bool ReadVersionMember(const std::string& path, bool trimLeading, std::string& version) {
@@ -126,18 +147,21 @@ bool LoadPackageFromPath(PackageState& state, Operator& op, const std::string& p
         return LoadCombinedPackageFromPath(state, op, path);
     }
     const std::string fileName = PackageFileName(path);
-    {
-        CStageTimer t("load: envelope check");
-        if (!CheckSinglePackageEnvelope(state, op, path, fileName)) {
-            return false;
+    // A package checked and unpacked once for many updates is only read here.
+    if (!PreparedPackageInUse()) {
+        {
+            CStageTimer t("load: envelope check");
+            if (!CheckSinglePackageEnvelope(state, op, path, fileName)) {
+                return false;
+            }
         }
-    }
-    const std::string body = WorkPath(fileName, "tmp").string();
-    CStageTimer members("load: members");
-    if (!ExtractMemberSet(PackageKind::Single, body)) {
-        LogWrite("Obtain single file error.try extract files.", kLogWarn);
-        if (!ExtractWholePackage(state, op, body, "unpkg")) {
-            return false;
+        const std::string body = WorkPath(fileName, "tmp").string();
+        CStageTimer members("load: members");
+        if (!ExtractMemberSet(PackageKind::Single, body)) {
+            LogWrite("Obtain single file error.try extract files.", kLogWarn);
+            if (!ExtractWholePackage(state, op, body, "unpkg")) {
+                return false;
+            }
         }
     }
     const std::string member = WorkPath("appversion", "unpkg").string();
@@ -267,6 +291,15 @@ bool LoadCurrentSinglePackage(PackageState& state, Operator& op, bool combinedUp
                               std::string& fileName) {
     ClearWorkFolder("tmp");
     ClearWorkFolder("unpkg");
+    if (PreparedPackageInUse()) {
+        // Checked and unpacked already: "unpkg" is the package's unpacked folder.
+        fileName = PreparedPackageName();
+        if (fileName.empty()) {
+            op.AppendConsole("Find no file named *.ssu\r\n", kRed);
+            return false;
+        }
+        return ReadUnpackedVersions(state, op, combinedUpdateRunning, appVersion, cfgVersion);
+    }
     auto packages = PackagesIn("curpkg");
     if (packages.empty()) {
         op.AppendConsole("Find no file named *.ssu\r\n", kRed);
@@ -298,20 +331,7 @@ bool LoadCurrentSinglePackage(PackageState& state, Operator& op, bool combinedUp
     if (!extracted) {
         return false;
     }
-    for (auto [member, out] : {std::pair<const char*, std::string*>{"appversion", &appVersion},
-                               {"cfgversion", &cfgVersion}}) {
-        const std::string path = WorkPath(member, "unpkg").string();
-        if (!ReadVersionMember(path, false, *out)) {
-            op.AppendConsole(StrPrintf("Get %s from package failed!(%s)\r\n", member, path.c_str()),
-                             kRed);
-            return false;
-        }
-    }
-    if (combinedUpdateRunning && state.m_needRestart == 0 && PackageNeedsRestart()) {
-        state.m_needRestart = 1;
-    }
-    ClearWorkFolder("tmp");
-    return true;
+    return ReadUnpackedVersions(state, op, combinedUpdateRunning, appVersion, cfgVersion);
 }
 
 bool LoadSinglePackageForUpdate(PackageState& state, Operator& op, CPackageHost& host,
@@ -321,8 +341,15 @@ bool LoadSinglePackageForUpdate(PackageState& state, Operator& op, CPackageHost&
     if (host.CombinedUpdateRunning()) {
         state.m_updateTips.clear();
     }
+    const bool prepared = PreparedPackageInUse();
+    if (prepared && host.CombinedUpdateRunning() && !SelectPreparedMember(path)) {
+        const std::string text = LoadStr(6530);
+        LogWrite(text + " (" + path + " was not unpacked)", kLogError);
+        FailUpdatePage(op, text);
+        return false;
+    }
     StoreResult stored;
-    {
+    if (!prepared) {
         CStageTimer t("update: store package");
         stored = StorePackage(path);
     }
@@ -349,6 +376,9 @@ bool LoadSinglePackageForUpdate(PackageState& state, Operator& op, CPackageHost&
     std::string text = LoadStr(6530);
     LogWrite(text, kLogError);
     FailUpdatePage(op, text);
+    if (prepared) {
+        return false;  // nothing was stored
+    }
     // Roll back: the new package leaves "curpkg", the previous one returns from "oldpkg".
     std::error_code ec;
     const fs::path added = WorkPath(fs::path(path).filename().string(), "curpkg");

@@ -101,6 +101,10 @@ public:
         }
         RunUntil([&] { return attempt.Finished(); }, kLoginTimeoutMs + kVersionReplyMs + 5000);
         const CConnectAttempt::Result& result = attempt.Outcome();
+        if (!m_loggedIn) {
+            // Whether the gateway refused the password (the fleet counts it for the lockout).
+            m_op.SetResult("login_refused", result.outcome == kWizardLoginRefused);
+        }
         if (result.timedOut) {
             m_op.Note("vornupdater: no answer from the gateway", true);
         }

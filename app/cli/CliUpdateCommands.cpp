@@ -26,6 +26,10 @@ namespace {
 
 constexpr int kDefaultRebootTimeoutS = 300;
 
+const CliOptionSpec kUnpackedOption = {
+    "unpacked", 0, true, "FOLDER",
+    "read the package as a fleet run checked and unpacked it in FOLDER (for its workers)"};
+
 int LoadArchiveComponent(CliRun& run) {
     std::string error;
     if (!LoadZipBridge(error)) {
@@ -86,6 +90,8 @@ int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
     const bool skipCurrent = args.Has("skip-current");
     PackageTarget target;
     if (int rc = LoginForCommand(run, [&] {
+            if (const int refused = UseUnpackedPackage(run, args, path))
+                return refused;
             return skipCurrent ? ReadTargetBeforeLogin(run, path, target) : 0;
         })) {
         return rc;
@@ -125,6 +131,8 @@ int CmdCheck(const CliArgs& args, CliEnvironment& env) {
     const bool skipCurrent = args.Has("skip-current") || combined;
     PackageTarget target;
     if (int rc = LoginForCommand(run, [&] {
+            if (const int refused = UseUnpackedPackage(run, args, path))
+                return refused;
             return skipCurrent ? ReadTargetBeforeLogin(run, path, target) : 0;
         })) {
         return rc;
@@ -281,7 +289,8 @@ std::vector<CliCommand> UpdateCommands() {
            "after the restart, log in again and check the gateway's new version"},
           {"reboot-timeout", 0, true, "SECONDS", "how long --verify waits for the gateway (300)"},
           {"skip-current", 0, false, nullptr,
-           "do nothing when the gateway already reports the package's version"}},
+           "do nothing when the gateway already reports the package's version"},
+          kUnpackedOption},
          1,
          1,
          true,
@@ -290,7 +299,8 @@ std::vector<CliCommand> UpdateCommands() {
          "PACKAGE",
          "run the pre-upgrade check of a package on the gateway",
          {{"skip-current", 0, false, nullptr,
-           "no check when the gateway already reports the package's version"}},
+           "no check when the gateway already reports the package's version"},
+          kUnpackedOption},
          1,
          1,
          true,

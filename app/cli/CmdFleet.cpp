@@ -1,61 +1,45 @@
 #include "app/cli/CmdFleet.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QSaveFile>
-#include <QTemporaryDir>
-#include <QTimer>
 
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
+#include <cstdlib>
 #include <filesystem>
-#include <map>
+#include <fstream>
+#include <iterator>
+#include <thread>
 
-#include "app/ConnectRules.h"
+#include "app/Startup.h"
 #include "app/cli/CliOperator.h"
 #include "app/cli/CliRun.h"
+#include "app/cli/FleetJournal.h"
 #include "app/cli/FleetList.h"
 #include "app/cli/FleetMerge.h"
 #include "app/cli/FleetOptions.h"
+#include "app/cli/FleetProcess.h"
 #include "app/cli/FleetReport.h"
+#include "app/cli/FleetRun.h"
+#include "app/cli/FleetSignals.h"
 #include "app/cli/FleetWorker.h"
 #include "lib/Log.h"
 #include "packages/CombinedPackage.h"
+#include "packages/Envelope.h"
+#include "packages/PreparedPackage.h"
 #include "packages/SinglePackage.h"
-#include "platform/ProgramFolder.h"
 
 namespace vorn::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kRedrawMs = 200;
-
-volatile std::sig_atomic_t g_interrupted = 0;
-extern "C" void OnInterrupt(int) {
-    g_interrupted = 1;
-}
-
-// Ctrl-C sets a flag for the run instead of ending the program, while the object lives.
-class CInterruptGuard {
-public:
-    CInterruptGuard() {
-        g_interrupted = 0;
-        struct sigaction sa {};
-        sa.sa_handler = OnInterrupt;
-        sigemptyset(&sa.sa_mask);
-        ::sigaction(SIGINT, &sa, &m_previous);
-    }
-    ~CInterruptGuard() { ::sigaction(SIGINT, &m_previous, nullptr); }
-
-private:
-    struct sigaction m_previous {};
-};
+// Room kept free per running worker beside the package: its log, the configuration it
+// fetches, the backup it writes.
+constexpr std::uint64_t kWorkerReserve = 16ull << 20;
 
 int Usage(CliEnvironment& env, const CliArgs& args, const std::string& error) {
     env.err << "vornupdater fleet: " << error << "\nTry 'vornupdater fleet --help'.\n";
@@ -65,10 +49,12 @@ int Usage(CliEnvironment& env, const CliArgs& args, const std::string& error) {
     return kExitUsage;
 }
 
-ConnectOutcome LoginOutcome(const FleetStatus& s) {
-    if (!s.versionBefore.empty())
-        return kWizardConnected;
-    return s.wrongPassword ? kWizardLoginRefused : kWizardConnectFailed;
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+std::string Mb(std::uint64_t bytes) {
+    return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
 }
 
 // Columns and rows of the terminal on the output.
@@ -80,15 +66,81 @@ std::pair<int, int> TerminalSize() {
     return {ws.ws_col, ws.ws_row};
 }
 
+// The running program, as the kernel knows it (bytes as they are).
+std::string ProgramFile() {
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : exe.string();
+}
+
+fs::path TempFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    return fs::absolute(tmp && *tmp ? tmp : "/tmp").lexically_normal();
+}
+
+// The unpacked package is read by every worker and changed by none.
+void SetReadOnly(const fs::path& folder, bool readOnly) {
+    std::error_code ec;
+    std::vector<fs::path> folders = {folder};
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_symlink(ec))
+            continue;
+        if (it->is_directory(ec)) {
+            folders.push_back(it->path());
+        } else {
+            ::chmod(it->path().c_str(), readOnly ? 0400 : 0600);
+        }
+    }
+    // Folders last (deepest first), so the walk could still read them.
+    for (auto f = folders.rbegin(); f != folders.rend(); ++f)
+        ::chmod(f->c_str(), readOnly ? 0500 : 0700);
+}
+
+void RemoveRunFolder(const fs::path& folder) {
+    std::error_code ec;
+    if (fs::exists(folder / "unpacked", ec))
+        SetReadOnly(folder / "unpacked", false);
+    fs::remove_all(folder, ec);
+}
+
+// Runs `program inspect COPY --unpack FOLDER`: the package is checked once and unpacked once
+// for all workers. Error text, or "".
+std::string UnpackOnce(const std::string& program, const fs::path& runFolder,
+                       const std::string& copy, const fs::path& unpacked) {
+    CWorkerProcess p;
+    const fs::path out = runFolder / "unpack.out", err = runFolder / "unpack.err";
+    std::error_code ec;
+    fs::remove(out, ec);
+    fs::remove(err, ec);
+    if (std::string e = p.Start(program, {"inspect", copy, "--unpack", unpacked.string()},
+                                {{"VORN_NO_TTY", "1"}}, runFolder, out, err);
+        !e.empty()) {
+        return e;
+    }
+    while (p.Running()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::ifstream in(err, std::ios::binary);
+    std::string why{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    while (!why.empty() && (why.back() == '\n' || why.back() == '\r')) why.pop_back();
+    fs::remove(out, ec);
+    fs::remove(err, ec);
+    if (p.ExitCode() == 0)
+        return {};
+    return why.empty() ? "its check ended with status " + std::to_string(p.ExitCode()) : why;
+}
+
 bool WriteReport(const std::string& path, const FleetOptions& o, const FleetWorkers& workers,
-                 int code, bool interrupted, std::string& error) {
+                 int code, const CFleetRun& run, const fs::path& runFolder, std::string& error) {
     QJsonArray list;
     for (const auto& w : workers) list.append(FleetOutcomeJson(*w, true));
     QJsonObject report;
-    report.insert("action", QString::fromStdString(o.action));
-    report.insert("package", QString::fromStdString(o.package));
+    report.insert("action", Q(o.action));
+    report.insert("package", Q(o.package));
     report.insert("parallel", o.parallel);
-    report.insert("interrupted", interrupted);
+    report.insert("interrupted", run.Interrupted());
+    report.insert("cut", run.Cut().empty() ? QJsonValue::Null : QJsonValue(Q(run.Cut())));
+    report.insert("runFolder", Q(runFolder.string()));
+    report.insert("resumed", !o.resume.empty());
     report.insert("exitCode", code);
     report.insert("gateways", list);
     QSaveFile file(QString::fromStdString(path));
@@ -100,6 +152,34 @@ bool WriteReport(const std::string& path, const FleetOptions& o, const FleetWork
     return true;
 }
 
+// What a run must be able to do before its first gateway is contacted. Error text or "".
+std::string CheckRunFolder(const FleetOptions& o, const fs::path& runFolder,
+                           const std::string& program) {
+    // Each worker's program folder is a folder of the run; the program refuses to start from
+    // a path longer than the limit.
+    const fs::path longest = runFolder / ("g" + std::to_string(o.gateways.size())) /
+                             fs::path(program).filename();
+    if (longest.string().size() > kMaxProgramPath) {
+        return "the run folder " + runFolder.string() + " is too deep for the workers (" +
+               std::to_string(longest.string().size()) + " characters in " + longest.string() +
+               ", at most " + std::to_string(kMaxProgramPath) +
+               "): set TMPDIR to a shorter folder";
+    }
+    if (o.package.empty() || !o.resume.empty())
+        return {};
+    std::error_code ec;
+    std::uint64_t need = fs::file_size(o.package, ec), unpacked = 0, free = 0;
+    if (UnpackedSize(o.package, unpacked))
+        need += IsCombinedPackage(o.package) ? 2 * unpacked : unpacked;  // members unpacked too
+    need += kWorkerReserve * static_cast<std::uint64_t>(o.parallel);
+    if (FreeSpace(runFolder, free) && free < need) {
+        return "not enough free space in " + runFolder.string() +
+               " for the package and its unpacked files: " + Mb(need) + " needed, " + Mb(free) +
+               " free (set TMPDIR to a folder with more room)";
+    }
+    return {};
+}
+
 }  // namespace
 
 int CmdFleet(const CliArgs& args, CliEnvironment& env) {
@@ -109,172 +189,147 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
     }
     const bool json = args.Has("json");
     CliOperator op(env.out, {json, env.outIsTerminal && !json}, env.terminal);
-    const QString program = QCoreApplication::applicationFilePath();
-
-    // One folder for the run: the package as checked, and a program folder per gateway.
-    QTemporaryDir run(QDir::tempPath() + "/vornfleet-XXXXXX");
-    if (!run.isValid()) {
-        op.Note("vornupdater: cannot create a temporary folder", true);
+    CFleetSignals stopSignals;  // from here on a signal never ends the run half-way
+    const auto fail = [&](const std::string& text) {
+        op.Note("vornupdater: " + text, true);
         op.Exit(kExitFailed);
         return kExitFailed;
+    };
+    const std::string program = ProgramFile();
+    if (program.empty())
+        return fail("cannot find the program file of this process");
+
+    // The run folder: the package as checked, its unpacked files, a folder per gateway and
+    // the journal; a resumed run takes over the earlier run's folder.
+    const bool resume = !o.resume.empty();
+    fs::path runFolder;
+    FleetJournalState earlier;
+    if (resume) {
+        runFolder = fs::absolute(o.resume).lexically_normal();
+        if (std::string e = ReadFleetJournal(runFolder, earlier); !e.empty())
+            return fail(e);
+    } else {
+        std::string pattern = (TempFolder() / "vornfleet-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            return fail("cannot create a run folder in " + TempFolder().string() + ": " +
+                        std::strerror(errno));
+        runFolder = pattern;
     }
-    const fs::path runFolder = run.path().toStdString();
-    run.setAutoRemove(!args.Has("keep-work"));
-    std::string package;
+    const auto abandon = [&](const std::string& text) {
+        if (!resume)
+            RemoveRunFolder(runFolder);
+        return fail(text + "; no gateway was contacted");
+    };
+    if (std::string e = CheckRunFolder(o, runFolder, program); !e.empty())
+        return abandon(e);
+    if (json) {
+        op.Event("fleet_run", {{"run_folder", Q(runFolder.string())},
+                               {"action", Q(o.action)},
+                               {"resumed", resume},
+                               {"gateways", static_cast<int>(o.gateways.size())}});
+    } else {
+        op.Note("Run folder: " + runFolder.string() + " (if this run is ended before its end, " +
+                    "'vornupdater fleet " + o.action + " --resume " + runFolder.string() +
+                    "' finishes it)",
+                false);
+    }
+
+    std::string package, unpacked;
     if (!o.package.empty()) {
-        // Every gateway gets these bytes, checked once here.
+        // Every gateway gets these bytes, checked and unpacked once here.
         std::error_code ec;
-        fs::create_directory(runFolder / "package", ec);
-        package = (runFolder / "package" / fs::path(o.package).filename()).string();
-        if (!fs::copy_file(o.package, package, ec)) {
-            op.Note("vornupdater: cannot copy the package: " + ec.message(), true);
-            op.Exit(kExitFailed);
-            return kExitFailed;
-        }
-        QProcess inspect;
-        inspect.start(program, {"inspect", QString::fromStdString(package)});
-        const bool ended = inspect.waitForFinished(300000);
-        if (!ended || inspect.exitStatus() != QProcess::NormalExit || inspect.exitCode() != 0) {
-            std::string why = inspect.readAllStandardError().trimmed().toStdString();
-            op.Note("vornupdater: the package cannot be used; no gateway was contacted" +
-                        (why.empty() ? std::string() : "\n" + why),
-                    true);
-            op.Exit(kExitFailed);
-            return kExitFailed;
-        }
-    }
-    if (!o.package.empty() && !IsCombinedPackage(o.package)) {
-        // The local package store moves on as with a single update or check.
-        if (const StoreResult stored = StorePackage(package); stored.error != 0) {
-            LogWrite("storing the package failed: " + stored.errorText, kLogWarn);
+        if (resume) {
+            package = o.package;
         } else {
-            PruneOldPackages();
+            fs::create_directory(runFolder / "package", ec);
+            package = (runFolder / "package" / fs::path(o.package).filename()).string();
+            if (!fs::copy_file(o.package, package, ec))
+                return abandon("cannot copy the package: " + ec.message());
+        }
+        const fs::path unpackFolder = runFolder / "unpacked";
+        if (fs::exists(unpackFolder, ec))
+            SetReadOnly(unpackFolder, false), fs::remove_all(unpackFolder, ec);
+        if (std::string why = UnpackOnce(program, runFolder, package, unpackFolder); !why.empty())
+            return abandon("the package cannot be used\n" + why);
+        SetReadOnly(unpackFolder, true);
+        unpacked = unpackFolder.string();
+        if (!resume && !IsCombinedPackage(package)) {
+            // The local package store moves on as with a single update or check.
+            if (const StoreResult stored = StorePackage(package); stored.error != 0) {
+                LogWrite("storing the package failed: " + stored.errorText, kLogWarn);
+            } else {
+                PruneOldPackages();
+            }
         }
     }
     if (o.action == "update" && !args.Has("yes")) {
-        const std::string question = "Install " + fs::path(o.package).filename().string() + " on " +
+        const std::string question = "Install " + PackageFileName(o.package) + " on " +
                                      std::to_string(o.gateways.size()) + " gateways?";
         if (!op.AskYesNo(question)) {
-            op.Note("vornupdater: not confirmed; no gateway was contacted (--yes confirms)", true);
-            op.Exit(kExitFailed);
-            return kExitFailed;
+            return abandon("not confirmed (--yes confirms)");
+        }
+    }
+
+    CFleetJournal journal;
+    if (std::string e = journal.Open(runFolder); !e.empty())
+        return abandon(e);
+    if (resume) {
+        journal.Write({{"type", "resume"}, {"pid", static_cast<qint64>(::getpid())}});
+    } else {
+        QJsonArray list;
+        for (const FleetGateway& g : o.gateways) {
+            list.append(QJsonObject{{"gateway", Q(g.Key())},
+                                    {"text", Q(g.text)},
+                                    {"name", Q(g.name)},
+                                    {"line", g.line}});
+        }
+        std::string error;
+        if (!journal.Write({{"type", "run"},
+                            {"action", Q(o.action)},
+                            {"package", Q(package)},
+                            {"package_name", Q(PackageFileName(o.package))},
+                            {"gateways", list},
+                            {"options", FleetOptionsJson(o)},
+                            {"pid", static_cast<qint64>(::getpid())}},
+                           &error)) {
+            return abandon(error);
         }
     }
 
     FleetWorkers workers;
     for (std::size_t i = 0; i < o.gateways.size(); ++i) {
-        const fs::path scratch = runFolder / ("g" + std::to_string(i + 1));
-        if (std::string error = PrepareScratchFolder(ProgramFolder(), DataFolder(), scratch);
-            !error.empty()) {
-            op.Note("vornupdater: " + error, true);
-            op.Exit(kExitFailed);
-            return kExitFailed;
-        }
-        workers.push_back(std::make_unique<CFleetWorker>(o.gateways[i], scratch));
+        workers.push_back(std::make_unique<CFleetWorker>(
+            static_cast<int>(i), o.gateways[i], runFolder / ("g" + std::to_string(i + 1))));
     }
     LogWrite("fleet " + o.action + ": " + std::to_string(workers.size()) + " gateways, " +
-                 std::to_string(o.parallel) + " at a time",
+                 std::to_string(o.parallel) + " at a time" + (resume ? " (resumed)" : ""),
              kLogInfo);
 
     // Lines rewritten in place while the block fits on the screen; else a line per change.
     const auto [columns, rows] = TerminalSize();
     const bool inPlace = env.outIsTerminal && workers.size() + 2 <= static_cast<std::size_t>(rows);
     CFleetProgress progress(env.out, inPlace, columns);
-    const auto forward = [&](const CFleetWorker& w) {
-        return [&env, &w, json](const std::string& line) {
-            if (!json)
-                return;
-            QJsonObject event = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
-            event.insert("gateway", QString::fromStdString(w.Gateway().Key()));
-            env.out << QJsonDocument(event).toJson(QJsonDocument::Compact).toStdString() << "\n";
-        };
-    };
-    CInterruptGuard interruptGuard;
-    QTimer tick;  // wakes the loop for redraws and the interrupt flag
-    tick.start(50);
-    std::map<std::size_t, ConnectCheck> checks;
-    std::size_t next = 0, running = 0;
-    bool interrupted = false, dirty = true;
-    QElapsedTimer redraw;
-    redraw.start();
-    while (running > 0 || (next < workers.size() && !interrupted)) {
-        if (g_interrupted && !interrupted) {
-            interrupted = true;
-            const std::string text = "vornupdater: interrupted: no further gateway is started; " +
-                                     std::to_string(running) + " running ones finish first";
-            json ? op.Note(text, true) : progress.Note(text);
-            LogWrite("fleet run interrupted", kLogInfo);
-        }
-        while (!interrupted && running < static_cast<std::size_t>(o.parallel) &&
-               next < workers.size()) {
-            CFleetWorker& w = *workers[next];
-            // The login lockout of the connection page, kept in the real program folder.
-            ConnectCheck check = CheckConnectAllowed(w.Gateway().text);
-            if (!check.allowed) {
-                w.Status().result = FleetResult::Locked;
-                w.Status().failure.push_back(check.message);
-            } else if (w.Start(program, WorkerArguments(o, args, w.Gateway(), package),
-                               o.passwords[w.Gateway().Key()])) {
-                checks[next] = check;
-                ++running;
-            }
-            ++next;
-            dirty = true;
-        }
-        for (std::size_t i = 0; i < next; ++i) {
-            CFleetWorker& w = *workers[i];
-            if (w.Status().result != FleetResult::Running)
-                continue;
-            dirty |= w.Poll(forward(w));
-            if (w.Running())
-                continue;
-            w.Poll(forward(w));  // what it wrote just before it ended
-            w.Finish();
-            --running;
-            dirty = true;
-            const std::string warning =
-                RecordLoginResult(checks[i], o.passwords[w.Gateway().Key()],
-                                  LoginOutcome(w.Status()), args.Has("remember"));
-            if (!warning.empty())
-                w.Status().failure.push_back(warning);
-            MergeHistory(w.Scratch());
-            MergeAutoBackups(w.Scratch());
-            if (!args.Has("keep-work")) {
-                // Each worker unpacked the package: free the space as soon as it is done.
-                std::error_code ec;
-                fs::remove_all(w.Scratch(), ec);
-            }
-            LogWrite("fleet " + o.action + " " + w.Gateway().Key() + ": " +
-                         FleetResultText(w.Status().result),
-                     w.Status().result == FleetResult::Succeeded ? kLogInfo : kLogError);
-            if (json) {
-                QJsonObject event = FleetOutcomeJson(w, false);
-                event.insert("type", "gateway");
-                env.out << QJsonDocument(event).toJson(QJsonDocument::Compact).toStdString()
-                        << "\n";
-            }
-        }
-        if (!json && dirty && (!inPlace || redraw.elapsed() >= kRedrawMs)) {
-            progress.Show(workers);
-            dirty = false;
-            redraw.restart();
-        }
-        PumpEvents(50);
+    FleetRunSetup setup{program,        runFolder, package,
+                        unpacked,       args.Has("keep-work"), args.Has("remember"),
+                        json};
+    CFleetRun run(o, setup, workers, journal, op, env.out, json ? nullptr : &progress, stopSignals);
+    if (resume) {
+        if (std::string e = run.TakeOver(earlier); !e.empty())
+            return fail(e);
     }
-    for (auto& w : workers) {
-        if (w->Status().result == FleetResult::Waiting)
-            w->Status().result = FleetResult::NotStarted;
-    }
+    run.Run();
 
     bool anyReached = false, allOk = true;
     for (const auto& w : workers) {
         const FleetResult r = w->Status().result;
-        allOk &= r == FleetResult::Succeeded;
-        anyReached |= r == FleetResult::Succeeded || r == FleetResult::Failed;
+        allOk &= r == FleetResult::Succeeded || r == FleetResult::Skipped;
+        anyReached |= r == FleetResult::Succeeded || r == FleetResult::Skipped ||
+                      r == FleetResult::Failed;
     }
-    const int code = allOk ? kExitOk : anyReached || interrupted ? kExitFailed : kExitConnect;
+    const int code = allOk                                                ? kExitOk
+                     : anyReached || run.Interrupted() || !run.Cut().empty() ? kExitFailed
+                                                                          : kExitConnect;
     if (!json) {
-        progress.Show(workers);
         env.out << "\n" << FleetTable(workers);
         if (const std::string failures = FleetFailures(workers); !failures.empty())
             env.out << "\n" << failures;
@@ -282,11 +337,14 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
     }
     if (args.values.count("report")) {
         std::string error;
-        if (!WriteReport(args.Value("report"), o, workers, code, interrupted, error))
+        if (!WriteReport(args.Value("report"), o, workers, code, run, runFolder, error))
             op.Note("vornupdater: " + error, true);
     }
-    if (args.Has("keep-work"))
+    if (args.Has("keep-work") || run.KeptWork()) {
         op.Note("Working folders kept in " + runFolder.string(), false);
+    } else {
+        RemoveRunFolder(runFolder);
+    }
     op.Exit(code);
     return code;
 }
@@ -305,7 +363,16 @@ CliCommand FleetCommand() {
          {"pre-check", 0, false, nullptr, "update: run the pre-upgrade check first"},
          {"verify", 0, false, nullptr, "update: log in again after the restart, check the version"},
          {"reboot-timeout", 0, true, "SECONDS", "update: how long --verify waits (300)"},
+         {"skip-current", 0, false, nullptr,
+          "update, check: skip a gateway that already reports the package's version"},
+         {"canary", 0, true, "N",
+          "update: the first N gateways first; no other starts unless all of them succeed"},
+         {"max-failures", 0, true, "K", "start no further gateway after K did not succeed"},
+         {"timeout-per-gateway", 0, true, "SECONDS",
+          "ask a gateway that has not ended after SECONDS to stop at its next safe point"},
          {"output", 'o', true, "FOLDER", "backup: folder of the backup files (default here)"},
+         {"resume", 0, true, "RUN",
+          "finish the run whose folder RUN it printed at its start (after it was killed)"},
          {"keep-work", 0, false, nullptr, "keep each gateway's working folder and say where"}},
         1,
         2,

@@ -15,6 +15,8 @@
 #include "lib/StringTable.h"
 #include "lib/WorkFolders.h"
 #include "packages/ArchiveAccess.h"
+#include "packages/PreparedPackage.h"
+#include "platform/DataFile.h"
 #include "packages/CombinedPackage.h"
 #include "packages/Envelope.h"
 #include "packages/SinglePackage.h"
@@ -28,7 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const char kInspectUsage[] =
-    "Usage: vornupdater inspect PACKAGE [--gateway-version-file FILE]\n"
+    "Usage: vornupdater inspect PACKAGE [--gateway-version-file FILE] [--unpack FOLDER]\n"
     "Checks a .ssu or .cssu package offline: envelope, members, version, restart flag, tips,\n"
     "the combined plan, and with FILE (a gateway's version report) the layout check and the\n"
     "\"updversion\" rules. Exit status 0 when the package is valid (and allowed), else 1.\n";
@@ -109,13 +111,52 @@ bool CheckAgainstGateway(PackageState& state, InspectHost& host, std::ostream& o
     return ok;
 }
 
+// `inspect PACKAGE --unpack FOLDER`: the checks of an update, then the package unpacked into
+// the new FOLDER for many updates to read (a fleet run's workers), and read back as they read it.
+int RunUnpack(const std::string& package, const std::string& folderText, InspectHost& host,
+              std::ostream& out, std::ostream& err) {
+    const fs::path folder = fs::absolute(folderText).lexically_normal();
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(folder, ec)) || !MakePrivateFolder(folder)) {
+        err << "inspect: cannot unpack into " << folder.string()
+            << ": it exists already or cannot be made\n";
+        return 1;
+    }
+    SetProgramFolderForTests(folder);
+    struct Restore {
+        ~Restore() { SetProgramFolderForTests({}); }
+    } restore;
+    ReportOperator op(out);
+    op.quiet = true;
+    std::string error;
+    PackageState state;
+    const bool ok = UnpackPackage(package, folder, op, error) &&
+                    UsePreparedPackage(package, folder, error) &&
+                    LoadLocalPackage(state, op, host, package);
+    if (!ok) {
+        err << "inspect: invalid package: " << (error.empty() ? Reason(state, host) : error)
+            << "\n";
+        fs::remove_all(folder, ec);
+        return 1;
+    }
+    for (const char* scratch : {"tmp", "compose_pkg", "curpkg", "oldpkg", "log"}) {
+        fs::remove_all(folder / scratch, ec);
+    }
+    if (IsCombinedPackage(package)) {
+        fs::remove_all(folder / "unpkg", ec);  // the members are unpacked under "members"
+    }
+    out << "Package: " << package << "\nVersion: " << state.m_packageVersion
+        << "\nUnpacked: " << folder.string() << "\n";
+    return 0;
+}
+
 }  // namespace
 
 int RunInspect(const std::vector<std::string>& args, std::ostream& rawOut, std::ostream& rawErr) {
     // The report shows package text: its control characters are shown escaped.
     cli::CEscapingStreamBuf outBuf(rawOut), errBuf(rawErr);
     std::ostream out(&outBuf), err(&errBuf);
-    std::string package, reportFile;
+    std::string package, reportFile, unpackFolder;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
             out << kInspectUsage;
@@ -123,6 +164,8 @@ int RunInspect(const std::vector<std::string>& args, std::ostream& rawOut, std::
         }
         if (args[i] == "--gateway-version-file" && i + 1 < args.size()) {
             reportFile = args[++i];
+        } else if (args[i] == "--unpack" && i + 1 < args.size()) {
+            unpackFolder = args[++i];
         } else if (!args[i].empty() && args[i][0] != '-' && package.empty()) {
             package = args[i];
         } else {
@@ -155,6 +198,9 @@ int RunInspect(const std::vector<std::string>& args, std::ostream& rawOut, std::
     if (!LoadZipBridge(error)) {
         err << "inspect: " << error << "\n";
         return 1;
+    }
+    if (!unpackFolder.empty()) {
+        return RunUnpack(package, unpackFolder, host, out, err);
     }
     // The working folders of a scratch program folder: inspecting never touches the
     // installation's package store.
@@ -306,6 +352,10 @@ int CmdInspect(const CliArgs& args, CliEnvironment& env) {
         raw.push_back("--gateway-version-file");
         raw.push_back(args.Value("gateway-version-file"));
     }
+    if (args.values.count("unpack")) {
+        raw.push_back("--unpack");
+        raw.push_back(args.Value("unpack"));
+    }
     return RunInspect(raw, env.out, env.err);
 }
 
@@ -315,7 +365,9 @@ CliCommand InspectCommand() {
     CliCommand c{"inspect",
                  "PACKAGE",
                  "check a package offline (no gateway)",
-                 {{"gateway-version-file", 0, true, "FILE",
+                 {{"unpack", 0, true, "FOLDER",
+                   "also unpack it into the new FOLDER as an update reads it (fleet runs)"},
+                  {"gateway-version-file", 0, true, "FILE",
                    "a gateway's version report: check the layout and the version rules"}},
                  1,
                  1,

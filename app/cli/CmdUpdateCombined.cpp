@@ -26,6 +26,9 @@ int RunCombinedUpdate(const CliArgs& args, CliEnvironment& env) {
         return rc;
     }
     PackageTarget target;
+    if (int rc = UseUnpackedPackage(run, args, path)) {
+        return rc;
+    }
     if (args.Has("skip-current")) {
         std::string error;
         if (!LoadZipBridge(error)) {

@@ -6,8 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace vorn::cli {
@@ -51,6 +49,40 @@ std::string BadAddress(const std::string& label, int line, const std::string& wo
            "' (expected ADDR[:PORT], a dotted IPv4 address and a port from 1 to 65535)";
 }
 
+// Reads the "<what> file" `path` whole. Only a regular file of at most kMaxListFileBytes is
+// read: a device (/dev/zero) or a FIFO would never end, and opening does not wait for a FIFO's
+// writer. With `ownerOnly` the file must belong to this user and be private to them. The
+// checks are made on the opened file, so a swap after the check cannot slip through.
+std::string ReadListFile(const std::string& path, const char* what, bool ownerOnly,
+                         std::string& content) {
+    const std::string label = std::string("the ") + what + " file '" + path + "'";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return "cannot read " + label + ": " + std::strerror(errno);
+    struct stat st {};
+    std::string error;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = label + " is not a regular file";
+    } else if (ownerOnly && ((st.st_mode & 077) != 0 || st.st_uid != ::geteuid())) {
+        error = label + " must belong to you and be readable by you only (chmod 600)";
+    } else if (static_cast<unsigned long long>(st.st_size) > kMaxListFileBytes) {
+        error = label + " is larger than " + std::to_string(kMaxListFileBytes / 1024) + " KiB";
+    } else {
+        char buf[4096];
+        ssize_t n = 0;
+        while (error.empty() && (n = ::read(fd, buf, sizeof buf)) > 0) {
+            content.append(buf, static_cast<std::size_t>(n));
+            if (content.size() > kMaxListFileBytes)  // it grew while being read
+                error = label + " is larger than " + std::to_string(kMaxListFileBytes / 1024) +
+                        " KiB";
+        }
+        if (n < 0 && error.empty())
+            error = "cannot read " + label + ": " + std::strerror(errno);
+    }
+    ::close(fd);
+    return error;
+}
+
 }  // namespace
 
 std::string ParseGatewayList(const std::string& content, const std::string& label,
@@ -76,50 +108,50 @@ std::string ParseGatewayList(const std::string& content, const std::string& labe
 
 std::string ParsePasswordList(const std::string& content, const std::string& label,
                               std::map<std::string, std::string>& out) {
-    return ForEachEntry(
-        content, [&](int line, const std::string& word, const std::string& rest) -> std::string {
-            const std::optional<ParsedAddress> parsed = ParseAddress(word);
-            if (!parsed)
-                return BadAddress(label, line, word);
-            if (rest.empty())
-                return label + " line " + std::to_string(line) + ": no password";
-            FleetGateway g;
-            g.address = *parsed;
-            out[g.Key()] = rest;
-            return {};
-        });
+    // Not ForEachEntry: that trims the line, and blanks around a password are part of it.
+    int number = 0;
+    for (std::size_t start = 0; start < content.size();) {
+        std::size_t end = content.find('\n', start);
+        if (end == std::string::npos)
+            end = content.size();
+        std::string line = content.substr(start, end - start);
+        start = end + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();  // a CR LF line end
+        const std::size_t b = line.find_first_not_of(kBlanks);
+        if (b == std::string::npos || line[b] == '#')
+            continue;
+        const std::size_t blank = line.find_first_of(kBlanks, b);
+        const std::string word = line.substr(b, blank == std::string::npos ? blank : blank - b);
+        const std::optional<ParsedAddress> parsed = ParseAddress(word);
+        if (!parsed)
+            return BadAddress(label, number, word);
+        const std::string password = blank == std::string::npos ? "" : line.substr(blank + 1);
+        if (password.empty())
+            return label + " line " + std::to_string(number) + ": no password";
+        if (password.find('\r') != std::string::npos || password.find('\0') != std::string::npos)
+            return label + " line " + std::to_string(number) +
+                   ": a password cannot contain a carriage return or a zero byte";
+        FleetGateway g;
+        g.address = *parsed;
+        out[g.Key()] = password;
+    }
+    return {};
 }
 
 std::string ReadGatewayList(const std::string& path, std::vector<FleetGateway>& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return "cannot read the gateways file '" + path + "'";
-    const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string content;
+    if (std::string error = ReadListFile(path, "gateways", false, content); !error.empty())
+        return error;
     return ParseGatewayList(content, path, out);
 }
 
 std::string ReadPasswordList(const std::string& path, std::map<std::string, std::string>& out) {
-    // The mode is checked on the opened file, so a swap after the check cannot slip through.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return "cannot read the passwords file '" + path + "': " + std::strerror(errno);
-    struct stat st {};
-    std::string content, error;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = "the passwords file '" + path + "' is not a regular file";
-    } else if ((st.st_mode & 077) != 0 || st.st_uid != ::geteuid()) {
-        error = "the passwords file '" + path +
-                "' must belong to you and be readable by you only (chmod 600)";
-    } else {
-        char buf[4096];
-        ssize_t n;
-        while ((n = ::read(fd, buf, sizeof buf)) > 0)
-            content.append(buf, static_cast<std::size_t>(n));
-        if (n < 0)
-            error = "cannot read the passwords file '" + path + "': " + std::strerror(errno);
-    }
-    ::close(fd);
-    return error.empty() ? ParsePasswordList(content, path, out) : error;
+    std::string content;
+    if (std::string error = ReadListFile(path, "passwords", true, content); !error.empty())
+        return error;
+    return ParsePasswordList(content, path, out);
 }
 
 }  // namespace vorn::cli

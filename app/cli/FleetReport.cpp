@@ -16,7 +16,14 @@ std::string Seconds(qint64 ms) {
     return buf;
 }
 
+// Ended as asked: updated, backed up, checked, or already current.
+bool Fine(FleetResult r) {
+    return r == FleetResult::Succeeded || r == FleetResult::Skipped;
+}
+
 std::string VersionAfter(const FleetStatus& s) {
+    if (s.result == FleetResult::Skipped)
+        return s.versionAfter.empty() ? "-" : s.versionAfter + " (already)";
     if (s.result != FleetResult::Succeeded || s.versionAfter.empty())
         return "-";
     return s.verified ? s.versionAfter : s.versionAfter + " (not verified)";
@@ -71,7 +78,7 @@ std::string FleetProgressLine(const CFleetWorker& worker) {
             line += " " + std::to_string(s.percent) + "%";
     } else if (s.result != FleetResult::Waiting && s.result != FleetResult::NotStarted) {
         line += " (" + Seconds(s.elapsedMs) + ")";
-        if (s.result != FleetResult::Succeeded && !s.failure.empty())
+        if (!Fine(s.result) && !s.failure.empty())
             line += ": " + s.failure.back();
     }
     return TerminalSafe(line);
@@ -112,14 +119,23 @@ void CFleetProgress::Note(const std::string& text) {
 }
 
 std::string FleetTable(const FleetWorkers& workers) {
+    bool backups = false;
+    for (const auto& w : workers) backups |= !w->Status().backups.empty();
     std::vector<std::vector<std::string>> rows = {
         {"GATEWAY", "NAME", "VERSION BEFORE", "VERSION AFTER", "RESULT", "TIME"}};
+    if (backups)
+        rows[0].push_back("BACKUP");
     for (const auto& w : workers) {
         const FleetStatus& s = w->Status();
         const bool ran = s.result != FleetResult::NotStarted && s.result != FleetResult::Locked;
         rows.push_back({w->Gateway().Key(), w->Gateway().name.empty() ? "-" : w->Gateway().name,
                         s.versionBefore.empty() ? "-" : s.versionBefore, VersionAfter(s),
                         FleetResultText(s.result), ran ? Seconds(s.elapsedMs) : "-"});
+        if (backups) {
+            std::string kept;
+            for (const std::string& b : s.backups) kept += (kept.empty() ? "" : ", ") + b;
+            rows.back().push_back(kept.empty() ? "-" : kept);
+        }
     }
     std::vector<std::size_t> width(rows[0].size(), 0);
     for (auto& row : rows) {
@@ -145,7 +161,7 @@ std::string FleetFailures(const FleetWorkers& workers) {
     std::string out;
     for (const auto& w : workers) {
         const FleetStatus& s = w->Status();
-        if (s.result == FleetResult::Succeeded || s.failure.empty())
+        if (Fine(s.result) || s.failure.empty())
             continue;
         out += TerminalSafe(FleetLabel(w->Gateway())) + ":\n";
         for (const std::string& f : s.failure) {
@@ -166,12 +182,17 @@ QJsonObject FleetOutcomeJson(const CFleetWorker& worker, bool withLog) {
     o.insert("line", worker.Gateway().line);
     o.insert("name", Q(worker.Gateway().name));
     o.insert("versionBefore", Q(s.versionBefore));
-    o.insert("versionAfter", Q(s.result == FleetResult::Succeeded ? s.versionAfter : ""));
+    const bool installed = s.result == FleetResult::Succeeded || s.result == FleetResult::Skipped;
+    o.insert("versionAfter", Q(installed ? s.versionAfter : ""));
     o.insert("verified", s.verified);
     o.insert("result", FleetResultText(s.result));
     o.insert("exitCode", s.exitCode);
     o.insert("seconds", static_cast<double>(s.elapsedMs) / 1000.0);
-    if (s.result != FleetResult::Succeeded) {
+    QJsonArray backups;
+    for (const std::string& b : s.backups) backups.append(Q(b));
+    o.insert("backupFiles", backups);
+    o.insert("earlierRun", s.earlier);
+    if (!Fine(s.result)) {
         QJsonArray failure;
         for (const std::string& f : s.failure) failure.append(Q(f));
         o.insert("failure", failure);

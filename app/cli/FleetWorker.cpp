@@ -1,28 +1,29 @@
 #include "app/cli/FleetWorker.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcessEnvironment>
-
-#include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 
 #include "app/OptionsFile.h"
 #include "app/cli/CliArgs.h"
-#include "lib/Operator.h"
-#include "link/CGatewaySession.h"
+#include "lib/UpdatePageEvents.h"
 
 namespace vorn::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Update-page codes: a status line, an error line, the image being sent.
-constexpr int kUpdateStatus = 6;
-constexpr int kUpdateError = 7;
-constexpr int kUpdateImage = 9;
+constexpr std::pair<FleetResult, const char*> kResultTexts[] = {
+    {FleetResult::Waiting, "waiting"},       {FleetResult::Running, "running"},
+    {FleetResult::Succeeded, "ok"},          {FleetResult::Skipped, "skipped"},
+    {FleetResult::Failed, "failed"},         {FleetResult::Unreachable, "unreachable"},
+    {FleetResult::Locked, "locked"},         {FleetResult::NotStarted, "not started"},
+};
 
 std::string Trimmed(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
@@ -42,42 +43,26 @@ std::string OneLine(const std::string& text) {
     return line;
 }
 
-bool StartsWith(const std::string& text, const char* prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
-// The last number before a "%" in a progress text, or -1.
-int PercentOf(const std::string& text) {
-    const std::size_t pct = text.rfind('%');
-    if (pct == std::string::npos || pct == 0)
-        return -1;
-    std::size_t b = pct;
-    while (b > 0 && std::isdigit(static_cast<unsigned char>(text[b - 1]))) --b;
-    if (b == pct || pct - b > 3)
-        return -1;
-    return std::min(100, std::stoi(text.substr(b, pct - b)));
+std::string Utf8(const QJsonValue& v) {
+    return v.toString().toStdString();
 }
 
 }  // namespace
 
 const char* FleetResultText(FleetResult result) {
-    switch (result) {
-        case FleetResult::Waiting:
-            return "waiting";
-        case FleetResult::Running:
-            return "running";
-        case FleetResult::Succeeded:
-            return "ok";
-        case FleetResult::Failed:
-            return "failed";
-        case FleetResult::Unreachable:
-            return "unreachable";
-        case FleetResult::Locked:
-            return "locked";
-        case FleetResult::NotStarted:
-            return "not started";
+    for (const auto& [r, text] : kResultTexts) {
+        if (r == result)
+            return text;
     }
     return "";
+}
+
+std::optional<FleetResult> FleetResultFromText(const std::string& text) {
+    for (const auto& [r, t] : kResultTexts) {
+        if (text == t)
+            return r;
+    }
+    return std::nullopt;
 }
 
 std::string PrepareScratchFolder(const fs::path& install, const fs::path& data,
@@ -106,46 +91,28 @@ std::string PrepareScratchFolder(const fs::path& install, const fs::path& data,
     return {};
 }
 
-CFleetWorker::CFleetWorker(FleetGateway gateway, fs::path scratch)
-    : m_gateway(std::move(gateway)), m_scratch(std::move(scratch)) {}
+CFleetWorker::CFleetWorker(int index, FleetGateway gateway, fs::path scratch)
+    : m_index(index), m_gateway(std::move(gateway)), m_scratch(std::move(scratch)) {}
 
-CFleetWorker::~CFleetWorker() {
-    // The run waits for every worker; one still running here is an abandoned run.
-    if (m_process && m_process->state() != QProcess::NotRunning) {
-        m_process->terminate();
-        m_process->waitForFinished(5000);
-    }
-}
-
-bool CFleetWorker::Start(const QString& program, const QStringList& args,
+bool CFleetWorker::Start(const std::string& program, const std::vector<std::string>& args,
                          const std::string& password) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VORN_HOME", QString::fromStdString(m_scratch.string()));
-    env.insert("VORN_PASSWORD", QString::fromStdString(password));
-    env.insert("VORN_NO_TTY", "1");
-    m_process = std::make_unique<QProcess>();
-    m_process->setProcessEnvironment(env);
-    m_process->setWorkingDirectory(QString::fromStdString(m_scratch.string()));
-    m_process->setProcessChannelMode(QProcess::SeparateChannels);
-    m_process->setStandardInputFile(QProcess::nullDevice());
-    m_process->setChildProcessModifier([] { ::setpgid(0, 0); });
     m_clock.start();
     m_status.result = FleetResult::Running;
     m_status.activity = "connecting";
-    m_process->start(program, args);
-    if (!m_process->waitForStarted(30000)) {
-        AddFailure("cannot start " + program.toStdString() + ": " +
-                   m_process->errorString().toStdString());
+    m_events = std::make_unique<CLineTail>(m_scratch / kWorkerEvents);
+    const std::string error =
+        m_process.Start(program, args,
+                        {{"VORN_HOME", m_scratch.string()},
+                         {"VORN_PASSWORD", password},
+                         {"VORN_NO_TTY", "1"}},
+                        m_scratch, m_scratch / kWorkerEvents, m_scratch / kWorkerErrors);
+    if (!error.empty()) {
+        AddFailure(error);
         m_status.result = FleetResult::Failed;
         m_status.activity.clear();
-        m_process.reset();
         return false;
     }
     return true;
-}
-
-bool CFleetWorker::Running() const {
-    return m_process && m_process->state() != QProcess::NotRunning;
 }
 
 void CFleetWorker::AddFailure(std::string text) {
@@ -158,21 +125,18 @@ void CFleetWorker::AddFailure(std::string text) {
 }
 
 bool CFleetWorker::Poll(const std::function<void(const std::string&)>& onEvent) {
-    if (!m_process)
+    if (!m_events)
         return false;
-    m_pending += m_process->readAllStandardOutput();
     const std::string before = m_status.activity;
     const int percent = m_status.percent;
     const std::string version = m_status.versionBefore;
-    for (qsizetype nl; (nl = m_pending.indexOf('\n')) >= 0;) {
-        const QByteArray line = m_pending.left(nl);
-        m_pending.remove(0, nl + 1);
-        const QJsonDocument doc = QJsonDocument::fromJson(line);
+    for (const std::string& line : m_events->ReadLines()) {
+        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(line));
         if (doc.isObject()) {
             Handle(doc.object());
-            onEvent(line.toStdString());
-        } else if (!line.trimmed().isEmpty()) {
-            AddFailure(line.toStdString());  // not an event: show it with the failure
+            onEvent(line);
+        } else if (!Trimmed(line).empty()) {
+            AddFailure(line);  // not an event: show it with the failure
         }
     }
     return before != m_status.activity || percent != m_status.percent ||
@@ -180,88 +144,102 @@ bool CFleetWorker::Poll(const std::function<void(const std::string&)>& onEvent) 
 }
 
 void CFleetWorker::Handle(const QJsonObject& event) {
-    const std::string type = event.value("type").toString().toStdString();
-    const std::string text = event.value("text").toString().toStdString();
-    if (type == "wizard") {
-        const int code = event.value("code").toInt(-1);
-        std::string version = code == kWizardReconnected && StartsWith(text, "LOGIN:")
-                                  ? text.substr(6)
-                              : code == kWizardConnected ? text
-                                                         : std::string();
-        if (!version.empty()) {
-            if (m_status.versionBefore.empty()) {
-                m_status.versionBefore = Trimmed(version);
-                m_status.activity = "logged in";
-            }
-        } else if (code == kWizardLoginRefused) {
-            m_status.wrongPassword = true;
+    // The documented events carry the facts; the others only what the progress line shows.
+    const std::string type = Utf8(event.value("type"));
+    const std::string text = Utf8(event.value("text"));
+    if (type == "login") {
+        if (m_status.versionBefore.empty() && event.contains("version")) {
+            m_status.versionBefore = Utf8(event.value("version"));
+            m_status.activity = "logged in";
         }
+    } else if (type == "result") {
+        if (m_status.versionBefore.empty())
+            m_status.versionBefore = Utf8(event.value("version_before"));
+        m_status.wrongPassword = event.value("login_refused").toBool();
+        const QJsonValue after = event.value("version_after");
+        m_status.versionAfter = after.isString() ? Utf8(after) : std::string();
+        m_status.verified = event.value("version_after_read").toBool();
+        if (event.value("skipped").toBool())
+            m_status.result = FleetResult::Skipped;
+        const QJsonValue backup = event.value("backup_file");
+        if (backup.isString())
+            m_status.workerBackup = Utf8(backup);
+        for (const QJsonValue& f : event.value("failure").toArray()) AddFailure(Utf8(f));
+    } else if (type == "exit") {
+        m_status.exitSeen = true;
+        m_status.exitCode = event.value("code").toInt(-1);
     } else if (type == "progress") {
-        m_status.percent = PercentOf(text);
+        const double sent = event.value("sent").toDouble(-1), size = event.value("size").toDouble(0);
+        m_status.percent = sent >= 0 && size > 0 ? std::min(100, static_cast<int>(sent * 100 / size))
+                                                 : -1;
     } else if (type == "update" || type == "check") {
         const int code = event.value("code").toInt(-1);
-        if (code == kUpdateImage && StartsWith(text, "SINGLE:")) {
+        if (code == kUpdateMember && text.rfind("SINGLE:", 0) == 0) {
             m_status.activity = "sending image " + text.substr(7);
-        } else if (code == kUpdateStatus && !Trimmed(text).empty()) {
+        } else if (code == kUpdateDetail && !Trimmed(text).empty()) {
             m_status.activity = OneLine(text);
             m_status.percent = -1;
-        } else if (code == kUpdateError) {
-            AddFailure(text);
         }
-    } else if (type == "console" && event.value("colour").toInt() == kRed) {
-        AddFailure(text);
-    } else if (type == "error") {
-        AddFailure(text);
-    } else if (type == "note") {
-        if (StartsWith(text, "To version:")) {
-            m_status.versionAfter = Trimmed(text.substr(11));
-        } else if (StartsWith(text, "Verified: the gateway now reports version ")) {
-            m_status.versionAfter = Trimmed(text.substr(42));
-            m_status.verified = true;
-        } else if (StartsWith(text, "[check] ")) {
-            m_status.activity = OneLine(text.substr(8));
-            m_status.percent = -1;
-        } else if (StartsWith(text, "[") && text.back() == ']') {
-            m_status.activity = text.substr(1, text.size() - 2);
-            m_status.percent = -1;
-        } else if (StartsWith(text, "Waiting for the gateway to come back")) {
-            m_status.activity = "waiting for the restart";
-        }
+    } else if (type == "note" && !Trimmed(text).empty()) {
+        m_status.activity = OneLine(text);
+        m_status.percent = -1;
+    }
+}
+
+void CFleetWorker::Conclude(int exitCode) {
+    m_status.exitCode = exitCode;
+    m_status.percent = -1;
+    m_status.activity.clear();
+    if (exitCode == kExitOk) {
+        m_status.result =
+            m_status.result == FleetResult::Skipped ? FleetResult::Skipped : FleetResult::Succeeded;
+    } else {
+        m_status.result = exitCode == kExitConnect ? FleetResult::Unreachable : FleetResult::Failed;
+    }
+    if (m_status.result != FleetResult::Succeeded && m_status.result != FleetResult::Skipped) {
+        if (m_status.failure.empty())
+            AddFailure("the worker ended with exit status " + std::to_string(exitCode));
+        std::ifstream in(m_scratch / "log" / "kelmora.log", std::ios::binary);
+        for (std::string line; std::getline(in, line);) m_status.log.push_back(line);
     }
 }
 
 void CFleetWorker::Finish() {
-    if (m_process) {
-        Poll([](const std::string&) {});
-        const std::string err = m_process->readAllStandardError().toStdString();
-        if (m_process->exitStatus() == QProcess::CrashExit) {
-            m_status.exitCode = -1;
-            AddFailure("the worker process ended abnormally");
-        } else {
-            m_status.exitCode = m_process->exitCode();
-        }
-        if (!err.empty())
-            AddFailure(err);
-        m_process.reset();
+    Poll([](const std::string&) {});
+    if (m_events && !Trimmed(m_events->Rest()).empty())
+        AddFailure(m_events->Rest());
+    std::ifstream err(m_scratch / kWorkerErrors, std::ios::binary);
+    AddFailure(std::string(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>()));
+    int code = m_process.ExitCode();
+    if (m_process.SignalNumber() != 0) {
+        AddFailure(std::string("the worker process was ended by signal ") +
+                   std::to_string(m_process.SignalNumber()) + " (" +
+                   ::strsignal(m_process.SignalNumber()) + ")");
+        code = -1;
     }
-    m_status.elapsedMs = m_clock.isValid() ? m_clock.elapsed() : 0;
-    m_status.percent = -1;
-    m_status.activity.clear();
-    switch (m_status.exitCode) {
-        case kExitOk:
-            m_status.result = FleetResult::Succeeded;
-            break;
-        case kExitConnect:
-            m_status.result = FleetResult::Unreachable;
-            break;
-        default:
-            m_status.result = FleetResult::Failed;
-            break;
-    }
-    if (m_status.result != FleetResult::Succeeded) {
-        std::ifstream in(m_scratch / "log" / "kelmora.log", std::ios::binary);
-        for (std::string line; std::getline(in, line);) m_status.log.push_back(line);
-    }
+    m_status.elapsedMs = RunningMs();
+    Conclude(code);
+}
+
+bool CFleetWorker::Adopt() {
+    m_events = std::make_unique<CLineTail>(m_scratch / kWorkerEvents);
+    Poll([](const std::string&) {});
+    if (!m_status.exitSeen)
+        return false;
+    Conclude(m_status.exitCode);
+    return true;
+}
+
+void CFleetWorker::Restore(const QJsonObject& o) {
+    m_status.earlier = true;
+    m_status.result = FleetResultFromText(Utf8(o.value("result"))).value_or(FleetResult::Failed);
+    m_status.versionBefore = Utf8(o.value("versionBefore"));
+    m_status.versionAfter = Utf8(o.value("versionAfter"));
+    m_status.verified = o.value("verified").toBool();
+    m_status.exitCode = o.value("exitCode").toInt(-1);
+    m_status.elapsedMs = static_cast<qint64>(o.value("seconds").toDouble() * 1000);
+    for (const QJsonValue& f : o.value("failure").toArray()) m_status.failure.push_back(Utf8(f));
+    for (const QJsonValue& b : o.value("backupFiles").toArray()) m_status.backups.push_back(Utf8(b));
 }
 
 }  // namespace vorn::cli

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/cli/CliWizardView.h"
+#include "packages/PreparedPackage.h"
 #include "packages/VersionRules.h"
 
 namespace vorn::cli {
@@ -31,6 +32,18 @@ int ReadTargetBeforeLogin(CliRun& run, const std::string& path, PackageTarget& t
         return kExitFailed;
     }
     run.Op().SetResult("package_version", JsonText(target.version));
+    return 0;
+}
+
+int UseUnpackedPackage(CliRun& run, const CliArgs& args, const std::string& path) {
+    if (!args.values.count("unpacked"))
+        return 0;
+    std::string error;
+    if (!UsePreparedPackage(path, args.Value("unpacked"), error)) {
+        run.Op().Note("vornupdater: " + error, true);
+        run.Op().Exit(kExitFailed);
+        return kExitFailed;
+    }
     return 0;
 }
 

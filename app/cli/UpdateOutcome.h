@@ -14,6 +14,10 @@ namespace vorn::cli {
 // an exit status.
 int ReadTargetBeforeLogin(CliRun& run, const std::string& path, PackageTarget& target);
 
+// With --unpacked FOLDER (a fleet run's workers): the package is read as checked and unpacked
+// there, not checked and unpacked again. 0 or an exit status (nothing was sent then).
+int UseUnpackedPackage(CliRun& run, const CliArgs& args, const std::string& path);
+
 // With --skip-current, after the login: true (the result says "current", "skipped") when the
 // gateway already reports the target version by SameVersion, so the command ends here.
 bool GatewayIsCurrent(CliRun& run, const PackageTarget& target);

@@ -107,6 +107,84 @@ TEST(FleetList, PasswordsFileMustBeOwnerOnly) {
     EXPECT_EQ(ReadPasswordList(file.string(), pw), file.string() + " line 1: no password");
 }
 
+// A password is the rest of its line after one separator, byte for byte: what the gateway
+// was given, not a trimmed or re-encoded copy (a wrong one counts towards the lockout).
+TEST(FleetList, PasswordsAreTheExactBytesAfterTheSeparator) {
+    const struct {
+        const char* content;
+        const char* key;
+        std::string password;
+    } kCases[] = {
+        {"10.0.0.1  two blanks before\n", "10.0.0.1:51111", " two blanks before"},
+        {"10.0.0.1 trailing \t\n", "10.0.0.1:51111", "trailing \t"},
+        {"  10.0.0.1\tafter a tab\n", "10.0.0.1:51111", "after a tab"},
+        {"10.0.0.1 crlf\r\n", "10.0.0.1:51111", "crlf"},
+        {"10.0.0.1 \xff\xfe latin-1 \xe9\n", "10.0.0.1:51111", "\xff\xfe latin-1 \xe9"},
+        {"10.0.0.1 #not a comment\n", "10.0.0.1:51111", "#not a comment"},
+        {"10.0.0.1  \n", "10.0.0.1:51111", " "},
+        {"10.0.0.2:5000 last line without a line feed", "10.0.0.2:5000",
+         "last line without a line feed"},
+    };
+    for (const auto& c : kCases) {
+        std::map<std::string, std::string> pw;
+        ASSERT_EQ(ParsePasswordList(c.content, "pw", pw), "") << c.content;
+        EXPECT_EQ(pw[c.key], c.password) << c.content;
+    }
+    const struct {
+        const char* content;
+        const char* error;
+    } kBad[] = {
+        {"# x\n10.0.0.1\n", "pw line 2: no password"},
+        {"10.0.0.1 \n", "pw line 1: no password"},
+        {"10.0.0.1 a\rb\n", "pw line 1: a password cannot contain a carriage return"},
+        {"10.0.0.1:99999 x\n", "pw line 1: bad gateway address '10.0.0.1:99999'"},
+    };
+    for (const auto& c : kBad) {
+        std::map<std::string, std::string> pw;
+        const std::string error = ParsePasswordList(c.content, "pw", pw);
+        EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.content << " -> " << error;
+    }
+}
+
+// Only small regular files are read: a device or a FIFO would never end (or never open), a
+// huge file would fill the memory.
+TEST(FleetList, ListFilesMustBeSmallRegularFiles) {
+    QTemporaryDir dir;
+    const fs::path d = dir.path().toStdString();
+    ASSERT_EQ(::mkfifo((d / "fifo").c_str(), 0600), 0);
+    fs::create_directory(d / "folder");
+    Write(d / "huge", std::string(kMaxListFileBytes + 1, '#'));
+    Write(d / "limit", "127.0.0.1\n" + std::string(kMaxListFileBytes - 10, '#'));
+    for (const fs::path& f : {d / "huge", d / "limit"}) ::chmod(f.c_str(), 0600);
+    const struct {
+        fs::path path;
+        const char* error;  // "" = read
+    } kCases[] = {
+        {"/dev/zero", "is not a regular file"},
+        {d / "fifo", "is not a regular file"},  // no writer: opening must not wait
+        {d / "folder", "is not a regular file"},
+        {d / "huge", "is larger than 1024 KiB"},
+        {d / "missing", "cannot read the"},
+        {d / "limit", ""},
+    };
+    for (const auto& c : kCases) {
+        std::vector<FleetGateway> gateways;
+        std::map<std::string, std::string> passwords;
+        const std::string g = ReadGatewayList(c.path.string(), gateways);
+        const std::string p = ReadPasswordList(c.path.string(), passwords);
+        if (*c.error == 0) {
+            EXPECT_EQ(g, "") << c.path;
+            EXPECT_EQ(gateways.size(), 1u);
+            EXPECT_NE(p.find("no password"), std::string::npos) << p;  // read, then parsed
+            continue;
+        }
+        EXPECT_NE(g.find(c.error), std::string::npos) << c.path << ": " << g;
+        EXPECT_NE(g.find("the gateways file '" + c.path.string() + "'"), std::string::npos) << g;
+        EXPECT_NE(p.find(c.error), std::string::npos) << c.path << ": " << p;
+        EXPECT_NE(p.find("the passwords file"), std::string::npos) << p;
+    }
+}
+
 TEST(FleetReport, ProgressInPlaceOnATerminalElseALinePerChange) {
     FleetWorkers workers;
     for (const char* address : {"10.0.0.1", "10.0.0.2:5000"}) {
@@ -163,6 +241,8 @@ TEST(FleetCommand, UsageErrors) {
     } kCases[] = {
         {{"fleet", "update", pkg, "--gateways", (d / "gw").string()}, "line 3: bad gateway"},
         {{"fleet", "update", pkg}, "--gateways FILE"},
+        {{"fleet", "update", pkg, "--gateways", "/dev/zero"},
+         "the gateways file '/dev/zero' is not a regular file"},
         {{"fleet", "update", pkg, "--gateways", (d / "ok").string(), "-g", "127.0.0.1"}, "not -g"},
         {{"fleet", "update", pkg, "--gateways", (d / "ok").string(), "--parallel", "0"},
          "--parallel takes"},
