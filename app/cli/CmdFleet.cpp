@@ -215,23 +215,24 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
                         std::strerror(errno));
         runFolder = pattern;
     }
-    const auto abandon = [&](const std::string& text) {
+    // A refusal before the first gateway: the text, then what explains it.
+    const auto abandon = [&](const std::string& text, const std::string& why = {}) {
         if (!resume)
             RemoveRunFolder(runFolder);
-        return fail(text + "; no gateway was contacted");
+        return fail(text + "; no gateway was contacted" + (why.empty() ? "" : "\n" + why));
     };
     if (std::string e = CheckRunFolder(o, runFolder, program); !e.empty())
         return abandon(e);
+    // Where the run keeps its state, and how to finish it if it is ended: on standard error
+    // with --json, whose output holds the gateways' events only.
+    const std::string where = "Run folder: " + runFolder.string() +
+                              " (if this run is ended before its end, 'vornupdater fleet " +
+                              o.action + " --resume " + runFolder.string() + "' finishes it)";
     if (json) {
-        op.Event("fleet_run", {{"run_folder", Q(runFolder.string())},
-                               {"action", Q(o.action)},
-                               {"resumed", resume},
-                               {"gateways", static_cast<int>(o.gateways.size())}});
+        env.err << where << "\n";
+        env.err.flush();
     } else {
-        op.Note("Run folder: " + runFolder.string() + " (if this run is ended before its end, " +
-                    "'vornupdater fleet " + o.action + " --resume " + runFolder.string() +
-                    "' finishes it)",
-                false);
+        op.Note(where, false);
     }
 
     std::string package, unpacked;
@@ -250,7 +251,7 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
         if (fs::exists(unpackFolder, ec))
             SetReadOnly(unpackFolder, false), fs::remove_all(unpackFolder, ec);
         if (std::string why = UnpackOnce(program, runFolder, package, unpackFolder); !why.empty())
-            return abandon("the package cannot be used\n" + why);
+            return abandon("the package cannot be used", why);
         SetReadOnly(unpackFolder, true);
         unpacked = unpackFolder.string();
         if (!resume && !IsCombinedPackage(package)) {
@@ -299,7 +300,7 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
     FleetWorkers workers;
     for (std::size_t i = 0; i < o.gateways.size(); ++i) {
         workers.push_back(std::make_unique<CFleetWorker>(
-            static_cast<int>(i), o.gateways[i], runFolder / ("g" + std::to_string(i + 1))));
+            o.gateways[i], runFolder / ("g" + std::to_string(i + 1)), static_cast<int>(i)));
     }
     LogWrite("fleet " + o.action + ": " + std::to_string(workers.size()) + " gateways, " +
                  std::to_string(o.parallel) + " at a time" + (resume ? " (resumed)" : ""),

@@ -157,9 +157,6 @@ bool MergeHistory(const fs::path& scratch, std::string& error) {
         ok = false;
     }
     ::close(fd);
-    std::error_code ec;
-    if (ok)
-        fs::remove(source, ec);
     return ok;
 }
 
@@ -189,8 +186,6 @@ std::string KeepFile(const fs::path& source, const fs::path& folder, const std::
         const fs::path target = folder / (n == 1 ? name : stem + "-" + std::to_string(n) + ext);
         if (LinkNoReplace(temp, target)) {
             SyncFolder(folder);
-            std::error_code ec;
-            fs::remove(source, ec);
             return target.string();
         }
         if (errno != EEXIST)

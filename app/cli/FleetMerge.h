@@ -2,9 +2,8 @@
 // What a worker leaves in its own folder that belongs elsewhere: its local update history
 // lines and its automatic backups (into the real data folder), the backup of a fleet backup
 // (into the chosen folder). Only the fleet process merges, one worker at a time. Merging never
-// replaces or deletes a file that is there: a taken name gets a counter. A file is taken out
-// of the worker's folder only once its copy is complete on the disk, so merging the same
-// folder again (a resumed run) neither repeats nor loses anything.
+// replaces or deletes a file that is there: a taken name gets a counter. The worker's files
+// stay where they are; its folder is removed once everything was kept.
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -14,14 +13,13 @@
 
 namespace vorn::cli {
 
-// Appends the worker's local history lines to the real one, each line in one write, then
-// removes the worker's copy. False (and the reason) when the lines could not all be written;
-// the worker's copy then stays.
+// Appends the worker's local history lines to the real one, each line in one write. False
+// (and the reason) when the lines could not all be written.
 bool MergeHistory(const std::filesystem::path& scratch, std::string& error);
 
 // Copies `source` into `folder` under `name` (or "<stem>-2<ext>", ... when that is taken),
-// flushed to the disk, then removes `source`. The kept path, or "" with `error` set; `source`
-// stays then.
+// complete and flushed to the disk before it takes its name. The kept path, or "" with `error`
+// set.
 std::string KeepFile(const std::filesystem::path& source, const std::filesystem::path& folder,
                      const std::string& name, std::string& error);
 
@@ -39,10 +37,10 @@ std::time_t FileWrittenAt(const std::filesystem::path& file);
 // parentheses and the characters a file name cannot hold become "_"; at most 40 bytes.
 std::string SafeGatewayName(const std::string& name);
 
-// Moves the worker's automatic backups into the real "autobak" under FleetAutoBackupName and
+// Copies the worker's automatic backups into the real "autobak" under FleetAutoBackupName and
 // prunes that folder to the options' limit, never deleting a file of `runBackups` (the
 // backups this run kept so far) or one just added. Adds the kept paths to `kept`; false (and
-// the reasons) when a backup could not be kept; it stays in the worker's folder then.
+// the reasons) when a backup could not be kept.
 bool MergeAutoBackups(const std::filesystem::path& scratch, const FleetGateway& g,
                       const std::string& version, const std::vector<std::string>& runBackups,
                       std::vector<std::string>& kept, std::string& error);

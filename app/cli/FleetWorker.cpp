@@ -91,7 +91,7 @@ std::string PrepareScratchFolder(const fs::path& install, const fs::path& data,
     return {};
 }
 
-CFleetWorker::CFleetWorker(int index, FleetGateway gateway, fs::path scratch)
+CFleetWorker::CFleetWorker(FleetGateway gateway, fs::path scratch, int index)
     : m_index(index), m_gateway(std::move(gateway)), m_scratch(std::move(scratch)) {}
 
 bool CFleetWorker::Start(const std::string& program, const std::vector<std::string>& args,

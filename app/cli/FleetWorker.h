@@ -65,7 +65,7 @@ std::string PrepareScratchFolder(const std::filesystem::path& install,
 
 class CFleetWorker {
 public:
-    CFleetWorker(int index, FleetGateway gateway, std::filesystem::path scratch);
+    CFleetWorker(FleetGateway gateway, std::filesystem::path scratch, int index = 0);
     CFleetWorker(const CFleetWorker&) = delete;
     CFleetWorker& operator=(const CFleetWorker&) = delete;
 
