@@ -22,7 +22,7 @@ struct Unzip {
     CArchiveFile file{QString()};
     unzFile handle = nullptr;
     explicit Unzip(const std::string& path) {
-        file.setFileName(QFile::decodeName(QByteArray::fromStdString(path)));
+        file.SetPath(path);
         handle = unzOpen64(&file);
     }
     ~Unzip() {

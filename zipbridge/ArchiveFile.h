@@ -6,13 +6,33 @@
 #include <QFile>
 #include <QString>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string>
+
 namespace vorn {
 
 class CArchiveFile : public QFile {
 public:
     explicit CArchiveFile(const QString& name) : QFile(name) {}
+    // The archive at `path` as bytes: a name that is not UTF-8 does not survive a QString, so
+    // reading opens it by these bytes.
+    void SetPath(const std::string& path) {
+        m_path = path;
+        setFileName(QFile::decodeName(QByteArray::fromStdString(path)));
+    }
     bool open(OpenMode mode) override {
-        const bool ok = QFile::open(mode);
+        bool ok = false;
+        if (!m_path.empty() && !(mode & QIODevice::WriteOnly)) {
+            const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+            ok = fd >= 0 && QFile::open(fd, mode, QFileDevice::AutoCloseHandle);
+            if (fd >= 0 && !ok) {
+                ::close(fd);
+            }
+        } else {
+            ok = QFile::open(mode);
+        }
         m_size = ok ? QFile::size() : 0;
         return ok;
     }
@@ -33,6 +53,7 @@ protected:
     }
 
 private:
+    std::string m_path;
     qint64 m_size = 0;
 };
 

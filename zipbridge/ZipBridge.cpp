@@ -75,7 +75,7 @@ struct Reader {
         }
     }
     bool Open(const std::string& path) {
-        file.setFileName(QFile::decodeName(QByteArray::fromStdString(path)));
+        file.SetPath(path);
         handle = unzOpen64(&file);
         return handle != nullptr;
     }

@@ -152,6 +152,23 @@ bool WriteReport(const std::string& path, const FleetOptions& o, const FleetWork
     return true;
 }
 
+// A worker of the earlier run that still works (its events file is locked): the run cannot
+// be taken over yet. Error text or "".
+std::string StillWorking(const fs::path& runFolder, const FleetJournalState& earlier) {
+    for (const auto& [index, start] : earlier.started) {
+        if (earlier.ended.count(index))
+            continue;
+        const fs::path events =
+            runFolder / start.value("folder").toString().toStdString() / kWorkerEvents;
+        if (EventsFileInUse(events)) {
+            return "the worker of " + start.value("gateway").toString().toStdString() +
+                   " (process " + std::to_string(start.value("pid").toInteger()) +
+                   ") of that run still works";
+        }
+    }
+    return {};
+}
+
 // What a run must be able to do before its first gateway is contacted. Error text or "".
 std::string CheckRunFolder(const FleetOptions& o, const fs::path& runFolder,
                            const std::string& program) {
@@ -208,6 +225,8 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
         runFolder = fs::absolute(o.resume).lexically_normal();
         if (std::string e = ReadFleetJournal(runFolder, earlier); !e.empty())
             return fail(e);
+        if (std::string e = StillWorking(runFolder, earlier); !e.empty())
+            return fail(e + "; nothing was done (run it again once it has ended)");
     } else {
         std::string pattern = (TempFolder() / "vornfleet-XXXXXX").string();
         if (!::mkdtemp(pattern.data()))
@@ -263,7 +282,8 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
             }
         }
     }
-    if (o.action == "update" && !args.Has("yes")) {
+    // A resumed run was confirmed when it started.
+    if (o.action == "update" && !args.Has("yes") && !resume) {
         const std::string question = "Install " + PackageFileName(o.package) + " on " +
                                      std::to_string(o.gateways.size()) + " gateways?";
         if (!op.AskYesNo(question)) {

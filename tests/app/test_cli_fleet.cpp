@@ -33,27 +33,15 @@
 #include "tools/gateway-sim/CGatewaySim.h"
 #include "tools/gateway-sim/SimScripts.h"
 #include "tools/mkpkg/PackageWriter.h"
+#include "tests/app/FleetRunFixture.h"
 
 namespace vorn::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-void Write(const fs::path& p, const std::string& data) {
-    fs::create_directories(p.parent_path());
-    test::WriteFile(p, data);
-}
-
-std::string Read(const fs::path& p) {
-    return test::ReadFile(p);
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);) out.push_back(l);
-    return out;
-}
+using test::Lines;
+using test::Read;
+using test::Write;
 
 // ---- the input files ----
 
@@ -266,100 +254,6 @@ TEST(FleetCommand, UsageErrors) {
 }
 
 // ---- the real program against simulators ----
-
-struct ProgramRun {
-    int code = -1;
-    std::string out, err;
-};
-
-class FleetRun : public ::testing::Test {
-protected:
-    void SetUp() override {
-        SetLanguage(Language::English);
-        ASSERT_TRUE(m_home.valid() && m_dir.isValid());
-        std::string error;
-        ASSERT_TRUE(LoadZipBridge(error)) << error;  // the one of the program folder
-        for (const char* folder : {"arm_bin", "bin", "bin_harddisk"}) {
-            fs::copy(test::DistStartupFolder() / folder, m_home / folder,
-                     fs::copy_options::recursive);
-        }
-    }
-    void TearDown() override {
-        for (auto& s : m_sims) s->Stop();
-    }
-    fs::path Dir() const { return m_dir.path().toStdString(); }
-
-    CGatewaySim& AddSim(const std::string& marker,
-                        std::function<void(GatewaySimConfig&)> tune = {}) {
-        GatewaySimConfig cfg;
-        cfg.root = Dir() / ("root-" + marker);
-        cfg.rebootRefuseMs = 300;
-        if (tune)
-            tune(cfg);
-        m_sims.push_back(std::make_unique<CGatewaySim>(cfg));
-        AddScriptCommands(*m_sims.back());
-        EXPECT_TRUE(m_sims.back()->Start()) << m_sims.back()->LastError();
-        // The automatic backup of a "switch_" package carries this: it shows whose folder
-        // a backup reached.
-        Write(m_sims.back()->LocalPath("/config/cfgversion"), "KELMORA GW " + marker + "\n");
-        return *m_sims.back();
-    }
-    static std::string Addr(const CGatewaySim& sim) {
-        return "127.0.0.1:" + std::to_string(sim.Port());
-    }
-    std::string Package(const std::string& name, std::size_t imageBytes) {
-        const fs::path folder = Dir() / (name + ".d");
-        const std::map<std::string, std::string> m = {
-            {"appversion", "KELMORA GW V301\n"},
-            {"cfgversion", "KELMORA GW V300R001\n"},
-            {"apppre", "#!/bin/sh\n"},
-            {"app1", "#sim: version KELMORA GW V301\n" + std::string(imageBytes, 'i')},
-            {"appsh1", "#!/bin/sh\n"},
-            {"cfgpre", "#!/bin/sh\n"},
-            {"cfg", "hostname=factory\n"},
-            {"cfgsh", "#!/bin/sh\n"},
-        };
-        for (const auto& [member, data] : m) Write(folder / member, data);
-        const std::string out = (Dir() / name).string();
-        std::string error;
-        EXPECT_TRUE(BuildPackage(folder.string(), out, "", error)) << error;
-        return out;
-    }
-    QProcessEnvironment Env(const test::TempProgramFolder& home) const {
-        QProcessEnvironment env = home.Environment();
-        env.insert("VORN_NO_TTY", "1");
-        env.insert("VORN_PASSWORD", "admin");
-        return env;
-    }
-    ProgramRun Run(const QStringList& args, const test::TempProgramFolder& home) {
-        QProcess p;
-        p.setProcessEnvironment(Env(home));
-        p.start(VORN_UPDATER_PROGRAM, args);
-        ProgramRun r;
-        if (!p.waitForFinished(600000)) {
-            p.kill();
-            p.waitForFinished();
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = p.readAllStandardOutput().toStdString();
-        r.err = p.readAllStandardError().toStdString();
-        return r;
-    }
-    static QJsonObject ReportOf(const fs::path& file) {
-        const std::string text = Read(file);
-        return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
-    }
-    static std::map<std::string, QJsonObject> ByGateway(const QJsonObject& report) {
-        std::map<std::string, QJsonObject> out;
-        for (const auto& v : report.value("gateways").toArray())
-            out[v.toObject().value("gateway").toString().toStdString()] = v.toObject();
-        return out;
-    }
-
-    test::TempProgramFolder m_home;
-    QTemporaryDir m_dir;
-    std::vector<std::unique_ptr<CGatewaySim>> m_sims;
-};
 
 TEST_F(FleetRun, FaultsStayWithTheirGatewaysAndTheOthersUpdateAsAlone) {
     const std::string pkg = Package("switch_v301.ssu", 300000);

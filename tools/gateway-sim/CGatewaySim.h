@@ -37,6 +37,8 @@ struct GatewaySimFaults {
     std::string garbageOnCommand;           // a garbage frame instead of the reply
     std::string abortOnCommand;             // "abort\n" instead of the reply
     std::string silentOnCommand;            // no reply at all
+    std::int64_t uploadBytesPerSecond = 0;  // receive uploads no faster than this (0 = off):
+                                            // a slow link, so a test can act mid-upload
 };
 
 struct GatewaySimConfig {

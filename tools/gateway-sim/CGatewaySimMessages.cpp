@@ -65,18 +65,32 @@ bool CGatewaySim::HandleText(Connection& c, const std::string& text) {
 }
 
 bool CGatewaySim::HandleBinary(Connection& c, const std::uint8_t* data, std::size_t len) {
-    std::int64_t dropAfter = -1;
+    std::int64_t dropAfter = -1, rate = 0;
     {
         std::lock_guard lock(m_mutex);
         m_transcript.AddBinary(len);
         dropAfter = m_faults.dropAfterUploadBytes;
+        rate = m_faults.uploadBytesPerSecond;
         if (c.uploadFile) {
             m_uploads[c.uploadIndex].bytes += len;
         }
     }
+    if (c.receivedBinary == 0) {
+        c.firstBinary = std::chrono::steady_clock::now();
+    }
     c.receivedBinary += len;
     if (dropAfter >= 0 && c.receivedBinary >= static_cast<std::uint64_t>(dropAfter)) {
         return false;
+    }
+    if (rate > 0) {
+        // Not faster than the rate: wait until these bytes are due.
+        const auto due = c.firstBinary + std::chrono::microseconds(static_cast<std::int64_t>(
+                                             c.receivedBinary * 1000000.0 / static_cast<double>(rate)));
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+            due - std::chrono::steady_clock::now());
+        if (wait.count() > 0 && !WaitOrStop(static_cast<int>(wait.count()))) {
+            return false;
+        }
     }
     // Data outside an upload is dropped, as the updater does with stray data.
     if (c.uploadFile && std::fwrite(data, 1, len, c.uploadFile) != len) {

@@ -1,5 +1,6 @@
 #pragma once
 // State of the one client connection the simulator serves (internal to the simulator).
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -23,6 +24,7 @@ struct CGatewaySim::Connection {
     bool loggedIn = false;
     bool reboot = false;                // close after the reply, then refuse for a while
     std::uint64_t receivedBinary = 0;   // all binary bytes of this connection
+    std::chrono::steady_clock::time_point firstBinary;  // when the first of them arrived
 
     // The upload in progress: data goes to a hidden temporary file beside the target.
     std::FILE* uploadFile = nullptr;

@@ -40,6 +40,7 @@ const char kUsage[] =
     "  --fault-garbage-on CMD     send a garbage frame instead of the reply to CMD\n"
     "  --fault-abort-on CMD       send \"abort\" instead of the reply to CMD\n"
     "  --fault-silent-on CMD      do not answer CMD\n"
+    "  --throttle-upload N        receive uploaded bytes at N bytes per second at most\n"
     "  --discovery                answer search requests on UDP (port 51111 by default)\n"
     "  --discovery-port N         UDP port of the search responder; 0 picks a free one\n"
     "  --discovery-listen ADDR    IPv4 address the responder binds (default 0.0.0.0)\n"
@@ -210,6 +211,11 @@ int main(int argc, char** argv) {
                 return Fail("bad byte count: " + std::string(v));
             }
             cfg.faults.dropAfterUploadBytes = n;
+        } else if (opt == "--throttle-upload") {
+            if (!ParseInt(v, 1, INT64_MAX, n)) {
+                return Fail("bad rate: " + std::string(v));
+            }
+            cfg.faults.uploadBytesPerSecond = n;
         } else if (opt == "--fault-garbage-on") {
             cfg.faults.garbageOnCommand = v;
         } else if (opt == "--fault-abort-on") {
