@@ -127,12 +127,39 @@ void CliOperator::AppendConsole(const std::string& text, std::uint32_t colour) {
 void CliOperator::SetProgressAnchor() {
     m_anchor = m_line.size();
     m_progressShown = false;
+    // A transfer may begin here, from its first byte.
+    if (m_transfer) {
+        m_rate.Start(0);
+    } else {
+        m_rate.Stop();
+    }
 }
 
-void CliOperator::ReplaceProgress(const std::string& text, std::uint32_t colour) {
+void CliOperator::ReplaceProgress(const std::string& shown, std::uint32_t colour) {
+    std::string text = shown;
+    std::uint64_t sent = 0, size = 0;
+    if (m_transfer && m_rate.Started()) {
+        if (const auto t = m_transfer()) {
+            sent = t->first;
+            size = t->second;
+        }
+    }
+    const bool measured = size > 0;
     if (m_mode.json) {
-        Json("progress", text, "colour", colour);
+        QJsonObject fields{{"text", JsonText(text)}, {"colour", static_cast<qint64>(colour)}};
+        if (measured) {
+            fields.insert("sent", static_cast<qint64>(sent));
+            fields.insert("size", static_cast<qint64>(size));
+            fields.insert("bytes_per_second", m_rate.BytesPerSecond(sent));
+            fields.insert("seconds_left", m_rate.SecondsLeft(sent, size));
+        }
+        fields.insert("type", "progress");
+        m_out << QJsonDocument(fields).toJson(QJsonDocument::Compact).toStdString() << "\n";
+        m_out.flush();
         return;
+    }
+    if (measured && !text.empty() && text.back() != '\n') {
+        text += " (" + TransferProgressText(sent, size, m_rate) + ")";
     }
     if (m_mode.terminal) {
         // Back to the start of the line, the text before the anchor again, then the new text.

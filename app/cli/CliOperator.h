@@ -4,6 +4,7 @@
 // command's flags or asked on the terminal.
 #include <QJsonObject>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -13,6 +14,7 @@
 
 #include "app/cli/CliTerminal.h"
 #include "lib/Operator.h"
+#include "lib/TransferRate.h"
 
 namespace vorn {
 class CUpdateEvents;
@@ -38,6 +40,11 @@ public:
     void SetUpdateEvents(CUpdateEvents* events) { m_events = events; }
     // The answer to the next secret question (the console password from a file).
     void SetSecretAnswer(std::optional<std::string> s) { m_secret = std::move(s); }
+    // While an upload runs: its bytes sent and its size. With a source, each progress line
+    // also says how much is sent, at which rate, and how long the rest takes; the JSON
+    // progress events carry them as fields.
+    using TransferSource = std::function<std::optional<std::pair<std::uint64_t, std::uint64_t>>()>;
+    void SetTransferSource(TransferSource source) { m_transfer = std::move(source); }
     // A fixed answer to one question (its exact text), ahead of --yes and the terminal.
     void SetAnswer(const std::string& question, bool answer) { m_answers[question] = answer; }
 
@@ -93,6 +100,8 @@ private:
     std::string m_line;        // text of the current (unfinished) output line
     std::size_t m_anchor = 0;  // progress anchor inside m_line
     bool m_progressShown = false;
+    TransferSource m_transfer;
+    CTransferRate m_rate;
     std::string m_command;
     QJsonObject m_result;
     std::vector<std::string> m_failures;

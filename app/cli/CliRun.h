@@ -45,6 +45,14 @@ public:
     }
 
     CliOperator& Op() { return m_op; }
+    // Progress lines of uploads say how much is sent, the rate and the time left.
+    void ShowTransferRate() {
+        m_op.SetTransferSource([this]() -> std::optional<std::pair<std::uint64_t, std::uint64_t>> {
+            if (!m_frame.Transferring())
+                return std::nullopt;
+            return std::make_pair(m_frame.UploadSent(), m_frame.UploadSize());
+        });
+    }
     CMainFrame& Frame() { return m_frame; }
     const std::string& Address() const { return m_address; }
     // The gateway's version at the first login of this run ("" before it).

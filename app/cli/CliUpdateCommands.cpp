@@ -87,6 +87,7 @@ int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
         return run.Usage("--reboot-timeout takes a number of seconds");
     }
     StartUpdateResult(run, path, false);
+    run.ShowTransferRate();
     const bool skipCurrent = args.Has("skip-current");
     PackageTarget target;
     if (int rc = LoginForCommand(run, [&] {
@@ -170,6 +171,7 @@ int CmdCheck(const CliArgs& args, CliEnvironment& env) {
 
 int CmdBackup(const CliArgs& args, CliEnvironment& env) {
     CliRun run(args, env);
+    run.ShowTransferRate();
     if (int rc = LoginForCommand(run)) {
         return rc;
     }
@@ -199,6 +201,7 @@ int CmdBackup(const CliArgs& args, CliEnvironment& env) {
 int CmdRestore(const CliArgs& args, CliEnvironment& env) {
     const std::string file = std::filesystem::absolute(args.positional[0]).string();
     CliRun run(args, env);
+    run.ShowTransferRate();
     std::optional<bool> otherVersion;
     if (args.values.count("other-version")) {
         const std::string v = args.Value("other-version");

@@ -22,6 +22,7 @@ int RunCombinedUpdate(const CliArgs& args, CliEnvironment& env) {
         return run.Usage("--reboot-timeout takes a number of seconds");
     }
     StartUpdateResult(run, path, true);
+    run.ShowTransferRate();
     if (int rc = run.Prepare()) {
         return rc;
     }

@@ -159,8 +159,8 @@ void CFleetWorker::Handle(const QJsonObject& event) {
         const QJsonValue after = event.value("version_after");
         m_status.versionAfter = after.isString() ? Utf8(after) : std::string();
         m_status.verified = event.value("version_after_read").toBool();
-        if (event.value("skipped").toBool())
-            m_status.result = FleetResult::Skipped;
+        // The result is the worker's once it has ended: until then it still runs.
+        m_status.skipped = event.value("skipped").toBool();
         const QJsonValue backup = event.value("backup_file");
         if (backup.isString())
             m_status.workerBackup = Utf8(backup);
@@ -191,8 +191,7 @@ void CFleetWorker::Conclude(int exitCode) {
     m_status.percent = -1;
     m_status.activity.clear();
     if (exitCode == kExitOk) {
-        m_status.result =
-            m_status.result == FleetResult::Skipped ? FleetResult::Skipped : FleetResult::Succeeded;
+        m_status.result = m_status.skipped ? FleetResult::Skipped : FleetResult::Succeeded;
     } else {
         m_status.result = exitCode == kExitConnect ? FleetResult::Unreachable : FleetResult::Failed;
     }

@@ -50,6 +50,7 @@ struct FleetStatus {
     std::vector<std::string> log;      // the worker's log lines (kept for failed gateways)
     std::string workerBackup;          // the backup the worker wrote (in its own folder)
     std::vector<std::string> backups;  // where this gateway's backups were kept
+    bool skipped = false;              // its result said it found the gateway current
     bool exitSeen = false;             // the worker's last event arrived
     bool stopAsked = false;            // asked to stop at the next safe point
     bool earlier = false;              // the outcome of an earlier run of this run (--resume)

@@ -83,24 +83,22 @@ void CPageUpdate::ShowProgress(const QString& text, std::uint64_t sent, std::uin
     const int percent = std::clamp(digits.toInt(), 0, 100);
     if (!m_inProgress) {
         m_inProgress = true;
-        m_started.start();
+        m_rate.Start(sent);
         m_lastDraw.invalidate();
-        m_startBytes = sent;
     }
     // Bar and text are redrawn together, at most ten times a second (and at the end).
     if (m_lastDraw.isValid() && m_lastDraw.elapsed() < 100 && percent < 100) {
         return;
     }
     m_lastDraw.start();
-    const double seconds = std::max<qint64>(m_started.elapsed(), 1) / 1000.0;
-    const double rate = static_cast<double>(sent - std::min(sent, m_startBytes)) / seconds;
-    const double left = rate > 0 ? static_cast<double>(size - std::min(size, sent)) / rate : 0.0;
+    const double rate = m_rate.BytesPerSecond(sent);
+    const int left = std::max(m_rate.SecondsLeft(sent, size), 0);
     const QLocale locale;
     m_progressText->setText(Label(L::Progress)
                                 .arg(locale.formattedDataSize(static_cast<qint64>(sent)))
                                 .arg(locale.formattedDataSize(static_cast<qint64>(size)))
                                 .arg(locale.formattedDataSize(static_cast<qint64>(rate)))
-                                .arg(QStringLiteral("%1 s").arg(static_cast<int>(left + 0.5))));
+                                .arg(QStringLiteral("%1 s").arg(left)));
     m_bar->setVisible(true);
     m_progressText->setVisible(true);
     m_bar->setAccessibleDescription(text.trimmed());

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "lib/TransferRate.h"
+
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
@@ -40,9 +42,8 @@ private:
     QLabel* m_progressText = nullptr;
     int m_mark = 0;
     bool m_inProgress = false;
-    QElapsedTimer m_started;
+    CTransferRate m_rate;
     QElapsedTimer m_lastDraw;
-    std::uint64_t m_startBytes = 0;
 };
 
 }  // namespace vorn::gui

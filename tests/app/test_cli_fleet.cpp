@@ -206,6 +206,29 @@ TEST(FleetReport, ProgressInPlaceOnATerminalElseALinePerChange) {
               "10.0.0.1:51111: unreachable (0.0 s): no route\\x1b]0;x\n");
 }
 
+// A worker's outcome is taken when its process has ended, whatever its events said before:
+// a result read while the process still ran once left the run waiting for it for ever.
+TEST(FleetWorker, OutcomeWaitsForTheProcessToEnd) {
+    QTemporaryDir dir;
+    const fs::path scratch = fs::path(dir.path().toStdString()) / "g1";
+    fs::create_directories(scratch);
+    FleetGateway g;
+    g.address = *ParseAddress("127.0.0.1");
+    CFleetWorker w(g, scratch);
+    const std::string script =
+        "printf '%s\\n' '{\"type\":\"result\",\"skipped\":true,\"text\":\"\"}'; sleep 1; "
+        "printf '%s\\n' '{\"type\":\"exit\",\"code\":0,\"text\":\"\"}'";
+    ASSERT_TRUE(w.Start("/bin/sh", {"-c", script}, "pw"));
+    ASSERT_TRUE(test::waitFor([&] {
+        w.Poll([](const std::string&) {});
+        return w.Status().skipped;
+    }));
+    EXPECT_EQ(w.Status().result, FleetResult::Running);  // its process may still work
+    ASSERT_TRUE(test::waitFor([&] { return !w.Running(); }));
+    w.Finish();
+    EXPECT_EQ(w.Status().result, FleetResult::Skipped);
+}
+
 TEST(FleetReport, GatewayTextCannotDriveTheTerminal) {
     EXPECT_EQ(TerminalSafe("V1\033[2J\r\x07ok\x7f"), "V1\\x1b[2J\\x0d\\x07ok\\x7f");
     EXPECT_EQ(TerminalSafe("caf\xC3\xA9 \xC2\x9B"
