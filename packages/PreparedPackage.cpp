@@ -199,6 +199,16 @@ bool UsePreparedPackage(const std::string& package, const fs::path& folder, std:
     return true;
 }
 
+void StopUsingPreparedPackage() {
+    Prepared& p = State();
+    std::lock_guard lock(p.mutex);
+    p.inUse = false;
+    p.members.clear();
+    p.current.clear();
+    RedirectWorkFolder("unpkg", {});
+    RedirectWorkFolder("compose_unpkg", {});
+}
+
 bool PreparedPackageInUse() {
     Prepared& p = State();
     std::lock_guard lock(p.mutex);

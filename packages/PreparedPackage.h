@@ -27,6 +27,8 @@ bool UnpackPackage(const std::string& package, const std::filesystem::path& fold
 bool UsePreparedPackage(const std::string& package, const std::filesystem::path& folder,
                         std::string& error);
 bool PreparedPackageInUse();
+// Package loads check and unpack their packages themselves again.
+void StopUsingPreparedPackage();
 // Points "unpkg" at the unpacked member package `memberPath` (a path in "compose_unpkg"). False
 // when the plan has no such member.
 bool SelectPreparedMember(const std::string& memberPath);

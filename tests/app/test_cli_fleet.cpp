@@ -22,7 +22,9 @@
 #include <thread>
 
 #include "app/cli/Cli.h"
+#include "app/cli/FleetJournal.h"
 #include "app/cli/FleetList.h"
+#include "app/cli/FleetMerge.h"
 #include "app/cli/FleetReport.h"
 #include "lib/StringTable.h"
 #include "packages/BackupFile.h"
@@ -227,6 +229,100 @@ TEST(FleetWorker, OutcomeWaitsForTheProcessToEnd) {
     ASSERT_TRUE(test::waitFor([&] { return !w.Running(); }));
     w.Finish();
     EXPECT_EQ(w.Status().result, FleetResult::Skipped);
+}
+
+// Backup names say which gateway and which moment: address and port, the name of the
+// gateways file made safe for a file name, the version and the time.
+TEST(FleetMerge, BackupNamesTellGatewaysApart) {
+    std::tm tm{};
+    tm.tm_year = 126;
+    tm.tm_mon = 11;
+    tm.tm_mday = 11;
+    tm.tm_hour = 16;
+    tm.tm_min = 5;
+    tm.tm_sec = 9;
+    tm.tm_isdst = -1;
+    const std::time_t t = std::mktime(&tm);
+    const struct {
+        const char* address;
+        std::string name;
+        const char* version;
+        const char* automatic;
+        const char* backup;
+    } kCases[] = {
+        {"10.0.0.1", "", "KELMORA GW V300", "(10.0.0.1-51111)KELMORA GW V300(26.12.11 16-05-09).bcf",
+         "kelmora_10.0.0.1-51111_KELMORA GW V300_20261211-160509.bcf"},
+        {"10.0.0.1:5000", "north gate", "V1", "(10.0.0.1-5000 north_gate)V1(26.12.11 16-05-09).bcf",
+         "kelmora_10.0.0.1-5000_north_gate_V1_20261211-160509.bcf"},
+        {"10.0.0.2", "../(a)b\x7c\x1b", "V/2:x", "(10.0.0.2-51111 ..__a_b__)V-2-x(26.12.11 16-05-09).bcf",
+         "kelmora_10.0.0.2-51111_..__a_b___V-2-x_20261211-160509.bcf"},
+        {"10.0.0.3", std::string(50, 'n'), "", nullptr, nullptr},
+        {"10.0.0.4", std::string(39, 'n') + "\xc3\xa9", "", nullptr, nullptr},
+    };
+    for (const auto& c : kCases) {
+        FleetGateway g;
+        g.address = *ParseAddress(c.address);
+        g.name = c.name;
+        const std::string automatic = FleetAutoBackupName(g, c.version, t);
+        const std::string backup = FleetBackupName(g, c.version, t);
+        if (c.automatic) {
+            EXPECT_EQ(automatic, c.automatic);
+            EXPECT_EQ(backup, c.backup);
+        } else {
+            EXPECT_NE(automatic.find(")unknown("), std::string::npos) << automatic;
+            EXPECT_NE(backup.find("_unknown_"), std::string::npos) << backup;
+        }
+        EXPECT_LE(SafeGatewayName(c.name).size(), 40u);
+    }
+    // A name is never cut inside a character.
+    EXPECT_EQ(SafeGatewayName(std::string(39, 'n') + "\xc3\xa9"), std::string(39, 'n'));
+}
+
+// Keeping a file never replaces one that is there; a copy that fails leaves nothing behind.
+TEST(FleetMerge, KeepFileNeverReplacesAndLeavesNoPart) {
+    QTemporaryDir dir;
+    const fs::path d = dir.path().toStdString();
+    Write(d / "src" / "a.bcf", "new backup");
+    Write(d / "kept" / "a.bcf", "earlier backup");
+    Write(d / "kept" / "a-2.bcf", "another earlier one");
+    std::string error;
+    const std::string kept = KeepFile(d / "src" / "a.bcf", d / "kept", "a.bcf", error);
+    EXPECT_EQ(kept, (d / "kept" / "a-3.bcf").string()) << error;
+    EXPECT_EQ(Read(d / "kept" / "a-3.bcf"), "new backup");
+    EXPECT_EQ(Read(d / "kept" / "a.bcf"), "earlier backup");
+    EXPECT_EQ(Read(d / "kept" / "a-2.bcf"), "another earlier one");
+    EXPECT_EQ(Read(d / "src" / "a.bcf"), "new backup");  // the worker's copy stays
+
+    EXPECT_EQ(KeepFile(d / "src" / "missing.bcf", d / "kept", "m.bcf", error), "");
+    EXPECT_NE(error.find("missing.bcf"), std::string::npos);
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(d / "kept")) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a-2.bcf", "a-3.bcf", "a.bcf"}));
+}
+
+// The journal of a killed run may end in a cut line: what was written in full is read.
+TEST(FleetJournal, ReadsWhatAKilledRunWrote) {
+    QTemporaryDir dir;
+    const fs::path run = dir.path().toStdString();
+    {
+        CFleetJournal journal;
+        ASSERT_EQ(journal.Open(run), "");
+        ASSERT_TRUE(journal.Write({{"type", "run"}, {"action", "update"}}));
+        ASSERT_TRUE(journal.Write({{"type", "start"}, {"index", 0}, {"folder", "g1"}}));
+        ASSERT_TRUE(journal.Write({{"type", "start"}, {"index", 1}, {"folder", "g2"}}));
+        ASSERT_TRUE(journal.Write(
+            {{"type", "end"}, {"index", 0}, {"outcome", QJsonObject{{"result", "ok"}}}}));
+    }
+    std::ofstream(run / kJournalName, std::ios::app) << R"({"type":"end","index":1,"outc)";
+    FleetJournalState state;
+    ASSERT_EQ(ReadFleetJournal(run, state), "");
+    EXPECT_EQ(state.run.value("action").toString(), "update");
+    EXPECT_EQ(state.started.size(), 2u);
+    ASSERT_EQ(state.ended.size(), 1u);
+    EXPECT_EQ(state.ended.at(0).value("outcome").toObject().value("result").toString(), "ok");
+    FleetJournalState none;
+    EXPECT_NE(ReadFleetJournal(run / "nothing", none), "");
 }
 
 TEST(FleetReport, GatewayTextCannotDriveTheTerminal) {

@@ -8,6 +8,7 @@
 
 #include "app/cli/CliOperator.h"
 #include "app/cli/TerminalText.h"
+#include "lib/StringTable.h"
 
 namespace vorn::cli {
 namespace {
@@ -41,6 +42,58 @@ TEST(CliOperator, ProgressIsRewrittenInPlaceOnATerminal) {
               "\n"
               "\033[34mUpload file successfully!\n\033[0m"
               "\033[31mFailed\n\033[0m");
+}
+
+// update, backup and restore: an upload's progress says how much is sent, at which rate and
+// how long the rest takes, in place on a terminal, a line per change otherwise, as fields of
+// the JSON progress event; other transfers (downloads) keep the bare percentage.
+TEST(CliOperator, UploadProgressSaysRateAndTimeLeft) {
+    SetLanguage(Language::English);
+    const std::uint64_t MiB = 1 << 20;
+    for (const CliOutputMode mode : {CliOutputMode{false, true}, CliOutputMode{false, false},
+                                     CliOutputMode{true, false}}) {
+        SCOPED_TRACE(std::to_string(mode.json) + std::to_string(mode.terminal));
+        std::ostringstream out;
+        CNoTerminal none;
+        CliOperator op(out, mode, none);
+        bool uploading = true;
+        std::uint64_t sent = 0;
+        op.SetTransferSource(
+            [&]() -> std::optional<std::pair<std::uint64_t, std::uint64_t>> {
+                if (!uploading)
+                    return std::nullopt;
+                return std::make_pair(sent, 4 * MiB);
+            });
+        op.AppendConsole("app1(size:4,194,304 B) : ", kBlack);
+        op.SetProgressAnchor();
+        sent = MiB;
+        op.ReplaceProgress("25%", kBlue);
+        uploading = false;
+        op.SetProgressAnchor();
+        op.ReplaceProgress("7%", kBlue);
+        const std::string text = out.str();
+        if (mode.json) {
+            const auto lines = [&] {
+                std::vector<QJsonObject> v;
+                std::istringstream in(text);
+                for (std::string l; std::getline(in, l);)
+                    v.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(l)).object());
+                return v;
+            }();
+            ASSERT_EQ(lines.size(), 3u) << text;
+            EXPECT_EQ(lines[1]["text"].toString(), "25%");
+            EXPECT_EQ(lines[1]["sent"].toInteger(), static_cast<qint64>(MiB));
+            EXPECT_EQ(lines[1]["size"].toInteger(), static_cast<qint64>(4 * MiB));
+            EXPECT_TRUE(lines[1].contains("bytes_per_second") && lines[1].contains("seconds_left"));
+            EXPECT_FALSE(lines[2].contains("sent"));  // not an upload
+            continue;
+        }
+        const std::size_t at = text.find("25% (1.00 MiB of 4.00 MiB sent, ");
+        ASSERT_NE(at, std::string::npos) << text;
+        EXPECT_NE(text.find(" left)", at), std::string::npos) << text;
+        EXPECT_NE(text.find(mode.terminal ? "\033[34m7%\033[0m" : "\n7%\n"), std::string::npos)
+            << text;
+    }
 }
 
 TEST(CliOperator, ProgressIsPlainLinesOffATerminal) {

@@ -225,5 +225,40 @@ TEST_F(BackupTest, PruneKeepsNewest) {
     EXPECT_FALSE(fs::exists(Folder("autobak") / "e.bcf"));
 }
 
+// The backups of a fleet run are never pruned by it: they count towards the limit, and only
+// older ones go, oldest first.
+TEST_F(BackupTest, PruneNeverDeletesTheKeptBackups) {
+    fs::create_directories(Folder("autobak"));
+    const std::time_t base = 1700000000;
+    const struct {
+        const char* name;
+        int age;
+    } kFiles[] = {{"old1.bcf", 900}, {"old2.bcf", 800}, {"old3.bcf", 700},
+                  {"run1.bcf", 990}, {"run2.bcf", 100}, {"run3.bcf", 50}};
+    for (const auto& f : kFiles) {
+        const fs::path p = Folder("autobak") / f.name;
+        WriteFile(p, f.name);
+        struct utimbuf t {
+            base - f.age, base - f.age
+        };
+        ::utime(p.c_str(), &t);
+    }
+    const auto left = [&] {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(Folder("autobak")))
+            names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<fs::path> run = {WorkPath("run1.bcf", "autobak"), WorkPath("run2.bcf", "autobak"),
+                                       WorkPath("run3.bcf", "autobak")};
+    PruneAutoBackups(4, run);  // run1 is the oldest of all, yet it stays
+    EXPECT_EQ(left(), (std::vector<std::string>{"old3.bcf", "run1.bcf", "run2.bcf", "run3.bcf"}));
+    PruneAutoBackups(2, run);  // more kept files than the limit: all of them stay
+    EXPECT_EQ(left(), (std::vector<std::string>{"run1.bcf", "run2.bcf", "run3.bcf"}));
+    PruneAutoBackups(2);
+    EXPECT_EQ(left(), (std::vector<std::string>{"run2.bcf", "run3.bcf"}));
+}
+
 }  // namespace
 }  // namespace vorn::test
