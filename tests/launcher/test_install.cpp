@@ -717,5 +717,72 @@ TEST_F(OrdinaryUser, FailedAutomaticBackupStopsTheUpdate) {
     EXPECT_FALSE(fs::exists(DataFolder() / "tmp" / "cfgbk"));
 }
 
+// A fleet run of the installed copy as an ordinary user: the backup lands private in the
+// user's data folder, and the run folder in the user's TMPDIR goes completely (its unpacked
+// package is read-only while the run lasts).
+TEST_F(OrdinaryUser, FleetUpdateKeepsTheBackupAndLeavesNothingInTemp) {
+    const fs::path tmp = m_home / "tmp";
+    MakeUserFolder(tmp, 0700);
+    const fs::path gateways = m_home / "gateways";
+    test::WriteFile(gateways, Gateway() + " office\n");
+    ASSERT_EQ(::chown(gateways.c_str(), m_uid, m_gid), 0);
+    const fs::path report = m_home / "report.json";
+    QProcessEnvironment env = UserEnvironment();
+    env.insert("TMPDIR", QString::fromStdString(tmp.string()));
+    const ChildResult r =
+        Run(Startup() / "vornupdater",
+            {"fleet", "update", QString::fromStdString(Package("switch_v301.ssu")), "--gateways",
+             QString::fromStdString(gateways.string()), "--yes", "--report",
+             QString::fromStdString(report.string())},
+            {}, env);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_TRUE(fs::is_empty(tmp)) << r.out;
+    std::vector<fs::path> backups;
+    for (const auto& e : fs::directory_iterator(DataFolder() / "autobak")) backups.push_back(e.path());
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(backups[0].filename().string().rfind("(127.0.0.1-" + std::to_string(m_sim->Port()) +
+                                                       " office)KELMORA GW V300R001(",
+                                                   0),
+              0u)
+        << backups[0];
+    struct stat st {};
+    ASSERT_EQ(::stat(backups[0].c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, m_uid);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_NE(test::ReadFile(report).find(backups[0].string()), std::string::npos);
+    EXPECT_EQ(m_sim->RebootCount(), 1);
+}
+
+// A TMPDIR without room for the package and its unpacked files is found before the first
+// gateway is contacted, and nothing is left in it.
+TEST_F(OrdinaryUser, FleetWithoutRoomForThePackageContactsNoGateway) {
+    std::string image;
+    std::uint32_t x = 7;
+    for (int i = 0; i < (10 << 20); ++i) {
+        x = x * 1103515245u + 12345u;
+        image.push_back(static_cast<char>(x >> 24));
+    }
+    const fs::path dir = Temp() / "packages";
+    const std::string pkg = test::BuildSinglePackage(dir, "big.ssu", {{"app1", image}});
+    ::chmod(pkg.c_str(), 0644);
+    const fs::path small = Temp() / "small-tmp";
+    fs::create_directories(small);
+    test::WriteFile(Temp() / "gateways", Gateway() + "\n");
+    ChildSetup setup;
+    setup.asUser = false;
+    setup.scratchMount = small.string();  // 8 MB, in the child's mount namespace only
+    QProcessEnvironment env = CleanEnvironment();
+    env.insert("VORN_PASSWORD", "admin");
+    env.insert("TMPDIR", QString::fromStdString(small.string()));
+    const ChildResult r = Shell("\"$0\" fleet update '" + pkg + "' --gateways '" +
+                                    (Temp() / "gateways").string() + "' --yes; echo \"exit $?\"; " +
+                                    "ls -A '" + small.string() + "'; echo end",
+                                setup, env);
+    EXPECT_NE(r.out.find("not enough free space in " + small.string()), std::string::npos)
+        << r.out << r.err;
+    EXPECT_NE(r.out.find("; no gateway was contacted\nexit 1\nend\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(m_sim->ReceivedTexts().empty());
+}
+
 }  // namespace
 }  // namespace vorn
