@@ -22,7 +22,7 @@ constexpr int kRedrawMs = 200;
 constexpr int kMaxStopGraceS = 30;
 
 ConnectOutcome LoginOutcome(const FleetStatus& s) {
-    if (!s.versionBefore.empty())
+    if (s.loggedIn)
         return kWizardConnected;
     return s.wrongPassword ? kWizardLoginRefused : kWizardConnectFailed;
 }

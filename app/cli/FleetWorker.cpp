@@ -148,13 +148,16 @@ void CFleetWorker::Handle(const QJsonObject& event) {
     const std::string type = Utf8(event.value("type"));
     const std::string text = Utf8(event.value("text"));
     if (type == "login") {
-        if (m_status.versionBefore.empty() && event.contains("version")) {
+        if (!m_status.loggedIn && event.contains("version")) {
+            m_status.loggedIn = true;
             m_status.versionBefore = Utf8(event.value("version"));
             m_status.activity = "logged in";
         }
     } else if (type == "result") {
-        if (m_status.versionBefore.empty())
+        if (!m_status.loggedIn && event.value("version_before").isString()) {
+            m_status.loggedIn = true;
             m_status.versionBefore = Utf8(event.value("version_before"));
+        }
         m_status.wrongPassword = event.value("login_refused").toBool();
         const QJsonValue after = event.value("version_after");
         m_status.versionAfter = after.isString() ? Utf8(after) : std::string();

@@ -43,6 +43,7 @@ struct FleetStatus {
     std::string versionBefore;
     std::string versionAfter;    // the package's version, or the one read back (verified)
     bool verified = false;       // versionAfter was read back from the gateway
+    bool loggedIn = false;       // the worker logged in (a damaged firmware reports no version)
     bool wrongPassword = false;  // the login was refused
     qint64 elapsedMs = 0;
     int exitCode = -1;

@@ -398,6 +398,30 @@ TEST_F(FleetLeftAlone, HungGatewayEndsAtTheTimeLimit) {
     EXPECT_EQ(Entries(TempDir()), std::vector<std::string>{});
 }
 
+// The fleet reads its workers' documented event fields, not their messages: in another
+// language the versions, the read-back and the backup's place come out the same.
+TEST_F(FleetLeftAlone, OutcomesDoNotDependOnTheLanguageOfTheMessages) {
+    const std::string pkg = Package("switch_v301.ssu", 1000);
+    CGatewaySim& sim = AddSim("zh");
+    const fs::path report = Dir() / "report.json";
+    QProcess p;
+    QProcessEnvironment env = Env(m_home);
+    env.insert("VORN_LANG", "zh_CN");
+    p.setProcessEnvironment(env);
+    p.start(VORN_UPDATER_PROGRAM,
+            {"fleet", "update", QString::fromStdString(pkg), "--gateways", Q(Gateways({&sim})),
+             "--yes", "--verify", "--reboot-timeout", "60", "--report", Q(report)});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardOutput().toStdString();
+    const QJsonObject o = ByGateway(ReportOf(report)).at(Addr(sim));
+    EXPECT_EQ(o.value("result").toString(), "ok");
+    EXPECT_EQ(o.value("versionBefore").toString(), "KELMORA GW V300R001");
+    EXPECT_EQ(o.value("versionAfter").toString(), "KELMORA GW V301");
+    EXPECT_TRUE(o.value("verified").toBool());
+    ASSERT_EQ(o.value("backupFiles").toArray().size(), 1);
+    EXPECT_TRUE(fs::is_regular_file(o.value("backupFiles")[0].toString().toStdString()));
+}
+
 // What a run needs is checked before the first gateway: a TMPDIR too deep for the workers'
 // program folders is refused with the way out, and leaves nothing behind.
 TEST_F(FleetLeftAlone, TooDeepTempFolderIsRefusedBeforeAnyGateway) {
