@@ -4,8 +4,6 @@
 
 #include "lib/Log.h"
 #include "lib/StringTable.h"
-#include "lib/Text.h"
-#include "lib/WorkFolders.h"
 #include "link/CDES.h"
 
 namespace vorn {
@@ -101,9 +99,7 @@ OptionProblem AcceptOptions(COptionFile& file, OptionSettings& v,
     // Changes that do not reach the file would be lost at the next start: say so and where,
     // and keep the dialog open (Cancel leaves it). SaveReplacing has logged the failure.
     if (int rc = file.SaveReplacing(path); rc != 0) {
-        return Problem(
-            FormatStr(9206, path.string().c_str(), FileErrorText(rc, path).c_str()),
-            OptionField::None);
+        return Problem(OptionSaveErrorText(rc, path), OptionField::None);
     }
     return {};
 }

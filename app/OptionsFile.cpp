@@ -12,6 +12,7 @@
 #include "lib/Log.h"
 #include "lib/StringTable.h"
 #include "lib/Text.h"
+#include "lib/WorkFolders.h"
 #include "packages/BackupFile.h"
 #include "platform/DataFile.h"
 #include "platform/FileUtil.h"
@@ -126,6 +127,10 @@ int AutoBackupLimit() {
     COptionFile options;
     options.Load();
     return options.AutoBackupLimit();
+}
+
+std::string OptionSaveErrorText(int err, const fs::path& path) {
+    return FormatStr(9206, path.string().c_str(), FileErrorText(err, path).c_str());
 }
 
 int COptionFile::Load() {

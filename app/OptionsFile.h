@@ -90,6 +90,9 @@ private:
 
 // The number of automatic backups to keep, from this user's options file.
 int AutoBackupLimit();
+// Text 9206 for a failed save of the options file at `path` with system error `err`: the
+// file, the system's text, and what is in the way.
+std::string OptionSaveErrorText(int err, const std::filesystem::path& path = OptionFilePath());
 
 // Texts a user name setter refuses: one of "\/:*?<>|", or more than 128 bytes as UTF-8.
 bool IsValidProxyUsername(std::string_view name, std::string* reason);

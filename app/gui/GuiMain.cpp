@@ -60,7 +60,10 @@ int RunGui(int argc, char** argv) {
 
     CStartup startup;
     if (StartupResult r = startup.Run(); !r.ok()) {
-        QMessageBox::critical(nullptr, Str(6635), Q(r.message).trimmed());
+        // The text names folders of this machine: plain text, whatever they are called.
+        QMessageBox box(QMessageBox::Critical, Str(6635), Q(r.message).trimmed(), QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
         return 4;
     }
     CMainSheet sheet;

@@ -4,10 +4,12 @@
 #include <QComboBox>
 #include <QPushButton>
 
+#include <cerrno>
 #include <set>
 
 #include "app/OptionsFile.h"
 #include "app/gui/COptionDlg.h"
+#include "app/gui/CPageLoad.h"
 #include "app/gui/CPageUpdate.h"
 #include "tests/gui/GuiFixture.h"
 
@@ -88,6 +90,39 @@ TEST_F(GuiDataFolder, WizardUpdateWritesOnlyTheDataFolder) {
     ASSERT_EQ(kept.size(), 1u);  // AUTOBAK_NUM of the data folder, not the default 10
     EXPECT_EQ(kept[0].rfind("(127.0.0.1)KELMORA GW V300R001(", 0), 0u) << kept[0];
     EXPECT_TRUE(fs::exists(Data() / "updhistory" / "localhistory"));
+}
+
+// An options file that cannot be written (here a link planted in its place) is reported with
+// the file, the reason and what to do; the dialog stays open, the load page starts nothing,
+// and the file the link points to is left as it was.
+TEST_F(GuiDataFolder, OptionsThatCannotBeSavedAreReported) {
+    const fs::path victim = m_folders.Dir() / "victim.ini";
+    WriteLocal(victim, "[OPTION_NETWORK_CONFIG]\r\nUPDATE_SERVER=0\r\n");
+    fs::create_symlink(victim, Data() / kOptionFileName);
+    const std::string reason =
+        "The options could not be saved in " + (Data() / kOptionFileName).string() +
+        ": Too many levels of symbolic links\n" + (Data() / kOptionFileName).string() +
+        " is a symbolic link. The program does not write through links: remove it.";
+    {
+        gui::COptionDlg dlg(Sheet().Op(), &Sheet());
+        dlg.show();
+        dlg.ServerBox()->setCurrentIndex(2);
+        Sheet().Op().ClearMessages();
+        dlg.OkButton()->click();
+        EXPECT_TRUE(HasMessage(reason));
+        EXPECT_TRUE(dlg.isVisible());
+    }
+    Connect("admin");
+    ASSERT_EQ(Sheet().ActivePage(), gui::CMainSheet::kPageLoad);
+    const std::size_t sent = m_sim->ReceivedTexts().size();
+    Sheet().Op().ClearMessages();
+    Sheet().LoadPage()->PathEdit()->setText(QString::fromStdString(Package("v301.ssu")));
+    Sheet().NextButton()->click();
+    EXPECT_TRUE(waitFor([&] { return HasMessage(std::to_string(ELOOP) + "\n" + reason); }))
+        << (Sheet().Op().Messages().empty() ? "" : Sheet().Op().Messages().back());
+    EXPECT_EQ(Sheet().ActivePage(), gui::CMainSheet::kPageLoad);
+    EXPECT_EQ(m_sim->ReceivedTexts().size(), sent);
+    EXPECT_EQ(ReadLocal(victim), "[OPTION_NETWORK_CONFIG]\r\nUPDATE_SERVER=0\r\n");
 }
 
 }  // namespace

@@ -638,34 +638,35 @@ TEST_F(OrdinaryUser, BackupFailuresKeepTheEarlierFile) {
     const QString gateway = QString::fromStdString(Gateway());
     const std::string earlier = "an earlier backup";
 
-    {
-        SCOPED_TRACE("a read-only folder");
-        const fs::path dir = m_home / "read-only";
+    // A folder of the user's with an earlier backup: the failed backup of `setup` must leave
+    // it as it was, with nothing beside it.
+    struct Case {
+        const char* name;
+        const char* folder;
+        mode_t folderMode;
+        rlim_t fileSizeLimit;
+        const char* reason;
+    } cases[] = {
+        {"a read-only folder", "read-only", 0500, RLIM_INFINITY, "Permission denied"},
+        // The download fits under the limit, the archive does not.
+        {"a file size limit", "limited", 0700, image.size() + 200, "File too large"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path dir = m_home / c.folder;
         MakeUserFolder(dir, 0700);
         test::WriteFile(dir / "saved.bcf", earlier);
         ::chown((dir / "saved.bcf").c_str(), m_uid, m_gid);
-        ::chmod(dir.c_str(), 0500);
-        const ChildResult r = Updater(
-            {"backup", "-g", gateway, "-o", QString::fromStdString((dir / "saved.bcf").string())});
-        EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
-        EXPECT_NE(r.out.find("The backup file could not be written: "), std::string::npos) << r.out;
-        EXPECT_NE(r.out.find("Permission denied"), std::string::npos) << r.out;
-        EXPECT_EQ(test::ReadFile(dir / "saved.bcf"), earlier);
-        EXPECT_TRUE(NoTemporaryIn(dir));
-    }
-    {
-        SCOPED_TRACE("a file size limit");
-        const fs::path dir = m_home / "limited";
-        MakeUserFolder(dir, 0700);
-        test::WriteFile(dir / "saved.bcf", earlier);
-        ::chown((dir / "saved.bcf").c_str(), m_uid, m_gid);
+        ::chmod(dir.c_str(), c.folderMode);
         ChildSetup setup;
-        setup.fileSizeLimit = image.size() + 200;  // the download fits, the archive does not
+        setup.fileSizeLimit = c.fileSizeLimit;
         const ChildResult r = Updater(
             {"backup", "-g", gateway, "-o", QString::fromStdString((dir / "saved.bcf").string())},
             setup);
         EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
-        EXPECT_NE(r.out.find("File too large"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("The backup file could not be written: "), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(c.reason), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("Back up configurations successfully!"), std::string::npos);
         EXPECT_EQ(test::ReadFile(dir / "saved.bcf"), earlier);
         EXPECT_TRUE(NoTemporaryIn(dir));
     }
