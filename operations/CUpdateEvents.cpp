@@ -9,9 +9,9 @@
 #include "lib/Text.h"
 #include "lib/UpdatePageEvents.h"
 #include "lib/WorkFolders.h"
+#include "platform/ProfileString.h"
 #include "operations/CMainFrame.h"
 #include "operations/RemotePaths.h"
-#include "platform/ProfileString.h"
 
 namespace vorn {
 
@@ -88,9 +88,14 @@ int CUpdateEvents::NotifyUpdatePage(int code, const std::string& text) {
         case kUpdateCombinedLoaded: {
             SetStatus(LoadStr(6698));
             m_combined = true;
-            const std::string count = GetProfileString(
-                "Total", "count", "0", 16, WorkPath("upgrade.conf", "compose_unpkg").string());
-            m_memberCount = std::atoi(count.c_str());
+            // The plan's count as the load read it: the loader thread clears and unpacks
+            // "compose_unpkg" again right after this event, so the file may be gone by now.
+            m_memberCount = m_frame.Package().m_combinedTotal;
+            if (m_memberCount <= 0) {
+                const std::string count = GetProfileString(
+                    "Total", "count", "0", 16, WorkPath("upgrade.conf", "compose_unpkg").string());
+                m_memberCount = std::atoi(count.c_str());
+            }
             m_view.AppendDetail(FormatStr(6700, m_memberCount), kGreen);
             return -1;
         }

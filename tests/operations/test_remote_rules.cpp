@@ -284,6 +284,19 @@ TEST_F(UpdateEvents, CombinedUpdateEndsOnlyWithItsEndToken) {
     EXPECT_EQ(events.Result(), CUpdateEvents::Outcome::Succeeded);
 }
 
+// The member count is the plan the load read: "compose_unpkg" is cleared and unpacked again
+// by the loader thread while this event waits to be handled ("Updating 1/0" under load).
+TEST_F(UpdateEvents, MemberCountComesFromTheLoadedPlan) {
+    TempProgramFolder prog(false);
+    ClearWorkFolder("compose_unpkg");
+    frame.Package().m_combinedTotal = 3;
+    events.BeginUpdate();
+    events.NotifyUpdatePage(4, "");
+    EXPECT_EQ(events.MemberCount(), 3);
+    events.NotifyUpdatePage(9, "COMPOSE:1");
+    EXPECT_EQ(events.Status(), "Updating 1/3. Please wait...");
+}
+
 TEST_F(UpdateEvents, CheckEventsWhileTheDialogIsOpen) {
     events.BeginUpdate();
     events.SetPreCheckMode(true);
