@@ -245,8 +245,8 @@ int CmdFleet(const CliArgs& args, CliEnvironment& env) {
     // Where the run keeps its state, and how to finish it if it is ended: on standard error
     // with --json, whose output holds the gateways' events only.
     const std::string where = "Run folder: " + runFolder.string() +
-                              " (if this run is ended before its end, 'vornupdater fleet " +
-                              o.action + " --resume " + runFolder.string() + "' finishes it)";
+                              " (should this run be killed, 'vornupdater fleet " + o.action +
+                              " --resume " + runFolder.string() + "' finishes it)";
     if (json) {
         env.err << where << "\n";
         env.err.flush();
