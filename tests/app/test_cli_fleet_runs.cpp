@@ -474,6 +474,11 @@ TEST_F(FleetLeftAlone, BytesReachTheGatewayUnchanged) {
     CGatewaySim& sim = AddSim("s", [&](GatewaySimConfig& c) { c.password = password; });
     const fs::path folder = Dir() / "caf\xe9";
     fs::create_directories(folder);
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    struct Remove {
+        fs::path p;
+        ~Remove() { fs::remove_all(p); }
+    } removeAtEnd{folder};
     const std::string pkg = (folder / "v301-\xe9t\xe9.ssu").string();
     fs::rename(Package("v301.ssu", 1000), pkg);
     Write(Dir() / "passwords", Addr(sim) + " " + password + "\n");
