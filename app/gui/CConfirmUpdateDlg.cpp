@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "app/gui/GuiLabels.h"
@@ -92,7 +93,8 @@ CConfirmUpdateDlg::CConfirmUpdateDlg(const CUpdateEvents& events, const QString&
 
 void CConfirmUpdateDlg::SetCheckStatus(const QString& text) {
     m_status->setText(text.trimmed());
-    m_status->setToolTip(text.trimmed());
+    // A tool tip is rich text when it looks like it: the gateway's reason goes in escaped.
+    m_status->setToolTip(Qt::convertFromPlainText(text.trimmed(), Qt::WhiteSpaceNormal));
 }
 
 void CConfirmUpdateDlg::RefreshCheckButtons() {

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QMenuBar>
-#include <QPointer>
 
 #include "app/ConsoleConnect.h"
 #include "app/gui/CConnectDeviceDlg.h"
@@ -14,24 +13,6 @@
 #include "app/gui/GuiText.h"
 
 namespace vorn::gui {
-namespace {
-
-// Messages, questions and file dialogs of the Operator appear over `parent` meanwhile.
-class CParentScope {
-public:
-    CParentScope(CGuiOperator& op, QWidget* parent) : m_op(op), m_before(op.ParentWidget()) {
-        m_op.SetParentWidget(parent);
-    }
-    ~CParentScope() { m_op.SetParentWidget(m_before); }
-    CParentScope(const CParentScope&) = delete;
-    CParentScope& operator=(const CParentScope&) = delete;
-
-private:
-    CGuiOperator& m_op;
-    QPointer<QWidget> m_before;
-};
-
-}  // namespace
 
 CConsoleWindow::CConsoleWindow(CMainSheet& sheet)
     : m_sheet(sheet), m_frame(sheet.Frame()), m_op(sheet.Op()) {
@@ -142,13 +123,13 @@ void CConsoleWindow::Run(ConsoleCommand command, F&& start) {
     if (!Enabled(command)) {
         return;
     }
-    CParentScope scope(m_op, this);
+    m_op.CommandFrom(this);
     start();
 }
 
 void CConsoleWindow::OnConnectDevice() {
     CConnectDeviceDlg dlg(m_op, Q(ConsoleConnectPreset(m_frame)), this);
-    if (CParentScope scope(m_op, &dlg); dlg.exec() != QDialog::Accepted) {
+    if (CGuiOperator::CDialogScope scope(m_op, &dlg); dlg.exec() != QDialog::Accepted) {
         return;
     }
     const ConsoleConnectDecision& d = dlg.Decision();
@@ -169,7 +150,7 @@ void CConsoleWindow::OnSearch() {
 
 void CConsoleWindow::OnModifyPassword() {
     CModifyPasswordDlg dlg(m_op, this);
-    if (CParentScope scope(m_op, &dlg); dlg.exec() != QDialog::Accepted) {
+    if (CGuiOperator::CDialogScope scope(m_op, &dlg); dlg.exec() != QDialog::Accepted) {
         return;
     }
     Run(ConsoleCommand::ModifyPassword, [&] { m_frame.ChangePassword(dlg.Password()); });

@@ -329,6 +329,7 @@ void CMainSheet::OnNext() {
     if (!m_next->isEnabled() || !m_next->isVisible()) {
         return;
     }
+    m_op.CommandFrom(this);
     if (ActivePage() == kPageConnect) {
         m_pageConnect->ConnectAction();
     } else if (ActivePage() == kPageLoad) {
@@ -363,6 +364,7 @@ void CMainSheet::AskStop() {
 }
 
 void CMainSheet::OnBack() {
+    m_op.CommandFrom(this);
     if (ActivePage() == kPageConnect) {
         // "&Cancel" while connecting.
         if (m_activity == kConnecting) {
@@ -431,6 +433,7 @@ void CMainSheet::OpenOptions() {
 
 void CMainSheet::closeEvent(QCloseEvent* event) {
     if (m_activity != kIdle) {
+        m_op.CommandFrom(this);
         m_op.ShowMessage(LoadStr(6502));
         event->ignore();
         return;

@@ -75,6 +75,7 @@ NicSettings CModifyNicDlg::Settings() const {
 
 void CModifyNicDlg::accept() {
     if (const int refusal = CheckNicSettings(Settings())) {
+        CGuiOperator::CDialogScope overThis(m_op, this);
         m_op.ShowMessage(LoadStr(refusal));
         return;
     }

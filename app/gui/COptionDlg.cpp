@@ -143,6 +143,7 @@ void COptionDlg::accept() {
     m_user->setText(Q(v.authUser));
     if (!problem.ok()) {
         if (!problem.message.empty()) {
+            CGuiOperator::CDialogScope overThis(m_op, this);
             m_op.ShowMessage(problem.message);
         }
         switch (problem.field) {
@@ -175,6 +176,7 @@ void COptionDlg::OnView() {
 }
 
 void COptionDlg::OnClear() {
+    CGuiOperator::CDialogScope overThis(m_op, this, Str(6705));
     if (!m_op.AskOkCancel(LoadStr(6704))) {
         return;
     }
