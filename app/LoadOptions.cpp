@@ -57,4 +57,19 @@ OptionSettings LoadOptions() {
     return LoadOptions(WorkPath(kOptionFileName, ""));
 }
 
+namespace {
+OptionSettings& Settings() {
+    static OptionSettings settings;
+    return settings;
+}
+}  // namespace
+
+const OptionSettings& CurrentSettings() {
+    return Settings();
+}
+
+void SetCurrentSettings(const OptionSettings& settings) {
+    Settings() = settings;
+}
+
 }  // namespace vorn

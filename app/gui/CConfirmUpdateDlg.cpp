@@ -52,7 +52,7 @@ CConfirmUpdateDlg::CConfirmUpdateDlg(const CUpdateEvents& events, const QString&
     m_status = new QLabel(this);
     m_status->setTextFormat(Qt::PlainText);
     m_status->setWordWrap(true);
-    m_status->setAccessibleName(Label(L::CheckStatus).remove(':').remove(QChar(0xFF1A)));
+    m_status->setAccessibleName(AccessibleLabel(Label(L::CheckStatus)));
     m_retry = new QPushButton(Label(L::Retry), this);
     m_retry->setAutoDefault(false);
 

@@ -8,6 +8,7 @@
 #include "app/gui/CConsoleView.h"
 #include "app/gui/CMainSheet.h"
 #include "app/gui/CModifyPasswordDlg.h"
+#include "app/gui/CPageConnect.h"
 #include "app/gui/CommandMenu.h"
 #include "app/gui/ConsoleLabels.h"
 #include "app/gui/GuiText.h"
@@ -23,6 +24,7 @@ CConsoleWindow::CConsoleWindow(CMainSheet& sheet)
     m_op.SetConsoleSink(this);
     m_frame.SetPasswordChangedHandler([this](const std::string& password) {
         RememberChangedPassword(m_frame.Address(), m_frame.Port(), password);
+        m_sheet.ConnectPage()->FollowPasswordChange(m_frame.Address(), m_frame.Port(), password);
     });
     m_listener = m_frame.AddSessionListener([this] { RefreshMenus(); });
     // The session adds the gateway or the connection state once it has one.

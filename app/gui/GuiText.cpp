@@ -1,6 +1,9 @@
 #include "app/gui/GuiText.h"
 
+#include <QRegularExpression>
 #include <QStringList>
+#include <QTextCursor>
+#include <QTextDocument>
 
 namespace vorn::gui {
 
@@ -13,6 +16,23 @@ QString InLanguage(const char* en, const char* cn, const char* tw) {
         default:
             return QString::fromUtf8(en);
     }
+}
+
+std::uint32_t ColourAt(const QTextDocument& document, int position) {
+    QTextCursor c(const_cast<QTextDocument*>(&document));
+    c.setPosition(position);
+    c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    const QColor q = c.charFormat().foreground().color();
+    return static_cast<std::uint32_t>(q.red()) | (static_cast<std::uint32_t>(q.green()) << 8) |
+           (static_cast<std::uint32_t>(q.blue()) << 16);
+}
+
+QString AccessibleLabel(const QString& label) {
+    QString name = label;
+    name.remove(QRegularExpression(QStringLiteral("\\(&[^)]\\)")));
+    name.remove('&');
+    name.remove(QRegularExpression(QStringLiteral("(\\.\\.\\.|\u2026|[:\uff1a])+\\s*$")));
+    return name.trimmed();
 }
 
 QString FileDialogFilter(const std::string& filter) {
