@@ -1,6 +1,7 @@
 #pragma once
 // The wizard over the test chain: a temporary program folder, the simulator on 127.0.0.1 and
-// an unattended CMainSheet (messages recorded, questions never shown).
+// a CMainSheet, unattended (messages recorded, questions never shown) unless a test asks for
+// real message boxes.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -48,7 +49,7 @@ protected:
 
     gui::CMainSheet& Sheet() {
         if (!m_sheet) {
-            m_sheet = std::make_unique<gui::CMainSheet>(true);
+            m_sheet = std::make_unique<gui::CMainSheet>(!m_realBoxes);
             m_sheet->SetConnectTimeouts(10000, 3000);
             m_sheet->show();
         }
@@ -121,6 +122,8 @@ protected:
     }
 
     CTestFolders m_folders;
+    // Set before the first Sheet(): messages and questions are real message boxes.
+    bool m_realBoxes = false;
     std::unique_ptr<CGatewaySim> m_sim;
     std::unique_ptr<gui::CMainSheet> m_sheet;
 };
