@@ -463,6 +463,8 @@ void CMainSheet::keyPressEvent(QKeyEvent* event) {
 // --- CWizardView ---
 
 void CMainSheet::AppendDetail(const std::string& text, std::uint32_t colour) {
+    // A line after a transfer ends it: its figures show the bytes it got to.
+    m_pageUpdate->SetSent(m_frame->UploadSent());
     m_pageUpdate->AppendDetail(Q(text), colour);
 }
 

@@ -104,6 +104,12 @@ void CPageUpdate::ShowProgress(const QString& text, std::uint64_t sent, std::uin
     DrawProgress();
 }
 
+void CPageUpdate::SetSent(std::uint64_t sent) {
+    if (m_inProgress) {
+        m_sent = sent;
+    }
+}
+
 void CPageUpdate::EndProgress() {
     if (!m_inProgress) {
         return;

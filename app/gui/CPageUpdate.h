@@ -28,6 +28,8 @@ public:
     // `sent` of `size` file bytes, the rate and the time left. The next detail line ends the
     // transfer: bar and figures then show where it ended, with its average rate.
     void ShowProgress(const QString& text, std::uint64_t sent, std::uint64_t size);
+    // The bytes a running transfer has sent by now (the last percentage may be older).
+    void SetSent(std::uint64_t sent);
     void Clear();
 
     QString StateText() const;

@@ -42,6 +42,8 @@ public:
         m_timer.start(10);
     }
     void SetKey(int key) { m_key = key; }
+    // Clicks this button instead of pressing the key (NoButton: the key again).
+    void SetButton(QMessageBox::StandardButton button) { m_button = button; }
     const std::vector<SeenBox>& Seen() const { return m_seen; }
     void Clear() { m_seen.clear(); }
     std::vector<std::string> Texts() const {
@@ -65,11 +67,16 @@ private:
         s.escapeButton = box->standardButton(box->escapeButton());
         s.parent = box->parentWidget();
         m_seen.push_back(s);
-        QTest::keyClick(box, static_cast<Qt::Key>(m_key));
+        if (QAbstractButton* b = box->button(m_button)) {
+            b->click();
+        } else {
+            QTest::keyClick(box, static_cast<Qt::Key>(m_key));
+        }
     }
 
     QTimer m_timer;
     int m_key;
+    QMessageBox::StandardButton m_button = QMessageBox::NoButton;
     QPointer<QMessageBox> m_last;
     std::vector<SeenBox> m_seen;
 };
