@@ -80,6 +80,7 @@ CConfirmUpdateDlg::CConfirmUpdateDlg(const CUpdateEvents& events, const QString&
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_retry, &QPushButton::clicked, this, &CConfirmUpdateDlg::OnRetry);
 
+    NameFieldsByTheirLabels(this);
     m_retry->hide();
     if (m_preCheck) {
         m_update->setEnabled(false);

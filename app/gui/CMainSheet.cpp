@@ -298,8 +298,7 @@ bool CMainSheet::StartUpdate(const std::string& path, bool preCheck) {
 
 int CMainSheet::NotifyUpdatePage(int code, const std::string& text) {
     // A package that does not load leaves the wizard on the load page, for another file.
-    const bool loadFailed =
-        ActivePage() == kPageLoad && CUpdateEvents::IsLoadFailure(code, text);
+    const bool loadFailed = ActivePage() == kPageLoad && CUpdateEvents::IsLoadFailure(code, text);
     if (m_activity == kUpdating && !loadFailed && ActivePage() != kPageUpdate) {
         ShowPage(kPageUpdate);
     }

@@ -106,6 +106,7 @@ COptionDlg::COptionDlg(CGuiOperator& op, QWidget* parent) : QDialog(parent), m_o
     connect(clear, &QPushButton::clicked, this, &COptionDlg::OnClear);
     connect(box, &QDialogButtonBox::accepted, this, &COptionDlg::accept);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    NameFieldsByTheirLabels(this);
     UpdateEnables();
 }
 

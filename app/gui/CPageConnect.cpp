@@ -18,6 +18,7 @@
 #include "app/gui/CSelectDeviceDlg.h"
 #include "app/gui/GuiLabels.h"
 #include "app/gui/GuiText.h"
+#include "app/gui/NamedComboAccessible.h"
 #include "lib/WorkFolders.h"
 
 namespace vorn::gui {
@@ -57,6 +58,7 @@ CPageConnect::CPageConnect(CMainSheet& sheet) : m_sheet(sheet) {
     addressLabel->setBuddy(m_address);
     // An editable combo box is announced by its text (the address) unless it has a name;
     // its edit field and its list are named alike.
+    InstallNamedComboAccessibility();
     const QString addressName = AccessibleLabel(Label(L::IpAddress));
     m_address->setAccessibleName(addressName);
     m_address->lineEdit()->setAccessibleName(addressName);
@@ -97,6 +99,8 @@ CPageConnect::CPageConnect(CMainSheet& sheet) : m_sheet(sheet) {
     connect(m_address->lineEdit(), &QLineEdit::textEdited, m_password, &QLineEdit::clear);
     connect(m_search, &QPushButton::clicked, this, &CPageConnect::OnSearch);
     m_address->installEventFilter(this);
+
+    NameFieldsByTheirLabels(this);
 
     m_recent.Load(WorkPath(RecentAddressList::kFileName, ""));
     Refill();

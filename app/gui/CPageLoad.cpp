@@ -61,6 +61,7 @@ CPageLoad::CPageLoad(CMainSheet& sheet) : m_sheet(sheet) {
     layout->addWidget(group);
     layout->addStretch();
 
+    NameFieldsByTheirLabels(this);
     connect(m_browse, &QPushButton::clicked, this, &CPageLoad::OnBrowse);
 }
 

@@ -1,5 +1,6 @@
 #include "app/gui/GuiText.h"
 
+#include <QLabel>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTextCursor>
@@ -33,6 +34,15 @@ QString AccessibleLabel(const QString& label) {
     name.remove('&');
     name.remove(QRegularExpression(QStringLiteral("(\\.\\.\\.|\u2026|[:\uff1a])+\\s*$")));
     return name.trimmed();
+}
+
+void NameFieldsByTheirLabels(QWidget* root) {
+    for (QLabel* label : root->findChildren<QLabel*>()) {
+        QWidget* field = label->buddy();
+        if (field && field->accessibleName().isEmpty()) {
+            field->setAccessibleName(AccessibleLabel(label->text()));
+        }
+    }
 }
 
 QString FileDialogFilter(const std::string& filter) {

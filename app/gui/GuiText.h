@@ -10,6 +10,7 @@
 #include "lib/StringTable.h"
 
 class QTextDocument;
+class QWidget;
 
 namespace vorn::gui {
 
@@ -42,6 +43,9 @@ std::uint32_t ColourAt(const QTextDocument& document, int position);
 // The name a screen reader gives a control labelled `label`: the label without its mnemonic
 // ("&Search..." and "搜索(&S)..." give "Search" and "搜索"), its dots and its colon.
 QString AccessibleLabel(const QString& label);
+// Gives every field under `root` that a label names (its buddy) and has no name of its own
+// the label's AccessibleLabel: screen readers otherwise hear the mnemonic ("密码(P):").
+void NameFieldsByTheirLabels(QWidget* root);
 // A filter of the core ("Desc (*.a;*.b)|*.a;*.b|All (*.*)|*.*||") as a file-dialog filter.
 QString FileDialogFilter(const std::string& filter);
 

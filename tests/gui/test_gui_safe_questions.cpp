@@ -80,13 +80,15 @@ TEST_F(GuiSafeQuestions, EnterOnEveryDestructiveQuestionDoesNothing) {
     };
     gui::CGuiOperator& op = Sheet().Op();
     const Case cases[] = {
-        {6512, QMessageBox::No,
+        {6512,
+         QMessageBox::No,
          [&] {
              op.SetNextFileName(factory);
              Trigger(C::RestoreFactoryDefaults);
          },
          {}},
-        {6539, QMessageBox::Cancel,
+        {6539,
+         QMessageBox::Cancel,
          [&] {
              op.SetNextFileName(otherConfig);
              op.SetNextAnswer(true);  // 6512
@@ -94,7 +96,8 @@ TEST_F(GuiSafeQuestions, EnterOnEveryDestructiveQuestionDoesNothing) {
          },
          {}},
         {6517, QMessageBox::No, [&] { Trigger(C::RestoreBackup); }, {}},
-        {6521, QMessageBox::No,
+        {6521,
+         QMessageBox::No,
          [&] {
              op.SetNextAnswer(true);  // 6517
              op.SetNextFileName(otherBackup);
@@ -102,14 +105,16 @@ TEST_F(GuiSafeQuestions, EnterOnEveryDestructiveQuestionDoesNothing) {
          },
          {}},
         {6550, QMessageBox::No, [&] { ExchangeNics(); }, {}},
-        {6551, QMessageBox::No,
+        {6551,
+         QMessageBox::No,
          [&] {
              op.SetNextAnswer(true);  // 6550
              ExchangeNics();
          },
          {"swapnic-set.sh eth0 eth1\n"}},
         {6555, QMessageBox::No, [&] { Trigger(C::DeleteLocalLogs); }, {}},
-        {6704, QMessageBox::Cancel,
+        {6704,
+         QMessageBox::Cancel,
          [&] {
              options = std::make_unique<gui::COptionDlg>(op, &Sheet());
              options->show();

@@ -228,9 +228,10 @@ TEST_F(GuiWizardDetails, LoginErrorBoxesComeInTheirOrder) {
     }
     QApplication::processEvents();
     const std::string invalid = QString(LoadStr(6457)).trimmed().toStdString();
-    EXPECT_EQ(enter.Texts(), (std::vector<std::string>{
-                                 invalid, invalid, invalid,
-                                 QString::fromStdString(FormatStr(6798, 3, 2)).trimmed().toStdString()}));
+    EXPECT_EQ(enter.Texts(),
+              (std::vector<std::string>{
+                  invalid, invalid, invalid,
+                  QString::fromStdString(FormatStr(6798, 3, 2)).trimmed().toStdString()}));
     for (const SeenBox& b : enter.Seen()) {
         EXPECT_EQ(b.parent, &Sheet());
     }
@@ -349,7 +350,8 @@ TEST_F(GuiWizardDetails, ARetriedCheckAfterACheckErrorShowsItsResult) {
         }
         if (!retried) {
             // Once the first check has had its say (it is no longer heard), retry.
-            if (!dlg->RetryButton()->isVisible() || !SimReceived("excute\ncmd:/etc/vorncmd/apppre\n") ||
+            if (!dlg->RetryButton()->isVisible() ||
+                !SimReceived("excute\ncmd:/etc/vorncmd/apppre\n") ||
                 Sheet().Frame().SessionState != 0)
                 return false;
             retried = true;
