@@ -1,7 +1,6 @@
 #include "app/LoadOptions.h"
 
 #include "app/OptionsFile.h"
-#include "lib/WorkFolders.h"
 #include "link/CDES.h"
 
 namespace vorn {
@@ -54,7 +53,7 @@ OptionSettings LoadOptions(const std::filesystem::path& path) {
 }
 
 OptionSettings LoadOptions() {
-    return LoadOptions(WorkPath(kOptionFileName, ""));
+    return LoadOptions(OptionFilePath());
 }
 
 namespace {

@@ -25,7 +25,7 @@ struct OptionSettings {
 
 // Reads the options file at `path`; values that break their rule give the defaults.
 OptionSettings LoadOptions(const std::filesystem::path& path);
-// The same for "updaterconf.ini" in the program folder.
+// The same for this user's options file (OptionFilePath()).
 OptionSettings LoadOptions();
 
 // The process-wide settings: read from the options file when the wizard starts, replaced by

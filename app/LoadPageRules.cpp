@@ -6,7 +6,6 @@
 #include "app/OptionsFile.h"
 #include "lib/Log.h"
 #include "packages/CombinedPackage.h"
-#include "platform/ProgramFolder.h"
 
 namespace vorn {
 
@@ -29,13 +28,12 @@ int CheckPackagePath(std::string& path, bool preCheck) {
 }
 
 int SaveUpdateTypeLocal() {
-    const std::filesystem::path file = ProgramFolder() / kOptionFileName;
     COptionFile options;
-    options.Load(file);
+    options.Load();
     if (options.SetUpdateType("local") != 0) {
         LogWrite("Save the Update-Type Failed!", kLogError);
     }
-    return options.SaveReplacing(file);
+    return options.SaveReplacing();
 }
 
 }  // namespace vorn

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "lib/IniFile.h"
+#include "lib/WorkFolders.h"
 
 namespace vorn {
 
@@ -27,8 +28,8 @@ public:
     static constexpr std::size_t kMaxEntries = 100;
     static constexpr int kLockCount = 5;
     static constexpr int kLockSeconds = 601;  // locked while fewer seconds have passed
-    static constexpr const char* kFileName = "loginerror";
-    static constexpr const char* kFolder = "tmp";
+    static constexpr const char* kFileName = kLoginErrorFile;
+    static constexpr const char* kFolder = kLoginErrorFolder;
 
     // 2008-10-10 10:10:10 local time: the time of an entry without errors, and of one whose
     // stored time cannot be read.

@@ -96,8 +96,11 @@ OptionProblem AcceptOptions(COptionFile& file, OptionSettings& v,
                  kLogInfo);
         return Problem("", OptionField::None);
     }
-    // A failed replacement is logged by SaveReplacing; the dialog still closes.
-    file.SaveReplacing(path);
+    // Changes that do not reach the file would be lost at the next start: say so and where,
+    // and keep the dialog open (Cancel leaves it). SaveReplacing has logged the failure.
+    if (int rc = file.SaveReplacing(path); rc != 0) {
+        return Problem(OptionSaveErrorText(rc, path), OptionField::None);
+    }
     return {};
 }
 

@@ -29,7 +29,8 @@ OptionProblem CheckOption(COptionFile& file, const OptionSettings& values, int f
 
 // OK of the dialog: trims the proxy address and user name in `values`, stores every value in
 // `file`, checks the proxy fields the proxy and authentication choices need, and writes the
-// file at `path` through "<path>.tmp". A problem leaves the file on disk untouched.
+// file at `path` through "<path>.tmp". A problem leaves the file on disk untouched; a file
+// that cannot be written is a problem too (text 9206 with the reason).
 OptionProblem AcceptOptions(COptionFile& file, OptionSettings& values,
                             const std::filesystem::path& path);
 

@@ -12,7 +12,11 @@
 #include "lib/Log.h"
 #include "lib/StringTable.h"
 #include "lib/Text.h"
+#include "lib/WorkFolders.h"
+#include "packages/BackupFile.h"
+#include "platform/DataFile.h"
 #include "platform/FileUtil.h"
+#include "platform/ProgramFolder.h"
 
 namespace vorn {
 
@@ -115,6 +119,33 @@ bool IsValidProxyUsername(std::string_view name, std::string* reason) {
     return true;
 }
 
+fs::path OptionFilePath() {
+    return DataFolder() / kOptionFileName;
+}
+
+int AutoBackupLimit() {
+    COptionFile options;
+    options.Load();
+    return options.AutoBackupLimit();
+}
+
+std::string OptionSaveErrorText(int err, const fs::path& path) {
+    return FormatStr(9206, path.string().c_str(), FileErrorText(err, path).c_str());
+}
+
+int COptionFile::Load() {
+    return Load(OptionFilePath());
+}
+
+int COptionFile::SaveReplacing() {
+    return SaveReplacing(OptionFilePath());
+}
+
+int COptionFile::AutoBackupLimit() const {
+    const int n = GetAutobakNum();
+    return n >= 0 ? n : kDefaultAutoBackupLimit;
+}
+
 COptionFile::COptionFile() {
     // The file holds an enciphered password under a fixed key: owner only.
     m_ini.SetFileMode(0600);
@@ -152,6 +183,10 @@ int COptionFile::Save(const fs::path& path) {
 int COptionFile::SaveReplacing(const fs::path& path) {
     fs::path tmp = path;
     tmp += ".tmp";
+    if (ReachedThroughLink(path)) {
+        LogWrite("the option-file is a symbolic link, not replaced: " + path.string(), kLogInfo);
+        return ELOOP;
+    }
     if (m_ini.Save(tmp) != 0) {
         int err = errno ? errno : EIO;
         LogWrite(StrPrintf("occurs errors when save the option-file : %d", err), kLogInfo);

@@ -1,7 +1,9 @@
 #pragma once
-// The options file "updaterconf.ini": its sections and keys, the rule each value must follow,
-// and the check of the whole file. Section and key names are compared after trimming blanks
-// and converting to upper case.
+// The options file "updaterconf.ini": where it is (the data folder), its sections and keys,
+// the rule each value must follow, the defaults of the values that are not read through
+// LoadOptions, and the check of the whole file. Every reader and writer (start-up, the
+// desktop program, the command line, the fleet) goes through COptionFile. Section and key
+// names are compared after trimming blanks and converting to upper case.
 //
 // Integer readers return the value, kOptionAbsent (-48) when the key is absent or
 // kOptionOutOfRange (-18) when the value breaks its rule. Text readers return 0 with the
@@ -25,9 +27,16 @@ inline constexpr const char* kSecNetworkConfig = "OPTION_NETWORK_CONFIG";
 inline constexpr const char* kSecUpdateDevice = "UPDATE_DEVICE";
 inline constexpr const char* kSecAutoBak = "AUTO_BAK";
 
+// This user's options file: "updaterconf.ini" in the data folder.
+std::filesystem::path OptionFilePath();
+
 class COptionFile {
 public:
     COptionFile();
+
+    // Load and SaveReplacing of this user's options file (OptionFilePath()).
+    int Load();
+    int SaveReplacing();
 
     // 1 when the file is valid or absent, 0 when it is damaged (a folder, unreadable, a
     // section other than the four, or a key that its section does not allow).
@@ -35,7 +44,8 @@ public:
     // Writes the whole store to `path` (always, even when nothing changed). 0 or -1.
     int Save(const std::filesystem::path& path);
     // The safe rewrite: Save to `path` + ".tmp", then move that over `path`. 0, or the
-    // error number of the failed step (the failed move is logged).
+    // error number of the failed step (the failed move is logged). A symbolic link at `path`
+    // in the data folder is neither replaced nor written through (ELOOP).
     int SaveReplacing(const std::filesystem::path& path);
 
     int GetSavePackage(std::string& out) const;
@@ -50,6 +60,9 @@ public:
     int GetNetcomServer(std::string& out) const;
     int GetUpdateType(std::string& out) const;
     int GetAutobakNum() const;
+    // AUTOBAK_NUM as the number of automatic backups to keep: kDefaultAutoBackupLimit when
+    // it is absent or negative.
+    int AutoBackupLimit() const;
 
     int SetSavePackage(std::string_view value);
     int SetUpdateServer(int value);
@@ -74,6 +87,12 @@ private:
 
     IniFile m_ini;
 };
+
+// The number of automatic backups to keep, from this user's options file.
+int AutoBackupLimit();
+// Text 9206 for a failed save of the options file at `path` with system error `err`: the
+// file, the system's text, and what is in the way.
+std::string OptionSaveErrorText(int err, const std::filesystem::path& path = OptionFilePath());
 
 // Texts a user name setter refuses: one of "\/:*?<>|", or more than 128 bytes as UTF-8.
 bool IsValidProxyUsername(std::string_view name, std::string* reason);

@@ -19,8 +19,9 @@ StartupResult Refuse(int id) {
     return {id, LoadStr(id), 0};
 }
 
-StartupResult SystemError(int err) {
-    return {kStartupSystemError, SystemErrorText(err), err};
+// The system's text, and what stands in the way of `path` with what to do about it.
+StartupResult SystemError(int err, const fs::path& path) {
+    return {kStartupSystemError, FileErrorText(err, path), err};
 }
 
 // The "openssl" folder belongs to the installation, not to the data folder.
@@ -45,7 +46,8 @@ CStartup::~CStartup() {
 // The lock lives in the data folder: copies in different folders run side by side, and each
 // user of a shared installation has a lock of their own.
 StartupResult CStartup::TakeLock() {
-    switch (m_lock.acquire(DataFolder() / kLockFileName)) {
+    const fs::path path = DataFolder() / kLockFileName;
+    switch (m_lock.acquire(path)) {
         case LockStatus::Locked:
             return {};
         case LockStatus::Busy:
@@ -53,7 +55,7 @@ StartupResult CStartup::TakeLock() {
         case LockStatus::Failed:
             break;
     }
-    return SystemError(m_lock.error());
+    return SystemError(m_lock.error(), path);
 }
 
 StartupResult CStartup::Run() {
@@ -68,7 +70,7 @@ StartupResult CStartup::Run() {
         return r;
     }
     COptionFile options;
-    if (options.Load(WorkPath(kOptionFileName, "")) == 0) {
+    if (options.Load() == 0) {
         LogWrite("the option file is damaged", kLogError);
         return Refuse(6788);
     }

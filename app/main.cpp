@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -18,6 +19,9 @@
 #endif
 
 int main(int argc, char** argv) {
+    // Past a file size limit a write fails with EFBIG and is reported, instead of the signal
+    // ending the program with a file half written.
+    std::signal(SIGXFSZ, SIG_IGN);
 #ifdef VORN_WITH_GUI
     if (argc < 2) {
         return vorn::gui::RunGui(argc, argv);

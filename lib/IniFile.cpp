@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "lib/IniTable.h"
+#include "platform/DataFile.h"
 
 namespace vorn {
 
@@ -280,6 +281,11 @@ int IniFile::WriteTo(const fs::path& path) const {
     static std::atomic<unsigned> s_counter{0};
     fs::path tmp = path;
     tmp += ".~" + std::to_string(::getpid()) + "." + std::to_string(s_counter++);
+    // A link in the data folder is refused rather than replaced or written through.
+    if (ReachedThroughLink(path)) {
+        errno = ELOOP;
+        return -1;
+    }
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_TRUNC | O_CLOEXEC, m_mode);
     if (fd < 0) {
         return -1;
@@ -302,7 +308,9 @@ int IniFile::WriteTo(const fs::path& path) const {
     ok = (::close(fd) == 0) && ok;
     ok = ok && std::rename(tmp.c_str(), path.c_str()) == 0;
     if (!ok) {
+        const int err = errno;
         ::unlink(tmp.c_str());
+        errno = err;
         return -1;
     }
     return 0;

@@ -68,8 +68,9 @@ public:
 
     bool IsDirty() const { return m_dirty; }
     const std::filesystem::path& Path() const { return m_path; }
-    // Permission bits for files this store creates (default 0666 less the umask). Files that
-    // hold enciphered passwords use 0600.
+    // Permission bits for files this store creates (default 0600, owner only; the umask may
+    // take more away). A file in the data folder reached through a symbolic link is not
+    // written (Save fails with errno ELOOP).
     void SetFileMode(mode_t mode) { m_mode = mode; }
 
     struct Section;
@@ -86,7 +87,7 @@ private:
     std::vector<std::string> m_header;  // comment lines before the first section
     struct Tables;
     std::unique_ptr<Tables> m_tables;
-    mode_t m_mode = 0666;
+    mode_t m_mode = 0600;
 };
 
 }  // namespace vorn

@@ -11,8 +11,11 @@
 #include <mutex>
 
 #include "lib/Clock.h"
+#include "lib/StringTable.h"
 #include "lib/Text.h"
 #include "lib/WorkFolders.h"
+#include "platform/DataFile.h"
+#include "platform/ProgramFolder.h"
 #include "platform/SystemError.h"
 
 namespace vorn {
@@ -67,7 +70,7 @@ int OpenLog(std::string* error) {
     std::string header;
     // Always appending: if another process truncates the file (a second instance starting on
     // a new day), our lines continue at its end instead of after a hole.
-    int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
+    int flags = O_WRONLY | O_CREAT | O_APPEND;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         header = "The file is inexistent. Create now!";
@@ -86,11 +89,15 @@ int OpenLog(std::string* error) {
             flags |= O_TRUNC;
         }
     }
-    int fd = ::open(path.c_str(), flags, 0644);
+    int fd = OpenDataFile(path, flags);
     if (fd < 0) {
         int err = errno;
         if (error) {
+            // The system's word alone does not say where or what to do: add both.
             *error = StrPrintf("Failed to open kelmora log file: %s", SystemErrorText(err).c_str());
+            std::string problem = WriteProblemText(path);
+            *error += "\n" + (problem.empty() ? FormatStr(9204, DataFolder().string().c_str())
+                                               : problem);
         }
         return err;
     }

@@ -15,8 +15,10 @@ std::string LastErrorText();
 
 // Opens the log at start-up. A file last written on an earlier day (local time, by its
 // modification time against the clock of lib/Clock.h) is truncated, one written today is
-// appended to; a header line says which. Returns 0 or the error number of the failed open;
-// `error` then gets "Failed to open kelmora log file: <system text>".
+// appended to; a header line says which. The file is private (0600) and never opened through a
+// symbolic link. Returns 0 or the error number of the failed open; `error` then gets
+// "Failed to open kelmora log file: <system text>" and, on a second line, what is in the way
+// and what to do, or else where the data folder is.
 int OpenLog(std::string* error = nullptr);
 // Closes the log; later lines are dropped again.
 void CloseLog();

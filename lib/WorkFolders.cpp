@@ -1,6 +1,9 @@
 #include "lib/WorkFolders.h"
 
 #include "lib/Log.h"
+#include "lib/Text.h"
+#include "platform/SystemError.h"
+#include "platform/DataFile.h"
 #include "platform/FileUtil.h"
 #include "platform/ProgramFolder.h"
 
@@ -14,13 +17,14 @@ fs::path WorkPath(const std::string& file, const std::string& folder) {
         return file.empty() ? base : base / file;
     }
     fs::path dir = base / folder;
-    std::error_code ec;
-    fs::create_directory(dir, ec);
+    MakePrivateFolder(dir);
+    KeepFolderPrivate(dir);  // folders of an earlier version were open to everyone
     if (file.empty()) {
         return dir / "";
     }
     fs::path p = dir / file;
     // A link's target may lie outside the working folders: its attributes are not ours.
+    std::error_code ec;
     if (fs::is_regular_file(fs::symlink_status(p, ec)) ||
         fs::is_directory(fs::symlink_status(p, ec))) {
         ClearReadOnly(p);
@@ -40,6 +44,9 @@ void ClearWorkFolder(const std::string& folder) {
         return;
     }
     for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        if (folder == kLoginErrorFolder && entry.path().filename() == kLoginErrorFile) {
+            continue;
+        }
         std::error_code e;
         if (!fs::is_symlink(fs::symlink_status(entry.path(), e))) {
             ClearReadOnly(entry.path());
@@ -49,6 +56,32 @@ void ClearWorkFolder(const std::string& folder) {
             LogWrite("delete " + entry.path().string() + " failed: " + e.message(), kLogWarn);
         }
     }
+}
+
+std::string WriteProblemText(const fs::path& path) {
+    const WriteProblem p = FindWriteProblem(path);
+    const std::string where = p.where.string();
+    switch (p.kind) {
+        case WriteProblem::Link:
+            return FormatStr(9200, where.c_str());
+        case WriteProblem::Owner:
+            return FormatStr(9201, where.c_str(), p.owner.c_str());
+        case WriteProblem::NotWritable:
+            return FormatStr(9202, where.c_str());
+        case WriteProblem::NotFolder:
+            return FormatStr(9203, where.c_str());
+        case WriteProblem::None:
+            break;
+    }
+    return {};
+}
+
+std::string FileErrorText(int err, const fs::path& path) {
+    std::string text = SystemErrorText(err);
+    if (std::string problem = WriteProblemText(path); !problem.empty()) {
+        text += "\n" + problem;
+    }
+    return text;
 }
 
 }  // namespace vorn

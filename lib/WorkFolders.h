@@ -12,7 +12,19 @@ namespace vorn {
 std::filesystem::path WorkPath(const std::string& file, const std::string& folder);
 // Program folder + folder + file, for the installation's read-only parts; creates nothing.
 std::filesystem::path InstallPath(const std::string& file, const std::string& folder);
-// Deletes every entry of a working folder; failures go to the log only.
+// The login-error record lives in "tmp" but outlasts every clearing of that folder: a
+// package load or a backup must not reset the login lockout of every gateway.
+inline constexpr const char* kLoginErrorFolder = "tmp";
+inline constexpr const char* kLoginErrorFile = "loginerror";
+
+// Deletes every entry of a working folder (except the login-error record); failures go to
+// the log only.
 void ClearWorkFolder(const std::string& folder);
+
+// What stands in the way of writing `path` and what to do about it (a link, another owner,
+// missing permission, a file in place of a folder), or "" when nothing there explains it.
+std::string WriteProblemText(const std::filesystem::path& path);
+// The system's text for `err`, followed on a new line by WriteProblemText(path) if any.
+std::string FileErrorText(int err, const std::filesystem::path& path);
 
 }  // namespace vorn

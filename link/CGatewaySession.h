@@ -227,7 +227,8 @@ private:
     void OnReconnectTimer();
     void OnReconnectTimeout();
     void CancelReconnectTimer();
-    void ShowFileError(int err);
+    // The system text of `err`, and for a file that cannot be written what is in its way.
+    void ShowFileError(int err, const std::filesystem::path& path = {});
     // Upload (link/SessionTransfer.cpp).
     void PumpUpload();
     int SendPending();

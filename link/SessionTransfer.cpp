@@ -9,7 +9,9 @@
 #include "lib/Log.h"
 #include "lib/StringTable.h"
 #include "lib/Text.h"
+#include "lib/WorkFolders.h"
 #include "link/CGatewaySession.h"
+#include "platform/DataFile.h"
 #include "platform/SocketErrors.h"
 #include "platform/SystemError.h"
 
@@ -290,10 +292,10 @@ bool CGatewaySession::BeginDownload(const std::filesystem::path& localPath,
                                     const std::optional<std::string>& msg, bool show) {
     CloseTransferFile();
     m_localPath = localPath;
-    m_fileFd = ::open(localPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    m_fileFd = OpenDataFile(localPath, O_RDWR | O_CREAT | O_TRUNC);
     if (m_fileFd < 0) {
         const int err = errno;
-        ShowFileError(err);
+        ShowFileError(err, localPath);
         LogWrite(SystemErrorText(err), kLogError);
         return false;
     }
@@ -429,8 +431,8 @@ void CGatewaySession::CloseTransferFile() {
     }
 }
 
-void CGatewaySession::ShowFileError(int err) {
-    std::string text = SystemErrorText(err);
+void CGatewaySession::ShowFileError(int err, const std::filesystem::path& path) {
+    std::string text = path.empty() ? SystemErrorText(err) : FileErrorText(err, path);
     if (text.size() > 1024) {
         text.resize(1024);
     }

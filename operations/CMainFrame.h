@@ -91,8 +91,9 @@ public:
     bool LoadLocalPackage(const std::string& path);
     // A package loaded only for the pre-upgrade check: the load arms timer 10 instead of 5.
     void SetLoadForCheckOnly(bool on) { m_loadForCheck = on; }
-    // Number of automatic backups to keep (from the options file when an update starts).
-    void SetAutoBackupLimit(int limit) { m_autobakNum = limit < 0 ? 10 : limit; }
+    // Number of automatic backups to keep (from the options file when an update starts; a
+    // negative number keeps the default).
+    void SetAutoBackupLimit(int limit) { m_autobakNum = limit; }
     // Timer 10: starts the pre-upgrade-check loader after `ms`.
     void ArmPreCheckTimer(int ms);
     // Loader threads; their output reaches the Operator on this thread.
@@ -284,7 +285,7 @@ private:
     int m_layoutFlag = 1;
     int m_productLine = 0;
     RemotePaths m_paths = RemotePathsFor(1, 0);
-    int m_autobakNum = 10;
+    int m_autobakNum = -1;  // PruneAutoBackups' default
     bool m_loadForCheck = false;
     bool m_lastProcedureOk = false;
     std::atomic<bool> m_loaderFinished{false};

@@ -2,7 +2,6 @@
 // member at a time, and the two procedures it owns itself, the script member and the refresh
 // of the gateway's version.
 #include <filesystem>
-#include <fstream>
 
 #include "lib/Log.h"
 #include "lib/StringTable.h"
@@ -13,6 +12,8 @@
 #include "operations/RemotePaths.h"
 #include "packages/CombinedPackage.h"
 #include "packages/SinglePackage.h"
+#include "platform/DataFile.h"
+#include "platform/SystemError.h"
 
 namespace vorn {
 
@@ -289,7 +290,9 @@ bool CMainFrame::CVersionRefreshProc::OnGetOver() {
     // The whole report is kept where the login keeps it; the version text is its first
     // line in the same form as after a login.
     const std::string report = f.DeviceVersion();
-    std::ofstream(WorkPath("version.txt", "tmp"), std::ios::binary | std::ios::trunc) << report;
+    if (!WriteDataFile(WorkPath("version.txt", "tmp"), report)) {
+        LogWrite("keeping the version report failed: " + SystemErrorText(errno), kLogWarn);
+    }
     f.m_versionReport = report;
     const std::size_t nl = report.find('\n');
     f.SetDeviceVersion(

@@ -65,8 +65,10 @@ bool CMainFrame::BackupConfig() {
     m_autoBackup = false;
     ClearWorkFolder("tmp");
     Operator* op = GetOperator();
+    // A name not taken yet: a second backup of the day does not replace the first one.
     std::optional<std::string> target =
-        op ? op->ChooseSaveFile(DefaultBackupName(Address()), kBackupFilter) : std::nullopt;
+        op ? op->ChooseSaveFile(FreeBackupName(DefaultBackupName(Address())), kBackupFilter)
+           : std::nullopt;
     if (!target) {
         Console(6505, kBlack);
         return false;
@@ -81,6 +83,7 @@ bool CMainFrame::BackupConfig() {
 
 void CMainFrame::CBackupProc::Fail(const std::optional<std::string>& text) {
     CMainFrame& f = m_f;
+    RemoveBackupCopies();
     if (text && !text->empty()) {
         const std::string line = StrPrintf("(%s)\n", text->c_str());
         f.Console(line, kRed);
@@ -179,7 +182,21 @@ bool CMainFrame::CBackupProc::OnGetOver() {
     }
     f.CloseTransferFile();
     f.Console(6479, kBlack);
-    WriteBackupFile(f.m_backupPath);
+    std::string error;
+    const int written = WriteBackupFile(f.m_backupPath, &error);
+    RemoveBackupCopies();
+    if (written != 0) {
+        // No backup on the disk: an update waiting for it does not start.
+        const std::string text = FormatStr(9205, error.c_str());
+        f.Console(text, kRed);
+        f.Notify(kUpdateError, text);
+        if (f.m_autoBackup) {
+            f.Console(9207, kRed);
+            f.Notify(kUpdateError, LoadStr(9207));
+        }
+        Fail(std::nullopt);
+        return true;
+    }
     f.Console(FormatStr(6480, f.m_backupPath.c_str()), kBlue);
     f.Console(6481, kBlue);
     f.m_lastProcedureOk = true;
@@ -192,6 +209,7 @@ bool CMainFrame::CBackupProc::OnGetOver() {
 }
 
 void CMainFrame::CBackupProc::OnDownloadWriteFailed(const std::string& text) {
+    RemoveBackupCopies();
     m_f.Notify(kUpdateError, text);
     m_f.Notify(kUpdateFinal, "FAILED:");
     m_f.m_autoBackup = false;
@@ -217,6 +235,7 @@ bool CMainFrame::RestoreBackup() {
     }
     Console(6518, kBlack);
     if (!RestoreCheck(*op, *path, DeviceVersion())) {
+        RemoveBackupCopies();
         return false;
     }
     Console(6522, kBlack);
@@ -228,6 +247,7 @@ bool CMainFrame::RestoreBackup() {
 
 void CMainFrame::CRestoreProc::Fail(const std::optional<std::string>& text) {
     CMainFrame& f = m_f;
+    RemoveBackupCopies();
     const std::string message = FormatStr(6448, ProcedureErrorNumber(f.SessionStep, kRestoreBase));
     if (text && !text->empty()) {
         f.Console(*text, kRed);
@@ -293,6 +313,7 @@ bool CMainFrame::CRestoreProc::OnResult(int result, const std::optional<std::str
             f.SessionStep = kStepRebootAfterRestore;
             return true;
         case kStepRebootAfterRestore:
+            RemoveBackupCopies();  // applied: the gateway holds the configuration now
             f.Console(6470, kBlue);
             f.ExecuteCommand("reboot");
             f.EndGatewayProcedure(true);

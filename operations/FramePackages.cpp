@@ -12,6 +12,7 @@
 #include "lib/WorkFolders.h"
 #include "operations/GatewayProcedures.h"
 #include "operations/RemotePaths.h"
+#include "packages/BackupFile.h"
 #include "packages/CombinedPackage.h"
 #include "packages/Envelope.h"
 #include "packages/SinglePackage.h"
@@ -92,6 +93,9 @@ void CMainFrame::OnConnectionLost(int state, int /*errorCode*/) {
     }
     if (state == kStateBackup || state == kStateRestore || state == kStateFactory) {
         m_lastProcedureOk = false;
+    }
+    if (state == kStateBackup || state == kStateRestore) {
+        RemoveBackupCopies();  // the gateway's configuration is not left lying in "tmp"
     }
     m_autoBackup = false;
 }

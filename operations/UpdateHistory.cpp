@@ -1,5 +1,8 @@
 // The update history: the local record of updates made from this workstation, and the
 // gateway's own history file.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -9,6 +12,7 @@
 #include "lib/WorkFolders.h"
 #include "operations/CMainFrame.h"
 #include "operations/RemotePaths.h"
+#include "platform/DataFile.h"
 #include "platform/SystemError.h"
 
 namespace vorn {
@@ -21,8 +25,12 @@ std::string LocalHistoryPath() {
 }  // namespace
 
 void CMainFrame::RecordLocalHistory() {
-    std::FILE* file = std::fopen(LocalHistoryPath().c_str(), "a+");
+    const int fd = OpenDataFile(LocalHistoryPath(), O_WRONLY | O_CREAT | O_APPEND);
+    std::FILE* file = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
     if (!file) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
         Console("record local update history failed\n", kBlack);
         return;
     }

@@ -16,7 +16,9 @@
 #include "packages/ArchiveAccess.h"
 #include "packages/SinglePackage.h"
 #include "packages/ZipBridgeLoader.h"
+#include "platform/DataFile.h"
 #include "platform/FileUtil.h"
+#include "platform/ProgramFolder.h"
 
 namespace vorn {
 namespace {
@@ -33,17 +35,46 @@ long long MtimeNs(const fs::path& p) {
 
 }  // namespace
 
-int WriteBackupFile(const std::string& target) {
+int WriteBackupFile(const std::string& target, std::string* error) {
     const ZipBridgeFunctions* zb = ZipBridgeApi();
     if (!zb) {
+        if (error) {
+            *error = "the archive component is not loaded";
+        }
         return ZB_ERR_PARAM;
+    }
+    // An automatic backup's folder planted as a link would put the file somewhere else.
+    if (ReachedThroughLink(target)) {
+        if (error) {
+            *error = WriteProblemText(target);
+        }
+        LogWrite("writing the backup " + target + " refused: a symbolic link on its way", kLogError);
+        return ZB_ERR_WRITE;
     }
     std::string files[2] = {WorkPath("cfgversion", "tmp").string(),
                             WorkPath("cfgbk", "tmp").string()};
     ZbText list[2] = {ZbIn(files[0]), ZbIn(files[1])};
     std::string comment = kBackupComment;
     std::string password = kOlderPackagePassword;
-    return zb->AddTozipFile(list, 2, ZbIn(target), ZbIn(comment), ZbIn(password));
+    const int rc = zb->AddTozipFile(list, 2, ZbIn(target), ZbIn(comment), ZbIn(password));
+    if (rc != ZB_OK) {
+        const std::string why = zb->LastError();
+        LogWrite("writing the backup " + target + " failed: " + why, kLogError);
+        if (error) {
+            *error = why;
+        }
+    }
+    return rc;
+}
+
+void RemoveBackupCopies() {
+    for (const char* name : {"cfgbk", "cfgversion"}) {
+        const fs::path p = DataFolder() / "tmp" / name;
+        std::error_code ec;
+        if (fs::is_regular_file(fs::symlink_status(p, ec)) && !fs::remove(p, ec)) {
+            LogWrite("delete " + p.string() + " failed: " + ec.message(), kLogWarn);
+        }
+    }
 }
 
 bool VerifyBackupFile(const std::string& path, std::string& savedVersion) {
@@ -98,6 +129,22 @@ std::string DefaultBackupName(const std::string& address) {
     return StrPrintf("kelmora_%s_%s.bcf", address.c_str(), date);
 }
 
+std::string FreeBackupName(const std::string& wanted) {
+    const fs::path p(wanted);
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(p, ec))) {
+        return wanted;
+    }
+    const std::string stem = p.stem().string();
+    const std::string ext = p.extension().string();
+    for (int n = 2;; ++n) {
+        const fs::path next = p.parent_path() / (stem + "-" + std::to_string(n) + ext);
+        if (!fs::exists(fs::symlink_status(next, ec))) {
+            return next.string();
+        }
+    }
+}
+
 std::string AutoBackupPath(const std::string& address, const std::string& gatewayVersion,
                            const std::string& fallback) {
     std::string version = gatewayVersion.empty() ? fallback : gatewayVersion;
@@ -106,16 +153,24 @@ std::string AutoBackupPath(const std::string& address, const std::string& gatewa
             c = '-';
         }
     }
+    if (version.size() > kMaxVersionInBackupName) {
+        std::size_t cut = kMaxVersionInBackupName;
+        while (cut > 0 && (static_cast<unsigned char>(version[cut]) & 0xC0) == 0x80) {
+            --cut;  // back to the first byte of the character that does not fit
+        }
+        version.resize(cut);
+    }
     std::tm tm = LocalNow();
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%y.%m.%d %H-%M-%S", &tm);
-    return WorkPath(StrPrintf("(%s)%s(%s).bcf", address.c_str(), version.c_str(), stamp), "autobak")
-        .string();
+    return FreeBackupName(
+        WorkPath(StrPrintf("(%s)%s(%s).bcf", address.c_str(), version.c_str(), stamp), "autobak")
+            .string());
 }
 
 void PruneAutoBackups(int limit) {
     if (limit < 0) {
-        limit = 10;
+        limit = kDefaultAutoBackupLimit;
     }
     std::vector<std::pair<long long, fs::path>> files;
     std::error_code ec;

@@ -17,6 +17,7 @@
 #include "packages/Envelope.h"
 #include "packages/SinglePackage.h"
 #include "packages/ZipBridgeLoader.h"
+#include "platform/DataFile.h"
 #include "platform/FileUtil.h"
 
 namespace vorn {
@@ -193,8 +194,7 @@ bool LoadCombinedPackageForUpdate(PackageState& state, Operator& op, const std::
     ClearWorkFolder("compose_pkg");
     std::error_code ec;
     const fs::path target = WorkPath(fileName, "compose_pkg");
-    fs::copy_file(path, target, fs::copy_options::overwrite_existing, ec);
-    if (ec) {
+    if (!CopyDataFile(path, target, ec)) {
         std::string text = LoadStr(6574);
         op.AppendConsole(text, kRed);
         op.NotifyUpdatePage(kUpdateError, text);

@@ -16,6 +16,7 @@
 #include "lib/Text.h"
 #include "lib/WorkFolders.h"
 #include "packages/Md5.h"
+#include "platform/DataFile.h"
 #include "platform/SystemError.h"
 
 namespace vorn {
@@ -218,7 +219,7 @@ bool CheckSinglePackageEnvelope(PackageState& state, Operator& op, const std::st
         const std::string body = WorkPath(fileName, "tmp").string();
         Fd out;
         if (keepBody) {
-            out.fd = ::open(body.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            out.fd = OpenDataFile(body, O_WRONLY | O_CREAT | O_TRUNC);
             if (out.fd < 0) {
                 std::string err = SystemErrorText(errno);
                 ShowError(state, op, err);
@@ -266,7 +267,7 @@ bool CheckCombinedPackageEnvelope(PackageState& state, Operator& op, const std::
         return early(6565);
     }
     const std::string body = WorkPath(fileName, "tmp").string();
-    Fd out{::open(body.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
+    Fd out{OpenDataFile(body, O_WRONLY | O_CREAT | O_TRUNC)};
     if (out.fd < 0) {
         return early(6566);
     }

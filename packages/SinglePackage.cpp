@@ -20,6 +20,7 @@
 #include "packages/CombinedPackage.h"
 #include "packages/Envelope.h"
 #include "packages/VersionRules.h"
+#include "platform/DataFile.h"
 #include "platform/FileUtil.h"
 #include "platform/ProfileString.h"
 #include "platform/SystemError.h"
@@ -74,9 +75,7 @@ bool MoveFile(const fs::path& from, const fs::path& to, std::error_code& ec) {
     if (MoveReplace(from, to, &ec)) {
         return true;
     }
-    ec.clear();
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-    if (ec) {
+    if (!CopyDataFile(from, to, ec)) {
         return false;
     }
     fs::remove(from, ec);
@@ -243,8 +242,7 @@ StoreResult StorePackage(const std::string& selectedPath) {
     const fs::path target = WorkPath(selected.filename().string(), "curpkg");
     if (!SamePath(selected, target)) {
         std::error_code ec;
-        fs::copy_file(selected, target, fs::copy_options::overwrite_existing, ec);
-        if (ec) {
+        if (!CopyDataFile(selected, target, ec)) {
             result.error = ec.value() ? ec.value() : EIO;
             result.errorText = FormatStr(6749, Trim(SystemErrorText(ec.value()), " ").c_str());
             LogWrite(result.errorText, kLogError);

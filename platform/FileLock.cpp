@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "platform/DataFile.h"
+
 namespace vorn {
 namespace {
 
@@ -28,7 +30,7 @@ LockStatus CFileLock::acquire(const std::filesystem::path& path) {
     // A holder deletes the file when it releases; if that happens between our open and our
     // lock, we hold a lock on a file that no longer has the name. Check and start over.
     for (int attempt = 0; attempt < 20; ++attempt) {
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        const int fd = OpenDataFile(path, O_RDWR | O_CREAT);
         if (fd < 0) {
             m_error = errno;
             return LockStatus::Failed;

@@ -5,8 +5,13 @@
 // when set; it holds the installation's read-only parts (helper scripts, "openssl" folder,
 // archive component). The data folder holds everything the program writes (working folders,
 // options file, log, single-instance lock): VORN_HOME when set; else the program folder when
-// this user may write it and the installation is not marked as system-wide; else the per-user
-// folder ($XDG_DATA_HOME/vornupdater, else ~/.local/share/vornupdater).
+// it is this user's own (the user owns it and may write it, no one else may write it, and the
+// installation is not marked as system-wide); else the per-user folder.
+//
+// The per-user folder is $XDG_DATA_HOME/vornupdater, else ~/.local/share/vornupdater. It is
+// created owner-only (0700) and kept so. A run as root never puts it into a folder that
+// belongs to another user (a HOME or XDG_DATA_HOME kept from the user who called sudo): it
+// uses root's own home then.
 #include <filesystem>
 
 namespace vorn {
@@ -23,8 +28,14 @@ std::filesystem::path ProgramPath();
 std::filesystem::path DataFolder();
 // The per-user folder, whether or not DataFolder() chooses it.
 std::filesystem::path UserDataFolder();
+// True when `folder` may serve as the data folder of a copy installed in it: owned by this
+// user, writable by them, not writable by group or others, and without the system-wide marker.
+bool IsPrivateProgramFolder(const std::filesystem::path& folder);
 // Tests and tools may pin the folder explicitly (program and data folder alike); an empty
 // path returns to the default rule.
 void SetProgramFolderForTests(const std::filesystem::path& folder);
+// Pins the data folder alone, apart from the program folder (which keeps its own rule or the
+// pin above); an empty path undoes it.
+void SetDataFolderForTests(const std::filesystem::path& folder);
 
 }  // namespace vorn

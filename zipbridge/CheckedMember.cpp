@@ -84,13 +84,14 @@ private:
     std::optional<CZipDecipher> m_cipher;
 };
 
-// The plain bytes of the member go to `fd`; their count and CRC are kept for the check.
+// The plain bytes of the member go to `fd` (nowhere for -1); their count and CRC are kept
+// for the check.
 class CMemberSink {
 public:
     CMemberSink(int fd, const std::string& destination, std::string& error)
         : m_fd(fd), m_destination(destination), m_error(error) {}
     bool Put(const std::uint8_t* p, size_t n) {
-        if (!WriteAll(m_fd, p, n)) {
+        if (m_fd >= 0 && !WriteAll(m_fd, p, n)) {
             m_error = "Cannot write " + m_destination + ": " + std::strerror(errno);
             return false;
         }
@@ -221,7 +222,7 @@ int ExtractCheckedMember(unzFile archive, QIODevice& source, const char* passwor
         error = "Cannot create " + tmpl + ": " + std::strerror(errno);
         return UNZ_ERRNO;
     }
-    ::fchmod(fd, 0644);
+    // mkstemp creates owner-only (0600): members may be a gateway's configuration.
     int method = 0;
     ZPOS64_T at = 0;
     int rc = LocateData(archive, method, at);
@@ -241,6 +242,23 @@ int ExtractCheckedMember(unzFile archive, QIODevice& source, const char* passwor
         ::unlink(tmpl.c_str());
     }
     return rc;
+}
+
+int ReadCheckedMember(unzFile archive, QIODevice& source, const char* password,
+                      unz_file_info64& info) {
+    if (int rc = unzGetCurrentFileInfo64(archive, &info, nullptr, 0, nullptr, 0, nullptr, 0);
+        rc != UNZ_OK) {
+        return rc;
+    }
+    int method = 0;
+    ZPOS64_T at = 0;
+    if (int rc = LocateData(archive, method, at); rc != UNZ_OK) {
+        return rc;
+    }
+    const std::string nowhere;
+    std::string unused;
+    CMemberSink sink(-1, nowhere, unused);
+    return CopyMember(source, at, info, method, password, sink);
 }
 
 }  // namespace vorn

@@ -22,4 +22,10 @@ namespace vorn {
 int ExtractCheckedMember(unzFile archive, QIODevice& source, const char* password,
                          const std::string& destination, std::string& error);
 
+// Reads the current member as ExtractCheckedMember does, without writing it anywhere: UNZ_OK
+// when it deciphers, inflates and matches its stored length and CRC. `info` gets its
+// central-directory record (sizes, CRC).
+int ReadCheckedMember(unzFile archive, QIODevice& source, const char* password,
+                      unz_file_info64& info);
+
 }  // namespace vorn

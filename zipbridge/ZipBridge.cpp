@@ -132,9 +132,83 @@ bool FileCrc(const std::string& path, uLong& crc, ZPOS64_T& size, std::vector<ch
     return true;
 }
 
+// Why writing the archive file failed: the file's own error (errno is gone by the time
+// minizip reports), else the system's.
+std::string DeviceError(const QFile& out) {
+    return out.error() != QFileDevice::NoError ? out.errorString().toStdString() : SysError();
+}
+
+// What was put into an archive: checked again once it is written.
+struct MemberRecord {
+    std::string name;
+    ZPOS64_T size = 0;
+    uLong crc = 0;
+};
+
+// Forces the written bytes onto the disk; an error here (a full disk found late, an I/O
+// error) means the file is not what was written.
+int SyncFile(const std::string& path, const std::string& target) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        const std::string err = SysError();
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return Fail(ZB_ERR_WRITE, "Cannot write " + target + ": " + err);
+    }
+    ::close(fd);
+    return ZB_OK;
+}
+
+// The rename itself reaches the disk with the folder.
+void SyncFolder(const fs::path& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Reads the new archive back: its comment, and each member in order with its name, and with
+// the length and CRC of its source after deciphering and inflating it.
+int CheckWritten(const std::string& path, const std::string& target, const std::string& comment,
+                 const char* pw, const std::vector<MemberRecord>& members) {
+    const auto bad = [&](const std::string& why) {
+        return Fail(ZB_ERR_WRITE, "The archive written to " + target + " does not read back: " + why);
+    };
+    Reader r;
+    if (!r.Open(path)) {
+        return bad("it does not open");
+    }
+    unz_global_info64 gi;
+    if (unzGetGlobalInfo64(r.handle, &gi) != UNZ_OK || gi.number_entry != members.size()) {
+        return bad("wrong number of members");
+    }
+    std::string text(gi.size_comment + 1, '\0');
+    const int n = unzGetGlobalComment(r.handle, text.data(), static_cast<uLong>(text.size()));
+    if (n < 0 || text.substr(0, static_cast<size_t>(n)) != comment) {
+        return bad("wrong comment");
+    }
+    int rc = unzGoToFirstFile(r.handle);
+    for (const MemberRecord& m : members) {
+        std::string name;
+        unz_file_info64 info;
+        if (rc != UNZ_OK || !r.CurrentName(name) || name != m.name) {
+            return bad("member " + m.name + " is missing");
+        }
+        if (vorn::ReadCheckedMember(r.handle, r.file, pw, info) != UNZ_OK ||
+            info.uncompressed_size != m.size || info.crc != m.crc) {
+            return bad("member " + m.name + " does not match its source");
+        }
+        rc = unzGoToNextFile(r.handle);
+    }
+    return ZB_OK;
+}
+
 // Adds one file as an encrypted member (the CRC goes first: without data descriptors the
 // password check byte is taken from it, which other readers insist on).
-int AddMember(zipFile zf, const std::string& path, const char* pw, std::vector<char>& buf) {
+int AddMember(zipFile zf, const std::string& path, const char* pw, std::vector<char>& buf,
+              MemberRecord& record, const std::string& archive, const QFile& out) {
     uLong crc = 0;
     ZPOS64_T size = 0;
     if (!FileCrc(path, crc, size, buf)) {
@@ -153,11 +227,12 @@ int AddMember(zipFile zf, const std::string& path, const char* pw, std::vector<c
         zi.tmz_date.tm_year = static_cast<uInt>(tm.tm_year + 1900);
     }
     std::string base = fs::path(path).filename().string();
+    record = {base, size, crc};
     int zip64 = size >= 0xffffffffULL ? 1 : 0;
     if (zipOpenNewFileInZip3_64(zf, base.c_str(), &zi, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                                 Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, pw,
                                 crc, zip64) != ZIP_OK) {
-        return Fail(ZB_ERR_WRITE, "Cannot add " + base + " to the archive");
+        return Fail(ZB_ERR_WRITE, "Cannot add " + base + " to " + archive + ": " + DeviceError(out));
     }
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -179,14 +254,15 @@ int AddMember(zipFile zf, const std::string& path, const char* pw, std::vector<c
             break;
         }
         if (zipWriteInFileInZip(zf, buf.data(), static_cast<unsigned>(n)) != ZIP_OK) {
+            std::string err = DeviceError(out);
             ::close(fd);
             zipCloseFileInZip(zf);
-            return Fail(ZB_ERR_WRITE, "Cannot write the archive");
+            return Fail(ZB_ERR_WRITE, "Cannot write " + archive + ": " + err);
         }
     }
     ::close(fd);
     if (zipCloseFileInZip(zf) != ZIP_OK) {
-        return Fail(ZB_ERR_WRITE, "Cannot write the archive");
+        return Fail(ZB_ERR_WRITE, "Cannot write " + archive + ": " + DeviceError(out));
     }
     return ZB_OK;
 }
@@ -293,38 +369,62 @@ int AddTozipFile(ZbText* files, int fileCount, ZbText archive, ZbText comment, Z
     std::string pw = ToString(password);
     const char* pwArg = pw.empty() ? nullptr : pw.c_str();
     std::string text = ToString(comment);
-    std::string tmpl = target + ".zbnew-XXXXXX";
+    // Beside the target (so the rename stays on one file system), under a short name that
+    // fits whatever the target's name is. mkstemp creates it owner-only (0600): an archive
+    // may hold a gateway's configuration, and a stricter umask only takes more away.
+    const fs::path folder = fs::path(target).parent_path();
+    std::string tmpl = (folder.empty() ? fs::path(".zbnew-XXXXXX") : folder / ".zbnew-XXXXXX")
+                           .string();
     int fd = ::mkstemp(tmpl.data());
     if (fd < 0) {
         return Fail(ZB_ERR_WRITE, "Cannot create " + target + ": " + SysError());
     }
-    ::fchmod(fd, 0644);
     ::close(fd);
+    std::vector<MemberRecord> members;
     int result = ZB_OK;
     {
+        // Unbuffered and closed here, not by minizip: a failed write is seen at once, with
+        // its reason still in the file's error.
         QFile out(QFile::decodeName(QByteArray::fromStdString(tmpl)));
-        zipFile zf = zipOpen3(&out, APPEND_STATUS_CREATE, nullptr, nullptr, ZIP_AUTO_CLOSE);
+        zipFile zf = out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
+                         ? zipOpen3(&out, APPEND_STATUS_CREATE, nullptr, nullptr, 0)
+                         : nullptr;
         if (!zf) {
+            const std::string err = DeviceError(out);
             ::unlink(tmpl.c_str());
-            return Fail(ZB_ERR_WRITE, "Cannot create " + target);
+            return Fail(ZB_ERR_WRITE, "Cannot create " + target + ": " + err);
         }
         std::vector<char> buf(kBlock);
         for (int i = 0; i < fileCount && result == ZB_OK; ++i) {
-            result = AddMember(zf, ToString(files[i]), pwArg, buf);
+            MemberRecord m;
+            result = AddMember(zf, ToString(files[i]), pwArg, buf, m, target, out);
+            members.push_back(m);
         }
-        if (zipClose(zf, text.empty() ? nullptr : text.c_str()) != ZIP_OK && result == ZB_OK) {
-            result = Fail(ZB_ERR_WRITE, "Cannot write " + target);
+        const bool closed = zipClose(zf, text.empty() ? nullptr : text.c_str()) == ZIP_OK;
+        if ((!closed || out.error() != QFileDevice::NoError) && result == ZB_OK) {
+            result = Fail(ZB_ERR_WRITE, "Cannot write " + target + ": " + DeviceError(out));
         }
+        out.close();
+        if (out.error() != QFileDevice::NoError && result == ZB_OK) {
+            result = Fail(ZB_ERR_WRITE, "Cannot write " + target + ": " + DeviceError(out));
+        }
+    }
+    // Complete or nothing: on the disk, readable with the password, every member with the
+    // length and CRC of its source; only then does it take the target's name.
+    if (result == ZB_OK) {
+        result = SyncFile(tmpl, target);
+    }
+    if (result == ZB_OK) {
+        result = CheckWritten(tmpl, target, text, pwArg, members);
+    }
+    if (result == ZB_OK && ::rename(tmpl.c_str(), target.c_str()) != 0) {
+        result = Fail(ZB_ERR_WRITE, "Cannot write " + target + ": " + SysError());
     }
     if (result != ZB_OK) {
         ::unlink(tmpl.c_str());
         return result;
     }
-    if (::rename(tmpl.c_str(), target.c_str()) != 0) {
-        std::string err = SysError();
-        ::unlink(tmpl.c_str());
-        return Fail(ZB_ERR_WRITE, "Cannot write " + target + ": " + err);
-    }
+    SyncFolder(folder);
     return Ok();
 }
 

@@ -48,9 +48,13 @@ ZIPBRIDGE_API int GetExtractFileInfo(ZbText archive, ZbText* names, int slotCoun
 ZIPBRIDGE_API int ExtractFile(ZbText archive, ZbText* names, int slotCount, int reserved,
                               ZbText* comment, ZbText destFolder, int flag, ZbText password);
 
-/* Creates a new archive at `archive` (replacing one of that name only once it is complete)
- * holding the listed files under their base names, encrypted with `password` (none when
- * empty), with the archive comment `comment`. */
+/* Creates a new archive at `archive` holding the listed files under their base names,
+ * encrypted with `password` (none when empty), with the archive comment `comment`. The archive
+ * is written to a temporary file beside the target (owner-only, 0600), forced to the disk and
+ * read back (the comment, and every member deciphered and inflated with the length and CRC of
+ * its source); only then does it replace a file of the target's name, in one rename. On any
+ * failure the temporary file is removed, an earlier file of that name is left as it was, and
+ * ZipBridgeLastError() says why. */
 ZIPBRIDGE_API int AddTozipFile(ZbText* files, int fileCount, ZbText archive, ZbText comment,
                                ZbText password);
 

@@ -2,7 +2,10 @@
 
 #include <QElapsedTimer>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <optional>
 
 #include "app/OptionsFile.h"
 #include "app/cli/CliRun.h"
@@ -32,6 +35,21 @@ int LoadArchiveComponent(CliRun& run) {
     return 0;
 }
 
+// Which file a name holds: a replaced file is another inode.
+struct FileIdentity {
+    dev_t dev;
+    ino_t ino;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    return FileIdentity{st.st_dev, st.st_ino};
+}
+
 // `beforeLogin` runs once the archive component is loaded, before the gateway is contacted.
 int LoginForCommand(CliRun& run, const std::function<int()>& beforeLogin = {}) {
     if (int rc = run.Prepare()) {
@@ -52,14 +70,6 @@ int LoginForCommand(CliRun& run, const std::function<int()>& beforeLogin = {}) {
 }
 
 }  // namespace
-
-// Number of automatic backups to keep, from the options file (missing or negative: 10).
-int AutoBackupLimit() {
-    COptionFile options;
-    options.Load(WorkPath(kOptionFileName, ""));
-    const int n = options.GetAutobakNum();
-    return n >= 0 ? n : 10;
-}
 
 int CmdUpdate(const CliArgs& args, CliEnvironment& env) {
     if (IsCombinedPackage(args.positional[0])) {
@@ -156,17 +166,24 @@ int CmdBackup(const CliArgs& args, CliEnvironment& env) {
         return rc;
     }
     run.Op().SetResult("backup_file", QJsonValue::Null);
-    const std::string target =
-        args.values.count("output") ? args.Value("output") : DefaultBackupName(run.Address());
-    run.Op().SetSaveFile(std::filesystem::absolute(target).string());
+    // The day's name is made free (an earlier backup of the day stays); a name given with -o
+    // is replaced, once the new file is complete.
+    const std::string target = args.values.count("output")
+                                   ? args.Value("output")
+                                   : FreeBackupName(DefaultBackupName(run.Address()));
+    const std::string path = std::filesystem::absolute(target).string();
+    const std::optional<FileIdentity> before = IdentityOf(path);
+    run.Op().SetSaveFile(path);
     if (!run.Frame().BackupConfig()) {
         return run.Finish(kExitFailed);
     }
     const bool ended = run.WaitProcedure();
-    const bool ok = ended && run.Frame().LastProcedureOk() &&
-                    std::filesystem::exists(std::filesystem::absolute(target));
+    // Success is this run's file: the procedure wrote and checked it, and the name now
+    // holds a file that was not there before (an older file of that name does not count).
+    const std::optional<FileIdentity> after = IdentityOf(path);
+    const bool ok = ended && run.Frame().LastProcedureOk() && after && after != before;
     if (ok) {
-        run.Op().SetResult("backup_file", JsonText(std::filesystem::absolute(target).string()));
+        run.Op().SetResult("backup_file", JsonText(path));
     }
     return run.Finish(ok ? kExitOk : kExitFailed);
 }

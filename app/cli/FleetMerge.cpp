@@ -10,6 +10,7 @@
 #include "lib/Log.h"
 #include "lib/WorkFolders.h"
 #include "packages/BackupFile.h"
+#include "platform/DataFile.h"
 
 namespace vorn::cli {
 
@@ -20,7 +21,7 @@ void MergeHistory(const fs::path& scratch) {
     if (!in)
         return;
     const fs::path target = WorkPath("localhistory", "updhistory");
-    const int fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = OpenDataFile(target, O_WRONLY | O_APPEND | O_CREAT);
     if (fd < 0) {
         LogWrite("record local update history failed: " + target.string(), kLogError);
         return;
@@ -47,8 +48,10 @@ void MergeAutoBackups(const fs::path& scratch) {
                 WorkPath(e.path().stem().string() + "-" + std::to_string(n) + ".bcf", "autobak");
         }
         std::error_code copyError;
-        if (!fs::copy_file(e.path(), target, fs::copy_options::none, copyError)) {
-            fs::remove(target, ec);
+        if (!CopyDataFile(e.path(), target, copyError, true)) {
+            if (copyError != std::errc::file_exists) {
+                fs::remove(target, ec);  // a part copy; a file of that name is someone else's
+            }
             LogWrite("keeping the automatic backup " + e.path().string() +
                          " failed: " + copyError.message(),
                      kLogError);

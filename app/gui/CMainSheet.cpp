@@ -26,19 +26,8 @@
 #include "app/gui/GuiText.h"
 #include "lib/Log.h"
 #include "lib/UpdatePageEvents.h"
-#include "platform/ProgramFolder.h"
 
 namespace vorn::gui {
-namespace {
-
-int AutoBackupLimit() {
-    COptionFile options;
-    options.Load(ProgramFolder() / kOptionFileName);
-    const int n = options.GetAutobakNum();
-    return n >= 0 ? n : 10;
-}
-
-}  // namespace
 
 CMainSheet::CMainSheet(bool unattended, QWidget* parent) : QWidget(parent) {
     m_op.SetUnattended(unattended);

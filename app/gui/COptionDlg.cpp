@@ -20,7 +20,6 @@
 #include "app/gui/GuiLabels.h"
 #include "app/gui/GuiText.h"
 #include "lib/WorkFolders.h"
-#include "platform/ProgramFolder.h"
 
 namespace vorn::gui {
 namespace {
@@ -136,7 +135,7 @@ void COptionDlg::accept() {
     v.proxyPort = S(m_port->text());
     v.authUser = S(m_user->text());
     v.authPassword = S(m_password->text());
-    const std::filesystem::path path = ProgramFolder() / kOptionFileName;
+    const std::filesystem::path path = OptionFilePath();
     COptionFile file;
     file.Load(path);
     const OptionProblem problem = AcceptOptions(file, v, path);

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "app/LoadPageRules.h"
+#include "app/OptionsFile.h"
 #include "app/gui/CMainSheet.h"
 #include "app/gui/GuiLabels.h"
 #include "app/gui/GuiText.h"
@@ -101,7 +102,8 @@ void CPageLoad::OnBrowse() {
 
 void CPageLoad::NextAction() {
     if (int err = SaveUpdateTypeLocal(); err != 0) {
-        m_sheet.Op().ShowMessage(std::to_string(err));
+        // The number alone does not say what to do: the file and the reason follow it.
+        m_sheet.Op().ShowMessage(std::to_string(err) + "\n" + OptionSaveErrorText(err));
         return;
     }
     std::string path = S(m_path->text());

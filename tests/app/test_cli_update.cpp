@@ -1,10 +1,14 @@
 // The update and configuration commands of vornupdater, in-process against the simulator.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -146,6 +150,74 @@ TEST_F(CliUpdate, BackupRestoreAndFactoryReset) {
     }
     ASSERT_EQ(rc, 0) << m_out.str();
     EXPECT_EQ(Read(m_sim->LocalPath("/config/cfg")), "hostname=factory\n");
+}
+
+// The day's default name is never reused: the second backup of the day gets a counter and the
+// first stays as it was.
+TEST_F(CliUpdate, SecondBackupOfTheDayKeepsTheFirst) {
+    const fs::path here = Dir() / "here";
+    fs::create_directories(here);
+    const fs::path before = fs::current_path();
+    fs::current_path(here);
+    Write(m_sim->LocalPath("/config/cfg"), "hostname=first\n");
+    const int first = Run({"backup"});
+    Write(m_sim->LocalPath("/config/cfg"), "hostname=second\n");
+    const int second = Run({"backup"});
+    fs::current_path(before);
+    ASSERT_EQ(first, 0);
+    ASSERT_EQ(second, 0) << m_out.str();
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(here)) names.push_back(e.path().filename());
+    ASSERT_EQ(names.size(), 2u);
+    // The shorter is the day's name, the other the same with "-2".
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
+    const std::string base = fs::path(names[0]).stem().string();
+    EXPECT_EQ(names[1], base + "-2.bcf");
+    EXPECT_EQ(names[0].rfind("kelmora_", 0), 0u) << names[0];
+    for (const auto& [name, host] :
+         {std::pair{names[0], "hostname=first\n"}, std::pair{names[1], "hostname=second\n"}}) {
+        std::string saved;
+        ASSERT_TRUE(VerifyBackupFile((here / name).string(), saved)) << name;
+        EXPECT_EQ(Read(Dir() / "prog" / "tmp" / "cfgbk"), std::string("#sim cfgbk\n") + host);
+    }
+}
+
+// A backup that cannot be written fails, however much an older file of that name looks like
+// success; the older file stays as it was.
+TEST_F(CliUpdate, BackupThatCannotBeWrittenFailsAndKeepsTheEarlierFile) {
+    std::string cfg;
+    std::uint32_t x = 7;
+    for (int i = 0; i < 60000; ++i) {
+        x = x * 1103515245u + 12345u;
+        cfg.push_back(static_cast<char>(x >> 24));  // incompressible
+    }
+    Write(m_sim->LocalPath("/config/cfg"), cfg);
+    const fs::path target = Dir() / "saved.bcf";
+    Write(target, "earlier backup");
+    // The gateway's image and its download fit under the limit; the archive does not.
+    const rlim_t limit = cfg.size() + 200;
+    struct sigaction ignore {}, old {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &old);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit r = saved;
+    r.rlim_cur = limit;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &r), 0);
+    const int rc = Run({"backup", "-o", target.string()});
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::sigaction(SIGXFSZ, &old, nullptr);
+    EXPECT_EQ(rc, kExitFailed) << m_out.str();
+    EXPECT_EQ(Read(target), "earlier backup");
+    EXPECT_NE(m_out.str().find("The backup file could not be written: "), std::string::npos)
+        << m_out.str();
+    EXPECT_NE(m_out.str().find("File too large"), std::string::npos) << m_out.str();
+    EXPECT_EQ(m_out.str().find("Back up configurations successfully!"), std::string::npos);
+    for (const auto& e : fs::directory_iterator(Dir())) {
+        EXPECT_EQ(e.path().filename().string().rfind(".zbnew", 0), std::string::npos) << e.path();
+    }
+    EXPECT_FALSE(fs::exists(Dir() / "prog" / "tmp" / "cfgbk"));
 }
 
 TEST_F(CliUpdate, HistoryOfGatewayAndWorkstation) {

@@ -99,6 +99,60 @@ TEST_F(LogTest, OpenFailureReportsTheSystemText) {
     EXPECT_FALSE(IsLogOpen());
 }
 
+// What stands in the log's way is named with what to do, under the system's text; a link
+// planted as the log or its folder is refused and what it points to stays as it was.
+TEST_F(LogTest, OpenFailureNamesTheObstacleAndTheRemedy) {
+    const fs::path victim = m_dir / "victim.txt";
+    struct Case {
+        const char* name;
+        void (*plant)(const fs::path& dir, const fs::path& victim);
+        std::string second;  // the line after the system's text
+    } cases[] = {
+        {"log is a file",
+         [](const fs::path& dir, const fs::path&) { test::WriteFile(dir / "log", "x"); },
+         (m_dir / "log").string() + " is not a folder: remove it or rename it."},
+        {"kelmora.log is a link",
+         [](const fs::path& dir, const fs::path& victim) {
+             fs::create_directories(dir / "log");
+             fs::create_symlink(victim, dir / "log" / "kelmora.log");
+         },
+         (m_dir / "log" / "kelmora.log").string() +
+             " is a symbolic link. The program does not write through links: remove it."},
+        {"log is a link",
+         [](const fs::path& dir, const fs::path& victim) {
+             fs::create_directory_symlink(victim.parent_path() / "elsewhere", dir / "log");
+         },
+         (m_dir / "log").string() +
+             " is a symbolic link. The program does not write through links: remove it."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(m_dir / "log");
+        fs::remove_all(m_dir / "elsewhere");
+        fs::create_directories(m_dir / "elsewhere");
+        test::WriteFile(victim, "someone's file");
+        c.plant(m_dir.path(), victim);
+        std::string error;
+        EXPECT_NE(OpenLog(&error), 0);
+        EXPECT_EQ(error.rfind("Failed to open kelmora log file: ", 0), 0u) << error;
+        EXPECT_EQ(error.substr(error.find('\n') + 1), c.second) << error;
+        EXPECT_FALSE(IsLogOpen());
+        EXPECT_EQ(test::ReadFile(victim), "someone's file");
+        EXPECT_TRUE(fs::is_empty(m_dir / "elsewhere"));
+    }
+}
+
+// The log says what was done on which gateway: it is the user's alone.
+TEST_F(LogTest, LogFileIsOwnerOnly) {
+    Seed("old line\n", LocalNoon(2026, 3, 14) - 2h);
+    fs::permissions(LogPath(), fs::perms::owner_read | fs::perms::owner_write |
+                                   fs::perms::group_read | fs::perms::others_read);
+    ASSERT_EQ(OpenLog(), 0);
+    EXPECT_EQ(fs::status(LogPath()).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(m_dir / "log").permissions() & fs::perms::all, fs::perms::owner_all);
+}
+
 TEST_F(LogTest, LinesFromManyThreadsStayWhole) {
     ASSERT_EQ(OpenLog(), 0);
     constexpr int kThreads = 8;

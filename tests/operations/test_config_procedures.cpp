@@ -151,6 +151,53 @@ TEST_F(ConfigProcedures, RestoreRefusalsLeaveTheGatewayAlone) {
     EXPECT_TRUE(m_frame->Connected);
 }
 
+// The gateway's configuration does not stay in "tmp" once the procedure that needed it has
+// ended, however it ended; the login-error record there stays through every one of them.
+TEST_F(ConfigProcedures, ConfigurationCopiesLeaveTmpWhenTheProcedureEnds) {
+    struct Case {
+        const char* name;
+        bool restore;
+        bool answerYes;
+        const char* savedVersion;
+        const char* precheck;  // the gateway's prercovcfgsh, or nullptr
+    } cases[] = {
+        {"backup", false, true, "", nullptr},
+        {"restore", true, true, "KELMORA GW V300R001", nullptr},
+        {"restore of another version, refused", true, false, "KELMORA GW V200", nullptr},
+        {"restore refused by the gateway", true, true, "KELMORA GW V300R001",
+         "#sim: fail wrong model\n"},
+    };
+    const std::string record = "[IP_CONFIG]\ncount=1\n[IP_0]\nIP=10.0.0.9\nTIME=2026-01-01 "
+                               "10:00:00\nERRORCOUNT=3\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(SimRoot());
+        if (c.precheck) {
+            WriteAll(SimRoot() / "usr/sbin/prercovcfgsh", c.precheck);
+        }
+        m_op = RecordingOperator{};
+        StartAndLogin();
+        WriteAll(Prog() / "tmp" / "loginerror", record);
+        m_op.answerYes = c.answerYes;
+        if (c.restore) {
+            m_op.openFile = MakeBackup(c.savedVersion, "#sim cfgbk\nhostname=x\n");
+            if (m_frame->RestoreBackup()) {
+                ASSERT_TRUE(waitFor([&] { return m_frame->SessionState == 0; }, 10000));
+            }
+        } else {
+            m_op.saveFile = (Dir() / "b.bcf").string();
+            ASSERT_TRUE(m_frame->BackupConfig());
+            ASSERT_TRUE(Idle());
+            EXPECT_TRUE(m_frame->LastProcedureOk());
+        }
+        EXPECT_FALSE(fs::exists(Prog() / "tmp" / "cfgbk"));
+        EXPECT_FALSE(fs::exists(Prog() / "tmp" / "cfgversion"));
+        EXPECT_EQ(ReadAll(Prog() / "tmp" / "loginerror"), record);
+        m_frame.reset();
+        m_sim->Stop();
+    }
+}
+
 TEST_F(ConfigProcedures, FactoryDefaultsRecordTheirHistoryLineAndRestart) {
     StartAndLogin();
     const std::map<std::string, std::string> members = {

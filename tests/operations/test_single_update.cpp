@@ -2,6 +2,7 @@
 // messages the gateway receives, the events of the update page and what lands on the gateway.
 #include "tests/operations/GatewayFixture.h"
 
+#include "lib/Text.h"
 #include "packages/BackupFile.h"
 
 namespace vorn::test {
@@ -113,6 +114,91 @@ TEST_F(SingleUpdate, SwitchPackageBacksUpFirstAndPrunesAutomaticBackups) {
     std::string saved;
     EXPECT_TRUE(VerifyBackupFile(made.string(), saved));
     EXPECT_EQ(saved, "KELMORA GW V300R001");
+}
+
+// A "switch_" update waits for its backup: a backup that cannot be written stops it before
+// anything of the update reaches the gateway, says why, and leaves earlier backups alone.
+TEST_F(SingleUpdate, FailedAutomaticBackupStopsTheUpdate) {
+    struct Case {
+        const char* name;
+        void (*spoil)(const fs::path& prog, const fs::path& elsewhere);
+        const char* reason;  // part of the shown reason
+    } cases[] = {
+        {"autobak is a file",
+         [](const fs::path& prog, const fs::path&) {
+             fs::remove_all(prog / "autobak");
+             WriteAll(prog / "autobak", "not a folder");
+         },
+         "Not a directory"},
+        {"autobak is a link to another folder",
+         [](const fs::path& prog, const fs::path& elsewhere) {
+             fs::remove_all(prog / "autobak");
+             fs::create_directories(elsewhere);
+             fs::create_directory_symlink(elsewhere, prog / "autobak");
+         },
+         "is a symbolic link"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_op = RecordingOperator();
+        StartAndLogin();
+        const fs::path elsewhere = Dir() / "elsewhere";
+        WriteAll(Prog() / "autobak" / "earlier.bcf", "earlier");
+        c.spoil(Prog(), elsewhere);
+        const auto autobakText = [&] {
+            const fs::path a = Prog() / "autobak";
+            return fs::is_regular_file(fs::symlink_status(a)) ? ReadAll(a) : std::string();
+        };
+        const std::string autobakBefore = autobakText();
+        ASSERT_TRUE(RunUpdate(MakePackage("switch_line.ssu", Members(1))));
+
+        // The backup's downloads were the last thing sent: no apppre, no image.
+        EXPECT_EQ(Sent(), Seq({{Exec("ls /usr/sbin/bakcfgsh")},
+                               Upload("/etc/vorncmd/bakcfgsh", Helper("bakcfgsh")),
+                               {Exec("/etc/vorncmd/bakcfgsh"), Get("/stmp/cfgbk"),
+                                Get("/config/cfgversion")}}));
+        EXPECT_EQ(FinalEvent()->text, "FAILED:" + FormatStr(6449, 7));
+        const auto errors = Events(7);
+        ASSERT_GE(errors.size(), 2u);
+        EXPECT_EQ(errors[0].rfind("The backup file could not be written: ", 0), 0u) << errors[0];
+        EXPECT_NE(errors[0].find(c.reason), std::string::npos) << errors[0];
+        EXPECT_EQ(errors[1], LoadStr(9207));
+        for (const std::string& e : Events(6)) {
+            EXPECT_EQ(e.find("Back up configurations successfully!"), std::string::npos);
+        }
+        EXPECT_EQ(autobakText(), autobakBefore);  // the file case: unchanged
+        if (fs::is_directory(elsewhere)) {
+            EXPECT_TRUE(fs::is_empty(elsewhere));
+        }
+        // The configuration copy does not stay behind in "tmp".
+        EXPECT_FALSE(fs::exists(Prog() / "tmp" / "cfgbk"));
+        EXPECT_FALSE(fs::exists(Prog() / "tmp" / "cfgversion"));
+        EXPECT_EQ(m_sim->RebootCount(), 0);
+        m_frame.reset();
+        m_sim->Stop();
+        fs::remove_all(Prog() / "autobak");
+        fs::remove_all(elsewhere);
+    }
+}
+
+// A long version text would make the automatic backup's name too long for the file system;
+// the name keeps a cut version and the update goes on.
+TEST_F(SingleUpdate, LongGatewayVersionStillGetsItsAutomaticBackup) {
+    const std::string version = "KELMORA GW V300R001 " + std::string(400, 'b');
+    StartAndLogin([&](GatewaySimConfig& cfg) { cfg.versionText = version + "\n"; });
+    const auto m = Members(1);
+    ASSERT_TRUE(RunUpdate(MakePackage("switch_long.ssu", m)));
+    EXPECT_EQ(FinalEvent()->text, "SUCCEED:" + kDone);
+    std::vector<fs::path> made;
+    for (const auto& e : fs::directory_iterator(Prog() / "autobak")) made.push_back(e.path());
+    ASSERT_EQ(made.size(), 1u);
+    const std::string name = made[0].filename().string();
+    EXPECT_LE(name.size(), 255u);
+    EXPECT_EQ(name.rfind("(127.0.0.1)" + version.substr(0, kMaxVersionInBackupName) + "(", 0), 0u)
+        << name;
+    std::string saved;
+    EXPECT_TRUE(VerifyBackupFile(made[0].string(), saved));
+    EXPECT_EQ(saved, version);
 }
 
 TEST_F(SingleUpdate, RefusedScriptsShowTheResultFileAndStop) {

@@ -112,6 +112,91 @@ TEST_F(BackupTest, Names) {
               (Folder("autobak") / "(10.0.0.1)Unknown-version(26.03.04 05-06-07).bcf").string());
 }
 
+// A name that is taken gets the first free counter; an earlier backup is never the one
+// replaced. Links count as taken (a planted link is not written through).
+TEST_F(BackupTest, FreeNamesCountOnFromTheTakenOne) {
+    const fs::path dir = Work() / "names";
+    fs::create_directories(dir);
+    struct Case {
+        std::vector<std::string> taken;
+        std::string wanted;
+        std::string expected;
+    } cases[] = {
+        {{}, "kelmora_10.0.0.1_20260304.bcf", "kelmora_10.0.0.1_20260304.bcf"},
+        {{"kelmora_10.0.0.1_20260304.bcf"}, "kelmora_10.0.0.1_20260304.bcf",
+         "kelmora_10.0.0.1_20260304-2.bcf"},
+        {{"a.bcf", "a-2.bcf", "a-3.bcf"}, "a.bcf", "a-4.bcf"},
+        {{"a-2.bcf"}, "a.bcf", "a.bcf"},
+        {{"(1.2.3.4)V1(26.03.04 05-06-07).bcf"}, "(1.2.3.4)V1(26.03.04 05-06-07).bcf",
+         "(1.2.3.4)V1(26.03.04 05-06-07)-2.bcf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.wanted + " after " + std::to_string(c.taken.size()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        for (const std::string& t : c.taken) WriteFile(dir / t, "taken");
+        EXPECT_EQ(FreeBackupName((dir / c.wanted).string()), (dir / c.expected).string());
+    }
+    fs::create_symlink(dir / "nowhere", dir / "link.bcf");
+    EXPECT_EQ(FreeBackupName((dir / "link.bcf").string()), (dir / "link-2.bcf").string());
+}
+
+// The version part of an automatic backup's name is cut to a safe length, never inside a
+// character; two backups in the same second get distinct names.
+TEST_F(BackupTest, AutomaticNamesStayShortAndDistinct) {
+    SetClockForTests(std::chrono::system_clock::from_time_t(1772600767));
+    const std::string longAscii(300, 'v');
+    const std::string han = "\xe7\x89\x88";  // three bytes
+    std::string longHan;
+    while (longHan.size() < 200) longHan += han;
+    struct Case {
+        std::string version;
+        std::string kept;
+    } cases[] = {
+        {longAscii, longAscii.substr(0, kMaxVersionInBackupName)},
+        // 64 = 21 whole characters and one byte: the cut falls back to 63 bytes.
+        {longHan, longHan.substr(0, 63)},
+        {"x" + longHan, "x" + longHan.substr(0, 63)},
+        {"short", "short"},
+    };
+    for (const Case& c : cases) {
+        const fs::path name = fs::path(AutoBackupPath("10.0.0.1", c.version, "unknown")).filename();
+        EXPECT_EQ(name.string().rfind("(10.0.0.1)" + c.kept + "(", 0), 0u) << name;
+        EXPECT_LE(name.string().size(), 120u);
+    }
+    // Written, a second one in the same second does not replace it.
+    WriteFile(Folder("tmp") / "cfgversion", "V5\n");
+    WriteFile(Folder("tmp") / "cfgbk", "CONFIG");
+    const std::string first = AutoBackupPath("10.0.0.1", longAscii, "unknown");
+    ASSERT_EQ(WriteBackupFile(first), 0);
+    const std::string second = AutoBackupPath("10.0.0.1", longAscii, "unknown");
+    EXPECT_NE(second, first);
+    EXPECT_EQ(fs::path(second).filename().string(),
+              fs::path(first).stem().string() + "-2.bcf");
+}
+
+// A failed write says why; the configuration copies in "tmp" go, the login-error record and
+// anything else there stays.
+TEST_F(BackupTest, FailureIsReportedAndCopiesAreRemovedAlone) {
+    WriteFile(Folder("tmp") / "cfgversion", "V5\n");
+    WriteFile(Folder("tmp") / "cfgbk", "CONFIG");
+    WriteFile(Folder("tmp") / "loginerror", "[IP_CONFIG]\ncount=0\n");
+    WriteFile(Folder("tmp") / "saved-by-the-console", "mine");
+    std::string error;
+    EXPECT_NE(WriteBackupFile((Work() / "no-such-folder" / "b.bcf").string(), &error), 0);
+    EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+    RemoveBackupCopies();
+    EXPECT_FALSE(fs::exists(Folder("tmp") / "cfgbk"));
+    EXPECT_FALSE(fs::exists(Folder("tmp") / "cfgversion"));
+    EXPECT_TRUE(fs::exists(Folder("tmp") / "loginerror"));
+    EXPECT_TRUE(fs::exists(Folder("tmp") / "saved-by-the-console"));
+    // Without its sources no backup is written, and the earlier one stays.
+    const std::string target = (Work() / "b.bcf").string();
+    WriteFile(target, "earlier");
+    EXPECT_NE(WriteBackupFile(target, &error), 0);
+    EXPECT_EQ(ReadFile(target), "earlier");
+}
+
 TEST_F(BackupTest, PruneKeepsNewest) {
     fs::create_directories(Folder("autobak"));
     const std::time_t base = 1700000000;

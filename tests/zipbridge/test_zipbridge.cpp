@@ -1,5 +1,9 @@
 // The archive component through its C interface, loaded like the program loads it, checked
 // against Info-ZIP's zip and unzip.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 #include "packages/ArchiveAccess.h"
 #include "packages/BackupFile.h"
 #include "tests/packages/PackageTestSupport.h"
@@ -124,6 +128,80 @@ TEST_F(ZipBridgeTest, WrittenArchiveReadsWithInfoZip) {
     EXPECT_FALSE(fs::exists(target2));
     for (const auto& e : fs::directory_iterator(Work())) {
         EXPECT_EQ(e.path().filename().string().find(".zbnew"), std::string::npos);
+    }
+}
+
+// The archive is complete or it is not there: a write cut off anywhere (a file size limit
+// stands in for a full disk) fails, leaves the earlier file of that name as it was and no
+// temporary file. The last cases cut inside the central directory and its end record, which
+// only the read-back notices.
+TEST_F(ZipBridgeTest, CutOffWriteFailsAndKeepsTheEarlierFile) {
+    fs::path src = Work() / "src";
+    WriteFile(src / "cfgversion", "KELMORA-GW V1\n");
+    std::string image;
+    std::uint32_t x = 12345;
+    for (int i = 0; i < 100000; ++i) {  // incompressible: the archive is larger than the image
+        x = x * 1103515245u + 12345u;
+        image.push_back(static_cast<char>(x >> 24));
+    }
+    WriteFile(src / "cfgbk", image);
+    std::string files[2] = {(src / "cfgversion").string(), (src / "cfgbk").string()};
+    ZbText list[2] = {ZbIn(files[0]), ZbIn(files[1])};
+    std::string comment = kBackupComment, password = kOlderPackagePassword;
+    const fs::path folder = Work() / "out";
+    fs::create_directories(folder);
+    const std::string target = (folder / "saved.bcf").string();
+    ASSERT_EQ(zb().AddTozipFile(list, 2, ZbIn(target), ZbIn(comment), ZbIn(password)), ZB_OK);
+    const auto whole = static_cast<rlim_t>(fs::file_size(target));
+
+    struct sigaction ignore {}, old {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &old);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    for (rlim_t limit : {rlim_t(1024), whole / 2, whole - 40, whole - 1}) {
+        SCOPED_TRACE("limit " + std::to_string(limit) + " of " + std::to_string(whole));
+        WriteFile(target, "earlier backup");
+        rlimit r = saved;
+        r.rlim_cur = limit;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &r), 0);
+        const int rc = zb().AddTozipFile(list, 2, ZbIn(target), ZbIn(comment), ZbIn(password));
+        const std::string error = zb().LastError();
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_EQ(rc, ZB_ERR_WRITE) << error;
+        EXPECT_NE(error.find(target), std::string::npos) << error;
+        EXPECT_EQ(ReadFile(target), "earlier backup");
+        std::vector<std::string> left;
+        for (const auto& e : fs::directory_iterator(folder)) left.push_back(e.path().filename());
+        EXPECT_EQ(left, std::vector<std::string>{"saved.bcf"});
+    }
+    ::sigaction(SIGXFSZ, &old, nullptr);
+    // Without the limit the same call replaces the earlier file.
+    ASSERT_EQ(zb().AddTozipFile(list, 2, ZbIn(target), ZbIn(comment), ZbIn(password)), ZB_OK);
+    EXPECT_EQ(fs::file_size(target), whole);
+}
+
+// An archive holds a gateway's configuration: owner-only whatever the umask, and a stricter
+// umask takes away what it takes away.
+TEST_F(ZipBridgeTest, WrittenArchiveIsOwnerOnly) {
+    WriteFile(Work() / "src" / "cfgbk", "CONFIG");
+    std::string file = (Work() / "src" / "cfgbk").string();
+    ZbText list[1] = {ZbIn(file)};
+    std::string comment = kBackupComment, password = kOlderPackagePassword;
+    struct Case {
+        mode_t umask;
+        mode_t mode;
+    } cases[] = {{022, 0600}, {077, 0600}, {0277, 0400}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.umask);
+        const std::string target = (Work() / ("m" + std::to_string(c.umask) + ".bcf")).string();
+        const mode_t old = ::umask(c.umask);
+        const int rc = zb().AddTozipFile(list, 1, ZbIn(target), ZbIn(comment), ZbIn(password));
+        ::umask(old);
+        ASSERT_EQ(rc, ZB_OK) << zb().LastError();
+        struct stat st {};
+        ASSERT_EQ(::stat(target.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.mode);
     }
 }
 
