@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -94,6 +95,12 @@ protected:
             return true;
         });
         Sheet().LoadPage()->PathEdit()->setText(QString::fromStdString(package));
+        Sheet().NextButton()->click();
+    }
+    // The load page's Next with `package` after the pre-upgrade-check choice.
+    void StartCheckedUpdate(const std::string& package) {
+        Sheet().LoadPage()->PathEdit()->setText(QString::fromStdString(package));
+        Sheet().LoadPage()->PreCheckRadio()->setChecked(true);
         Sheet().NextButton()->click();
     }
     // Presses the update page's "&Stop" as soon as it is enabled (it is held back while a

@@ -134,9 +134,7 @@ TEST_F(GuiPlainText, GatewayReasonInThePreCheckStatusAndItsToolTip) {
         dlg->CancelButton()->click();
         return true;
     });
-    Sheet().LoadPage()->PathEdit()->setText(QString::fromStdString(pkg));
-    Sheet().LoadPage()->PreCheckRadio()->setChecked(true);
-    Sheet().NextButton()->click();
+    StartCheckedUpdate(pkg);
     ASSERT_TRUE(waitFor([&] { return Sheet().Events().Finished(); }, 60000));
     const std::string expected = "Pre-upgrade check failed:" + Markup();
     EXPECT_EQ(status.toStdString(), expected);

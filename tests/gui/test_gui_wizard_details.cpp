@@ -369,9 +369,7 @@ TEST_F(GuiWizardDetails, ARetriedCheckAfterACheckErrorShowsItsResult) {
         dlg->UpdateButton()->click();
         return true;
     });
-    Sheet().LoadPage()->PathEdit()->setText(QString::fromStdString(pkg));
-    Sheet().LoadPage()->PreCheckRadio()->setChecked(true);
-    Sheet().NextButton()->click();
+    StartCheckedUpdate(pkg);
     ASSERT_TRUE(waitFor([&] { return Sheet().Events().Finished(); }, 60000));
     EXPECT_TRUE(retried);
     EXPECT_EQ(status, QString(LoadStr(105)).trimmed().toStdString());
