@@ -56,4 +56,19 @@ OptionSettings LoadOptions() {
     return LoadOptions(OptionFilePath());
 }
 
+namespace {
+OptionSettings& Settings() {
+    static OptionSettings settings;
+    return settings;
+}
+}  // namespace
+
+const OptionSettings& CurrentSettings() {
+    return Settings();
+}
+
+void SetCurrentSettings(const OptionSettings& settings) {
+    Settings() = settings;
+}
+
 }  // namespace vorn

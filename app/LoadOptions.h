@@ -28,4 +28,9 @@ OptionSettings LoadOptions(const std::filesystem::path& path);
 // The same for this user's options file (OptionFilePath()).
 OptionSettings LoadOptions();
 
+// The process-wide settings: read from the options file when the wizard starts, replaced by
+// the values the options dialog accepted (UI thread only).
+const OptionSettings& CurrentSettings();
+void SetCurrentSettings(const OptionSettings& settings);
+
 }  // namespace vorn

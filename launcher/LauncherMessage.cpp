@@ -34,8 +34,12 @@ void ShowLauncherMessage(const std::string& text, [[maybe_unused]] int argc,
 #ifdef VORN_LAUNCHER_MESSAGE_BOX
     if (HasDisplay()) {
         QApplication app(argc, argv);
-        QMessageBox::critical(nullptr, QStringLiteral("TOLBANE_Updater"),
-                              QString::fromLocal8Bit(text.c_str()));
+        // The text names folders and files: plain text, whatever they are called.
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("TOLBANE_Updater"), QString(),
+                        QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);
+        box.setText(QString::fromLocal8Bit(text.c_str()));
+        box.exec();
     }
 #endif
 }

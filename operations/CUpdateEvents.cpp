@@ -224,7 +224,13 @@ bool CUpdateEvents::ConfirmUpdate(const std::string& tips) {
     return confirmed;
 }
 
+bool CUpdateEvents::IsLoadFailure(int code, const std::string& text) {
+    return (code == kUpdateLoadResult && HasToken(text, kTokenFailed)) ||
+           (code == kUpdateFinal && HasToken(text, kTokenFailedLoad));
+}
+
 void CUpdateEvents::RetryCheck() {
+    m_activity = kChecking;
     SetCheckStatus(LoadStr(104));
     m_checkPassed = m_checkFinished = false;
     m_frame.ArmPreCheckTimer(500);

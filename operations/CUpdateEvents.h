@@ -63,8 +63,12 @@ public:
     int NotifyCheckPage(int code, const std::string& text);
     // Update event 11: the confirmation dialog; true when the update goes on.
     bool ConfirmUpdate(const std::string& tips);
-    // The dialog's "retry": runs the check again after 500 ms.
+    // The dialog's "retry": runs the check again after 500 ms, in the check's activity again
+    // (a check that could not run, event 0, left it).
     void RetryCheck();
+    // A package that did not load at all: the load result "FAILED:" (event 0) or the final
+    // "FAILEDLOAD:" (event 12). The wizard stays where the package was chosen.
+    static bool IsLoadFailure(int code, const std::string& text);
 
     int ActivityState() const { return m_activity; }
     int MemberCount() const { return m_memberCount; }

@@ -49,7 +49,7 @@ bool CMainFrame::CommandConsole() {
         return true;
     }
     Operator* op = GetOperator();
-    std::optional<std::string> typed = op ? op->AskText("Password:", true) : std::nullopt;
+    std::optional<std::string> typed = op ? op->AskText(LoadStr(9300), true) : std::nullopt;
     if (!typed) {
         return false;
     }

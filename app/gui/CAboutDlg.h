@@ -1,5 +1,5 @@
 #pragma once
-// The About dialog: the program's name, version and what it does.
+// The About dialog: the program's name, version, build time and what it does.
 #include <QDialog>
 
 namespace vorn::gui {

@@ -49,6 +49,7 @@ std::string CCommandConsoleDlg::Text() const {
 
 void CCommandConsoleDlg::accept() {
     if (Text().empty()) {
+        CGuiOperator::CDialogScope overThis(m_op, this);
         m_op.ShowMessage(LoadStr(6783));
         return;
     }

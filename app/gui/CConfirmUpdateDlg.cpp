@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "app/gui/GuiLabels.h"
@@ -51,7 +52,7 @@ CConfirmUpdateDlg::CConfirmUpdateDlg(const CUpdateEvents& events, const QString&
     m_status = new QLabel(this);
     m_status->setTextFormat(Qt::PlainText);
     m_status->setWordWrap(true);
-    m_status->setAccessibleName(Label(L::CheckStatus).remove(':').remove(QChar(0xFF1A)));
+    m_status->setAccessibleName(AccessibleLabel(Label(L::CheckStatus)));
     m_retry = new QPushButton(Label(L::Retry), this);
     m_retry->setAutoDefault(false);
 
@@ -79,6 +80,7 @@ CConfirmUpdateDlg::CConfirmUpdateDlg(const CUpdateEvents& events, const QString&
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_retry, &QPushButton::clicked, this, &CConfirmUpdateDlg::OnRetry);
 
+    NameFieldsByTheirLabels(this);
     m_retry->hide();
     if (m_preCheck) {
         m_update->setEnabled(false);
@@ -92,7 +94,8 @@ CConfirmUpdateDlg::CConfirmUpdateDlg(const CUpdateEvents& events, const QString&
 
 void CConfirmUpdateDlg::SetCheckStatus(const QString& text) {
     m_status->setText(text.trimmed());
-    m_status->setToolTip(text.trimmed());
+    // A tool tip is rich text when it looks like it: the gateway's reason goes in escaped.
+    m_status->setToolTip(Qt::convertFromPlainText(text.trimmed(), Qt::WhiteSpaceNormal));
 }
 
 void CConfirmUpdateDlg::RefreshCheckButtons() {

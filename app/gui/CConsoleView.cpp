@@ -53,12 +53,7 @@ void CConsoleView::ReplaceFromAnchor(const QString& text, std::uint32_t colour) 
 }
 
 std::uint32_t CConsoleView::ColourAt(int position) const {
-    QTextCursor c(document());
-    c.setPosition(position);
-    c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
-    const QColor q = c.charFormat().foreground().color();
-    return static_cast<std::uint32_t>(q.red()) | (static_cast<std::uint32_t>(q.green()) << 8) |
-           (static_cast<std::uint32_t>(q.blue()) << 16);
+    return vorn::gui::ColourAt(*document(), position);
 }
 
 }  // namespace vorn::gui

@@ -2,36 +2,18 @@
 
 #include <QAction>
 #include <QMenuBar>
-#include <QPointer>
 
 #include "app/ConsoleConnect.h"
 #include "app/gui/CConnectDeviceDlg.h"
 #include "app/gui/CConsoleView.h"
 #include "app/gui/CMainSheet.h"
 #include "app/gui/CModifyPasswordDlg.h"
+#include "app/gui/CPageConnect.h"
 #include "app/gui/CommandMenu.h"
 #include "app/gui/ConsoleLabels.h"
 #include "app/gui/GuiText.h"
 
 namespace vorn::gui {
-namespace {
-
-// Messages, questions and file dialogs of the Operator appear over `parent` meanwhile.
-class CParentScope {
-public:
-    CParentScope(CGuiOperator& op, QWidget* parent) : m_op(op), m_before(op.ParentWidget()) {
-        m_op.SetParentWidget(parent);
-    }
-    ~CParentScope() { m_op.SetParentWidget(m_before); }
-    CParentScope(const CParentScope&) = delete;
-    CParentScope& operator=(const CParentScope&) = delete;
-
-private:
-    CGuiOperator& m_op;
-    QPointer<QWidget> m_before;
-};
-
-}  // namespace
 
 CConsoleWindow::CConsoleWindow(CMainSheet& sheet)
     : m_sheet(sheet), m_frame(sheet.Frame()), m_op(sheet.Op()) {
@@ -42,6 +24,7 @@ CConsoleWindow::CConsoleWindow(CMainSheet& sheet)
     m_op.SetConsoleSink(this);
     m_frame.SetPasswordChangedHandler([this](const std::string& password) {
         RememberChangedPassword(m_frame.Address(), m_frame.Port(), password);
+        m_sheet.ConnectPage()->FollowPasswordChange(m_frame.Address(), m_frame.Port(), password);
     });
     m_listener = m_frame.AddSessionListener([this] { RefreshMenus(); });
     // The session adds the gateway or the connection state once it has one.
@@ -142,13 +125,13 @@ void CConsoleWindow::Run(ConsoleCommand command, F&& start) {
     if (!Enabled(command)) {
         return;
     }
-    CParentScope scope(m_op, this);
+    m_op.CommandFrom(this);
     start();
 }
 
 void CConsoleWindow::OnConnectDevice() {
     CConnectDeviceDlg dlg(m_op, Q(ConsoleConnectPreset(m_frame)), this);
-    if (CParentScope scope(m_op, &dlg); dlg.exec() != QDialog::Accepted) {
+    if (CGuiOperator::CDialogScope scope(m_op, &dlg); dlg.exec() != QDialog::Accepted) {
         return;
     }
     const ConsoleConnectDecision& d = dlg.Decision();
@@ -169,7 +152,7 @@ void CConsoleWindow::OnSearch() {
 
 void CConsoleWindow::OnModifyPassword() {
     CModifyPasswordDlg dlg(m_op, this);
-    if (CParentScope scope(m_op, &dlg); dlg.exec() != QDialog::Accepted) {
+    if (CGuiOperator::CDialogScope scope(m_op, &dlg); dlg.exec() != QDialog::Accepted) {
         return;
     }
     Run(ConsoleCommand::ModifyPassword, [&] { m_frame.ChangePassword(dlg.Password()); });

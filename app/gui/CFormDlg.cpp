@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/gui/GuiText.h"
+
 namespace vorn::gui {
 
 CFormDlg::CFormDlg(const QString& title, QWidget* parent) : QDialog(parent) {
@@ -39,7 +41,7 @@ QLabel* CFormDlg::AddText(const QString& text) {
 void CFormDlg::AddRow(const QString& label, QWidget* field) {
     auto* l = new QLabel(label, this);
     l->setBuddy(field);
-    field->setAccessibleName(QString(label).remove('&').remove(':').remove(QChar(0xff1a)));
+    field->setAccessibleName(AccessibleLabel(label));
     m_form->addRow(l, field);
 }
 

@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/LoadOptions.h"
 #include "app/OptionsFile.h"
 #include "app/gui/CAboutDlg.h"
 #include "app/gui/CConfirmStopDlg.h"
@@ -24,7 +25,6 @@
 #include "app/gui/CPageUpdate.h"
 #include "app/gui/GuiText.h"
 #include "lib/Log.h"
-#include "lib/ResultTokens.h"
 #include "lib/UpdatePageEvents.h"
 
 namespace vorn::gui {
@@ -32,6 +32,7 @@ namespace vorn::gui {
 CMainSheet::CMainSheet(bool unattended, QWidget* parent) : QWidget(parent) {
     m_op.SetUnattended(unattended);
     m_op.SetParentWidget(this);
+    SetCurrentSettings(LoadOptions());
     m_frame = std::make_unique<CMainFrame>(&m_op);
     m_search = std::make_unique<CWizardSearch>(&m_op);
     m_attempt = std::make_unique<CConnectAttempt>(*m_frame);
@@ -57,8 +58,8 @@ CMainSheet::CMainSheet(bool unattended, QWidget* parent) : QWidget(parent) {
 
     m_about = new QToolButton(this);
     m_about->setText(QStringLiteral("?"));
-    m_about->setToolTip(Str(6733).remove('&'));
-    m_about->setAccessibleName(Str(6733).remove('&'));
+    m_about->setToolTip(AccessibleLabel(Str(6733)));
+    m_about->setAccessibleName(AccessibleLabel(Str(6733)));
     m_options = new QPushButton(Str(6629), this);
     m_back = new QPushButton(this);
     m_next = new QPushButton(this);
@@ -285,7 +286,8 @@ bool CMainSheet::StartUpdate(const std::string& path, bool preCheck) {
 }
 
 int CMainSheet::NotifyUpdatePage(int code, const std::string& text) {
-    const bool loadFailed = code == kUpdateLoadResult && HasToken(text, kTokenFailed);
+    // A package that does not load leaves the wizard on the load page, for another file.
+    const bool loadFailed = ActivePage() == kPageLoad && CUpdateEvents::IsLoadFailure(code, text);
     if (m_activity == kUpdating && !loadFailed && ActivePage() != kPageUpdate) {
         ShowPage(kPageUpdate);
     }
@@ -318,6 +320,7 @@ void CMainSheet::OnNext() {
     if (!m_next->isEnabled() || !m_next->isVisible()) {
         return;
     }
+    m_op.CommandFrom(this);
     if (ActivePage() == kPageConnect) {
         m_pageConnect->ConnectAction();
     } else if (ActivePage() == kPageLoad) {
@@ -352,6 +355,7 @@ void CMainSheet::AskStop() {
 }
 
 void CMainSheet::OnBack() {
+    m_op.CommandFrom(this);
     if (ActivePage() == kPageConnect) {
         // "&Cancel" while connecting.
         if (m_activity == kConnecting) {
@@ -415,11 +419,15 @@ void CMainSheet::OpenOptions() {
         return;
     }
     COptionDlg dlg(m_op, this);
-    dlg.exec();
+    // The accepted values are the program's settings from now on; Cancel keeps them.
+    if (dlg.exec() == QDialog::Accepted) {
+        SetCurrentSettings(dlg.Values());
+    }
 }
 
 void CMainSheet::closeEvent(QCloseEvent* event) {
     if (m_activity != kIdle) {
+        m_op.CommandFrom(this);
         m_op.ShowMessage(LoadStr(6502));
         event->ignore();
         return;
@@ -443,6 +451,8 @@ void CMainSheet::keyPressEvent(QKeyEvent* event) {
 // --- CWizardView ---
 
 void CMainSheet::AppendDetail(const std::string& text, std::uint32_t colour) {
+    // A line after a transfer ends it: its figures show the bytes it got to.
+    m_pageUpdate->SetSent(m_frame->UploadSent());
     m_pageUpdate->AppendDetail(Q(text), colour);
 }
 

@@ -32,7 +32,7 @@ CModifyNicDlg::CModifyNicDlg(CGuiOperator& op, QWidget* parent) : QDialog(parent
     m_mtu = new QLineEdit(this);
     m_mtu->setMaxLength(5);
     m_mtu->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), m_mtu));
-    m_mtu->setAccessibleName(CommandLabel(CML::Mtu).remove('&'));
+    m_mtu->setAccessibleName(AccessibleLabel(CommandLabel(CML::Mtu)));
     m_mtu->setAccessibleDescription(CommandLabel(CML::MtuHint));
 
     auto* nicLabel = new QLabel(CommandLabel(CML::Nic), this);
@@ -75,6 +75,7 @@ NicSettings CModifyNicDlg::Settings() const {
 
 void CModifyNicDlg::accept() {
     if (const int refusal = CheckNicSettings(Settings())) {
+        CGuiOperator::CDialogScope overThis(m_op, this);
         m_op.ShowMessage(LoadStr(refusal));
         return;
     }

@@ -105,6 +105,7 @@ COptionDlg::COptionDlg(CGuiOperator& op, QWidget* parent) : QDialog(parent), m_o
     connect(clear, &QPushButton::clicked, this, &COptionDlg::OnClear);
     connect(box, &QDialogButtonBox::accepted, this, &COptionDlg::accept);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    NameFieldsByTheirLabels(this);
     UpdateEnables();
 }
 
@@ -142,6 +143,7 @@ void COptionDlg::accept() {
     m_user->setText(Q(v.authUser));
     if (!problem.ok()) {
         if (!problem.message.empty()) {
+            CGuiOperator::CDialogScope overThis(m_op, this);
             m_op.ShowMessage(problem.message);
         }
         switch (problem.field) {
@@ -174,6 +176,7 @@ void COptionDlg::OnView() {
 }
 
 void COptionDlg::OnClear() {
+    CGuiOperator::CDialogScope overThis(m_op, this, Str(6705));
     if (!m_op.AskOkCancel(LoadStr(6704))) {
         return;
     }

@@ -1,5 +1,6 @@
 #include "app/gui/CPageConnect.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -7,14 +8,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/CSelectDevice.h"
 #include "app/ConnectRules.h"
+#include "app/ParseAddress.h"
 #include "app/gui/CMainSheet.h"
 #include "app/gui/CSelectDeviceDlg.h"
 #include "app/gui/GuiLabels.h"
 #include "app/gui/GuiText.h"
+#include "app/gui/NamedComboAccessible.h"
 #include "lib/WorkFolders.h"
 
 namespace vorn::gui {
@@ -52,6 +56,13 @@ CPageConnect::CPageConnect(CMainSheet& sheet) : m_sheet(sheet) {
 
     auto* addressLabel = new QLabel(Label(L::IpAddress), this);
     addressLabel->setBuddy(m_address);
+    // An editable combo box is announced by its text (the address) unless it has a name;
+    // its edit field and its list are named alike.
+    InstallNamedComboAccessibility();
+    const QString addressName = AccessibleLabel(Label(L::IpAddress));
+    m_address->setAccessibleName(addressName);
+    m_address->lineEdit()->setAccessibleName(addressName);
+    m_address->view()->setAccessibleName(addressName);
     auto* passwordLabel = new QLabel(Label(L::Password), this);
     passwordLabel->setBuddy(m_password);
     auto* hint = new QLabel(Label(L::Hint), this);
@@ -69,9 +80,11 @@ CPageConnect::CPageConnect(CMainSheet& sheet) : m_sheet(sheet) {
     layout->addLayout(form);
     layout->addStretch();
     layout->addWidget(hint);
-    setTabOrder(m_address, m_search);
-    setTabOrder(m_search, m_password);
+    // Tab leaves the address for the password, as a click does (that fills the remembered
+    // password); "&Search..." follows the check box.
+    setTabOrder(m_address, m_password);
     setTabOrder(m_password, m_remember);
+    setTabOrder(m_remember, m_search);
 
     m_deviceSearch = std::make_unique<CGuiDeviceSearch>(
         sheet.Search(), [this](const std::string& a) { OnDevicePicked(a); },
@@ -86,6 +99,8 @@ CPageConnect::CPageConnect(CMainSheet& sheet) : m_sheet(sheet) {
     connect(m_address->lineEdit(), &QLineEdit::textEdited, m_password, &QLineEdit::clear);
     connect(m_search, &QPushButton::clicked, this, &CPageConnect::OnSearch);
     m_address->installEventFilter(this);
+
+    NameFieldsByTheirLabels(this);
 
     m_recent.Load(WorkPath(RecentAddressList::kFileName, ""));
     Refill();
@@ -163,6 +178,26 @@ void CPageConnect::ConnectResult(int outcome, const std::string& warning) {
     m_password->selectAll();
 }
 
+void CPageConnect::FollowPasswordChange(const std::string& address, int port,
+                                        const std::string& password) {
+    const auto sameGateway = [&](const std::string& text) {
+        const std::optional<ParsedAddress> a = ParseAddress(text);
+        return a && a->address == address && a->ConnectPort() == port;
+    };
+    const QString typed = m_address->currentText();
+    std::string current = m_recent.CurrentAddress();
+    std::string currentPassword = m_recent.CurrentPassword();
+    if (sameGateway(current)) {
+        currentPassword = password;
+    }
+    m_recent.Load(WorkPath(RecentAddressList::kFileName, ""));
+    m_recent.SetCurrent(std::move(current), std::move(currentPassword));
+    Refill();
+    if (sameGateway(S(typed.trimmed()))) {
+        m_password->setText(Q(password));
+    }
+}
+
 void CPageConnect::OnAddressPicked(int index) {
     if (index < 0) {
         return;
@@ -179,20 +214,28 @@ void CPageConnect::OnAddressPicked(int index) {
 bool CPageConnect::eventFilter(QObject* watched, QEvent* event) {
     // Leaving the address for the password fills the remembered password.
     if (watched == m_address && event->type() == QEvent::FocusOut && m_password->hasFocus()) {
-        const RecentAddressList::LookupResult r =
-            m_recent.Lookup(S(m_address->currentText().trimmed()));
+        const QString typed = m_address->currentText().trimmed();
+        const RecentAddressList::LookupResult r = m_recent.Lookup(S(typed));
         if (r.valid) {
+            m_flaggedAddress.clear();
             m_password->setText(Q(r.password));
             m_password->selectAll();
-        } else {
-            m_sheet.Op().ShowMessage(LoadStr(6773));
-            m_address->setFocus();
+        } else if (typed != m_flaggedAddress) {
+            // Once per text: the next Tab goes on (Connect still refuses it), so the warning
+            // never keeps the focus in the address. The box opens after the focus change.
+            m_flaggedAddress = typed;
+            QTimer::singleShot(0, this, [this] {
+                m_sheet.Op().CommandFrom(&m_sheet);
+                m_sheet.Op().ShowMessage(LoadStr(6773));
+                m_address->setFocus();
+            });
         }
     }
     return QWidget::eventFilter(watched, event);
 }
 
 void CPageConnect::OnSearch() {
+    m_sheet.Op().CommandFrom(&m_sheet);
     if (!m_deviceSearch->Search()) {
         return;
     }

@@ -36,6 +36,9 @@ public:
     // "&Search...": starts the search and opens the "Select Device" dialog.
     void OnSearch();
     void FocusPassword();
+    // The gateway at `address` and `port` took a new password (the console's Modify
+    // Password): the page's list and, when it shows that gateway, its password field follow.
+    void FollowPasswordChange(const std::string& address, int port, const std::string& password);
 
     QComboBox* AddressBox() { return m_address; }
     QLineEdit* PasswordEdit() { return m_password; }
@@ -59,6 +62,7 @@ private:
     QPushButton* m_search = nullptr;
     std::unique_ptr<CGuiDeviceSearch> m_deviceSearch;
     QPointer<CSelectDeviceDlg> m_dialog;
+    QString m_flaggedAddress;  // the invalid address the last 6773 warning was about
 };
 
 }  // namespace vorn::gui

@@ -62,6 +62,7 @@ CPageLoad::CPageLoad(CMainSheet& sheet) : m_sheet(sheet) {
     layout->addWidget(group);
     layout->addStretch();
 
+    NameFieldsByTheirLabels(this);
     connect(m_browse, &QPushButton::clicked, this, &CPageLoad::OnBrowse);
 }
 
@@ -89,6 +90,7 @@ void CPageLoad::OnBrowse() {
     // The file dialog starts in the current folder and gives it back afterwards.
     std::error_code ec;
     const std::filesystem::path cwd = std::filesystem::current_path(ec);
+    m_sheet.Op().CommandFrom(&m_sheet);
     const std::optional<std::string> file = m_sheet.Op().ChooseOpenFile("", kPackageFilter);
     if (!ec) {
         std::filesystem::current_path(cwd, ec);

@@ -14,6 +14,7 @@
 #include "app/gui/CMainSheet.h"
 #include "app/gui/GuiLabels.h"
 #include "app/gui/GuiText.h"
+#include "lib/Operator.h"
 
 namespace vorn::gui {
 namespace {
@@ -22,7 +23,7 @@ constexpr int kMaxDetailBlocks = 5000;
 
 QTextCharFormat Format(std::uint32_t colour) {
     QTextCharFormat f;
-    f.setForeground(QColor(colour & 0xff, (colour >> 8) & 0xff, (colour >> 16) & 0xff));
+    f.setForeground(ColourOf(colour));
     return f;
 }
 
@@ -42,6 +43,8 @@ CPageUpdate::CPageUpdate(CMainSheet&) {
     m_bar->setAccessibleName(Label(L::ProgressIdle));
     m_progressText = new QLabel(this);
     m_progressText->setTextFormat(Qt::PlainText);
+    m_drawLater.setSingleShot(true);
+    connect(&m_drawLater, &QTimer::timeout, this, &CPageUpdate::DrawProgress);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_state);
     layout->addWidget(m_details, 1);
@@ -56,7 +59,7 @@ void CPageUpdate::SetState(const QString& text) {
 }
 
 void CPageUpdate::AppendDetail(const QString& text, std::uint32_t colour) {
-    m_inProgress = false;
+    EndProgress();
     QTextCursor c(m_details->document());
     c.movePosition(QTextCursor::End);
     c.insertText(text, Format(colour));
@@ -77,38 +80,70 @@ void CPageUpdate::ReplaceLastDetail(const QString& text, std::uint32_t colour) {
 void CPageUpdate::ShowProgress(const QString& text, std::uint64_t sent, std::uint64_t size) {
     // The percentage follows its line's text after a space: "Uploading app1 42%".
     const bool glued = m_mark > 0 && !m_details->document()->characterAt(m_mark - 1).isSpace();
-    ReplaceLastDetail(glued ? QLatin1Char(' ') + text : text, 0);
+    ReplaceLastDetail(glued ? QLatin1Char(' ') + text : text, kBlue);
     QString digits = text;
     digits.remove(QRegularExpression(QStringLiteral("[^0-9]")));
-    const int percent = std::clamp(digits.toInt(), 0, 100);
+    m_percent = std::clamp(digits.toInt(), 0, 100);
+    m_percentText = text.trimmed();
+    m_sent = sent;
+    m_size = size;
     if (!m_inProgress) {
+        // The first percentage comes as the first piece is read: the transfer's start.
         m_inProgress = true;
-        m_rate.Start(sent);
+        m_rate.Start(0);
         m_lastDraw.invalidate();
     }
-    // Bar and text are redrawn together, at most ten times a second (and at the end).
-    if (m_lastDraw.isValid() && m_lastDraw.elapsed() < 100 && percent < 100) {
+    // Bar and text are redrawn together, at most ten times a second; what comes meanwhile
+    // is drawn when the tenth of a second is over, so they never lag behind the text.
+    if (m_lastDraw.isValid() && m_lastDraw.elapsed() < 100 && m_percent < 100) {
+        if (!m_drawLater.isActive()) {
+            m_drawLater.start(static_cast<int>(100 - m_lastDraw.elapsed()));
+        }
         return;
     }
+    DrawProgress();
+}
+
+void CPageUpdate::SetSent(std::uint64_t sent) {
+    if (m_inProgress) {
+        m_sent = sent;
+    }
+}
+
+void CPageUpdate::EndProgress() {
+    if (!m_inProgress) {
+        return;
+    }
+    DrawProgress();
+    m_inProgress = false;
+}
+
+void CPageUpdate::DrawProgress() {
+    if (!m_inProgress) {
+        return;
+    }
+    m_drawLater.stop();
     m_lastDraw.start();
-    const double rate = m_rate.BytesPerSecond(sent);
-    const int left = std::max(m_rate.SecondsLeft(sent, size), 0);
+    // The average rate since the transfer began.
+    const double rate = m_rate.BytesPerSecond(m_sent);
+    const int left = std::max(m_rate.SecondsLeft(m_sent, m_size), 0);
     const QLocale locale;
     m_progressText->setText(Label(L::Progress)
-                                .arg(locale.formattedDataSize(static_cast<qint64>(sent)))
-                                .arg(locale.formattedDataSize(static_cast<qint64>(size)))
+                                .arg(locale.formattedDataSize(static_cast<qint64>(m_sent)))
+                                .arg(locale.formattedDataSize(static_cast<qint64>(m_size)))
                                 .arg(locale.formattedDataSize(static_cast<qint64>(rate)))
                                 .arg(QStringLiteral("%1 s").arg(left)));
     m_bar->setVisible(true);
     m_progressText->setVisible(true);
-    m_bar->setAccessibleDescription(text.trimmed());
-    m_bar->setValue(percent);
+    m_bar->setAccessibleDescription(m_percentText);
+    m_bar->setValue(m_percent);
 }
 
 void CPageUpdate::Clear() {
     m_details->clear();
     m_mark = 0;
     m_inProgress = false;
+    m_drawLater.stop();
     SetState(Str(6511));
     m_bar->setValue(0);
     m_bar->setVisible(false);
@@ -122,6 +157,10 @@ QString CPageUpdate::StateText() const {
 
 QString CPageUpdate::DetailsText() const {
     return m_details->toPlainText();
+}
+
+std::uint32_t CPageUpdate::DetailColourAt(int position) const {
+    return ColourAt(*m_details->document(), position);
 }
 
 }  // namespace vorn::gui

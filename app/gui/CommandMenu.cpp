@@ -67,8 +67,12 @@ private:
 
 // A dialog opened without blocking; `onOk` runs after OK, and the dialog goes when it closes.
 template <class Dialog>
-void OpenDialog(Dialog* dlg, std::function<void(Dialog&)> onOk) {
-    QObject::connect(dlg, &QDialog::accepted, dlg, [dlg, onOk] { onOk(*dlg); });
+void OpenDialog(CGuiOperator& op, Dialog* dlg, std::function<void(Dialog&)> onOk) {
+    // Another window may have started a command while the dialog was open.
+    QObject::connect(dlg, &QDialog::accepted, dlg, [&op, dlg, onOk] {
+        op.CommandFrom(dlg->parentWidget());
+        onOk(*dlg);
+    });
     QObject::connect(dlg, &QDialog::finished, dlg, &QObject::deleteLater);
     dlg->open();
 }
@@ -92,18 +96,22 @@ QAction* AddItem(Context& c, QMenu& menu, const QString& text, const char* name,
                  std::function<void()> run) {
     QAction* a = menu.addAction(text);
     a->setObjectName(QString::fromLatin1(name));
-    QObject::connect(a, &QAction::triggered, a, [run] { run(); });
+    // What the command asks or reports opens over the console, not over the wizard.
+    QObject::connect(a, &QAction::triggered, a, [c, run] {
+        c.op.CommandFrom(c.parent);
+        run();
+    });
     c.states->Add(a, need);
     return a;
 }
 
 void OpenPing(Context c) {
-    OpenDialog<CPingDlg>(new CPingDlg(c.parent),
+    OpenDialog<CPingDlg>(c.op, new CPingDlg(c.parent),
                          [c](CPingDlg& d) { c.frame.PingGateway(S(d.TargetEdit()->text())); });
 }
 
 void OpenModifyNic(Context c) {
-    OpenDialog<CModifyNicDlg>(new CModifyNicDlg(c.op, c.parent), [c](CModifyNicDlg& d) {
+    OpenDialog<CModifyNicDlg>(c.op, new CModifyNicDlg(c.op, c.parent), [c](CModifyNicDlg& d) {
         if (StillAllowed(c.frame, Need::EtcLayout)) {
             c.frame.ModifyNicSettings(d.Settings());
         }
@@ -111,7 +119,7 @@ void OpenModifyNic(Context c) {
 }
 
 void OpenExchangeNics(Context c) {
-    OpenDialog<CExchangeNicsDlg>(new CExchangeNicsDlg(c.parent), [c](CExchangeNicsDlg& d) {
+    OpenDialog<CExchangeNicsDlg>(c.op, new CExchangeNicsDlg(c.parent), [c](CExchangeNicsDlg& d) {
         if (StillAllowed(c.frame, Need::EtcLayout)) {
             c.frame.ExchangeNics(d.Nic1(), d.Nic2());
         }
@@ -123,7 +131,7 @@ void OpenCommandConsole(Context c) {
     if (!c.frame.CommandConsole()) {
         return;
     }
-    OpenDialog<CCommandConsoleDlg>(new CCommandConsoleDlg(c.op, c.parent),
+    OpenDialog<CCommandConsoleDlg>(c.op, new CCommandConsoleDlg(c.op, c.parent),
                                    [c](CCommandConsoleDlg& d) {
                                        if (!StillAllowed(c.frame, Need::NoCombinedUpdate)) {
                                            return;

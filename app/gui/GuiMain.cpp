@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QMessageBox>
 #include <QTranslator>
 
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include "app/Startup.h"
 #include "app/gui/CMainSheet.h"
 #include "app/gui/GuiText.h"
+#include "app/gui/PlainMessageBox.h"
 #include "lib/Log.h"
 #include "lib/StringTable.h"
 
@@ -60,10 +60,8 @@ int RunGui(int argc, char** argv) {
 
     CStartup startup;
     if (StartupResult r = startup.Run(); !r.ok()) {
-        // The text names folders of this machine: plain text, whatever they are called.
-        QMessageBox box(QMessageBox::Critical, Str(6635), Q(r.message).trimmed(), QMessageBox::Ok);
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
+        RunPlainBox(nullptr, QMessageBox::Critical, Str(6635), Q(r.message).trimmed(),
+                    QMessageBox::Ok, QMessageBox::Ok);
         return 4;
     }
     CMainSheet sheet;

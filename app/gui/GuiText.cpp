@@ -1,6 +1,10 @@
 #include "app/gui/GuiText.h"
 
+#include <QLabel>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QTextCursor>
+#include <QTextDocument>
 
 namespace vorn::gui {
 
@@ -12,6 +16,32 @@ QString InLanguage(const char* en, const char* cn, const char* tw) {
             return QString::fromUtf8(tw);
         default:
             return QString::fromUtf8(en);
+    }
+}
+
+std::uint32_t ColourAt(const QTextDocument& document, int position) {
+    QTextCursor c(const_cast<QTextDocument*>(&document));
+    c.setPosition(position);
+    c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    const QColor q = c.charFormat().foreground().color();
+    return static_cast<std::uint32_t>(q.red()) | (static_cast<std::uint32_t>(q.green()) << 8) |
+           (static_cast<std::uint32_t>(q.blue()) << 16);
+}
+
+QString AccessibleLabel(const QString& label) {
+    QString name = label;
+    name.remove(QRegularExpression(QStringLiteral("\\(&[^)]\\)")));
+    name.remove('&');
+    name.remove(QRegularExpression(QStringLiteral("(\\.\\.\\.|\u2026|[:\uff1a])+\\s*$")));
+    return name.trimmed();
+}
+
+void NameFieldsByTheirLabels(QWidget* root) {
+    for (QLabel* label : root->findChildren<QLabel*>()) {
+        QWidget* field = label->buddy();
+        if (field && field->accessibleName().isEmpty()) {
+            field->setAccessibleName(AccessibleLabel(label->text()));
+        }
     }
 }
 

@@ -9,6 +9,9 @@
 
 #include "lib/StringTable.h"
 
+class QTextDocument;
+class QWidget;
+
 namespace vorn::gui {
 
 inline QString Str(int id) {
@@ -35,6 +38,14 @@ inline QString InLanguage(const Trilingual& t) {
 inline QColor ColourOf(std::uint32_t bgr) {
     return QColor(bgr & 0xff, (bgr >> 8) & 0xff, (bgr >> 16) & 0xff);
 }
+// The colour (0x00BBGGRR) of the character at `position` of a document's plain text.
+std::uint32_t ColourAt(const QTextDocument& document, int position);
+// The name a screen reader gives a control labelled `label`: the label without its mnemonic
+// ("&Search..." and "搜索(&S)..." give "Search" and "搜索"), its dots and its colon.
+QString AccessibleLabel(const QString& label);
+// Gives every field under `root` that a label names (its buddy) and has no name of its own
+// the label's AccessibleLabel: screen readers otherwise hear the mnemonic ("密码(P):").
+void NameFieldsByTheirLabels(QWidget* root);
 // A filter of the core ("Desc (*.a;*.b)|*.a;*.b|All (*.*)|*.*||") as a file-dialog filter.
 QString FileDialogFilter(const std::string& filter);
 

@@ -1,12 +1,14 @@
 #pragma once
 // The wizard over the test chain: a temporary program folder, the simulator on 127.0.0.1 and
-// an unattended CMainSheet (messages recorded, questions never shown).
+// a CMainSheet, unattended (messages recorded, questions never shown) unless a test asks for
+// real message boxes.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -48,7 +50,7 @@ protected:
 
     gui::CMainSheet& Sheet() {
         if (!m_sheet) {
-            m_sheet = std::make_unique<gui::CMainSheet>(true);
+            m_sheet = std::make_unique<gui::CMainSheet>(!m_realBoxes);
             m_sheet->SetConnectTimeouts(10000, 3000);
             m_sheet->show();
         }
@@ -95,6 +97,12 @@ protected:
         Sheet().LoadPage()->PathEdit()->setText(QString::fromStdString(package));
         Sheet().NextButton()->click();
     }
+    // The load page's Next with `package` after the pre-upgrade-check choice.
+    void StartCheckedUpdate(const std::string& package) {
+        Sheet().LoadPage()->PathEdit()->setText(QString::fromStdString(package));
+        Sheet().LoadPage()->PreCheckRadio()->setChecked(true);
+        Sheet().NextButton()->click();
+    }
     // Presses the update page's "&Stop" as soon as it is enabled (it is held back while a
     // file is on its way) until the "Confirm Stop?" dialog is open.
     bool PressStop() {
@@ -121,6 +129,8 @@ protected:
     }
 
     CTestFolders m_folders;
+    // Set before the first Sheet(): messages and questions are real message boxes.
+    bool m_realBoxes = false;
     std::unique_ptr<CGatewaySim> m_sim;
     std::unique_ptr<gui::CMainSheet> m_sheet;
 };

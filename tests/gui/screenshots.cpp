@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -44,6 +45,7 @@
 #include "app/gui/GuiMain.h"
 #include "app/gui/GuiText.h"
 #include "lib/StringTable.h"
+#include "lib/Text.h"
 #include "packages/ZipBridgeLoader.h"
 #include "tests/common/UdpProbe.h"
 #include "tests/common/WaitFor.h"
@@ -219,6 +221,25 @@ int main(int argc, char** argv) {
     about.show();
     about.adjustSize();
     Grab(about, "about");
+
+    // A question with a gateway's version that holds markup: the box shows it literally.
+    {
+        const std::string version =
+            "KELMORA GW V300R001 <b>bold</b><font color=\"red\">red</font><img src=\"/dev/zero\">";
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box && box->isVisible()) {
+                answer.stop();
+                Grab(*box, "question-markup");
+                box->defaultButton()->click();
+            }
+        });
+        answer.start(50);
+        sheet.Op().SetUnattended(false);
+        sheet.Op().AskOkCancel(FormatStr(6539, version.c_str(), "KELMORA GW V301R002"));
+        sheet.Op().SetUnattended(true);
+    }
 
     const auto shot = [](QWidget& w, const QString& name) {
         w.show();

@@ -368,22 +368,34 @@ TEST_F(GuiWizard, WhileTheConfirmationIsOpenTheWizardTakesNoInput) {
 }
 
 TEST_F(GuiWizard, KeyboardAloneConnectsAndMovesThroughThePages) {
+    // A remembered address that is not the preset one (the last used comes first).
+    RecentAddressList recent;
+    recent.Load(WorkPath(RecentAddressList::kFileName, ""));
+    ASSERT_TRUE(recent.Add(Address(), "admin"));
+    ASSERT_TRUE(recent.Add("10.9.8.7", "other"));
     Sheet().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&Sheet()));
     gui::CPageConnect* page = Sheet().ConnectPage();
-    // Labels carry their fields' mnemonics; Tab follows the layout.
+    ASSERT_EQ(page->PasswordEdit()->text().toStdString(), "other");
+    // Labels carry their fields' mnemonics. Typing the address empties the password; Tab
+    // goes on to the password and fills the remembered one, as a click does.
     QTest::keyClick(&Sheet(), Qt::Key_A, Qt::AltModifier);
     ASSERT_TRUE(page->AddressBox()->hasFocus());
     page->AddressBox()->lineEdit()->selectAll();
     QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(Address()));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_TRUE(page->SearchButton()->hasFocus());
+    EXPECT_TRUE(page->PasswordEdit()->text().isEmpty());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_TRUE(page->PasswordEdit()->hasFocus());
+    EXPECT_EQ(page->PasswordEdit()->text().toStdString(), "admin");
+    EXPECT_EQ(page->PasswordEdit()->selectedText().toStdString(), "admin");
+    // Then the check box and "&Search...", and back.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(page->RememberBox()->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(page->SearchButton()->hasFocus());
     QTest::keyClick(&Sheet(), Qt::Key_P, Qt::AltModifier);
     ASSERT_TRUE(page->PasswordEdit()->hasFocus());
-    page->PasswordEdit()->clear();
-    QTest::keyClicks(page->PasswordEdit(), "admin");
+    EXPECT_TRUE(Sheet().Op().Messages().empty());
     // Enter is Next ("&Connect").
     QTest::keyClick(page->PasswordEdit(), Qt::Key_Return);
     ASSERT_TRUE(waitFor([&] { return Sheet().ActivePage() == CMainSheet::kPageLoad; }, 20000));

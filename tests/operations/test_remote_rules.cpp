@@ -318,5 +318,43 @@ TEST_F(UpdateEvents, CheckEventsWhileTheDialogIsOpen) {
     EXPECT_EQ(events.ActivityState(), CUpdateEvents::kUpdating);
 }
 
+TEST_F(UpdateEvents, ARetryAfterACheckThatCouldNotRunTakesItsResults) {
+    events.BeginUpdate();
+    events.SetPreCheckMode(true);
+    view.duringDialog = [&] {
+        events.NotifyCheckPage(0, "cannot store the package\n");
+        EXPECT_EQ(events.ActivityState(), CUpdateEvents::kIdle);
+        EXPECT_EQ(view.details.back(), std::make_pair(std::string("cannot store the package\n"),
+                                                      std::uint32_t{kRed}));
+        events.RetryCheck();
+        EXPECT_EQ(events.ActivityState(), CUpdateEvents::kChecking);
+        events.NotifyCheckPage(13, "SUCCEED:");
+        EXPECT_TRUE(events.CheckPassed());
+        EXPECT_TRUE(events.CheckFinished());
+    };
+    EXPECT_EQ(events.NotifyUpdatePage(11, "tips"), 1);
+    EXPECT_EQ(events.ActivityState(), CUpdateEvents::kUpdating);
+}
+
+TEST(UpdateEventRules, LoadFailuresAreTheLoadResultsFailedAndTheFinalFailedLoad) {
+    const struct {
+        int code;
+        const char* text;
+        bool loadFailure;
+    } cases[] = {
+        {0, "FAILED:An operation is in process.", true},
+        {12, "FAILEDLOAD:Check package(x) md5 failed", true},
+        {0, "SUCCEED:", false},
+        {12, "FAILED:Update failed", false},
+        {0, "FAILEDLOAD:", false},
+        {7, "FAILEDLOAD:", false},
+        {12, "ABORT:", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CUpdateEvents::IsLoadFailure(c.code, c.text), c.loadFailure)
+            << c.code << " " << c.text;
+    }
+}
+
 }  // namespace
 }  // namespace vorn::test
